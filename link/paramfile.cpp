@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-namespace link {
+namespace sensorlink {
 
 namespace {
 
@@ -79,4 +79,4 @@ std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFil
     return {};
 }
 
-}  // namespace link
+}  // namespace sensorlink

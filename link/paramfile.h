@@ -16,7 +16,7 @@
 
 #include "link/telegram.h"
 
-namespace link {
+namespace sensorlink {
 
 constexpr int kParameterFileValues = kRecordWords;   // words in a parameter file (anzpara)
 constexpr int kParameterFieldWidth = 10;   // characters per value field
@@ -28,4 +28,4 @@ std::string FormatParameterFile(const uint16_t words[kParameterFileValues]);
 // reason for the user ("value 3 is outside 0 to 65535") and out is left unchanged.
 std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFileValues]);
 
-}  // namespace link
+}  // namespace sensorlink

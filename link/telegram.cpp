@@ -1,6 +1,6 @@
 #include "link/telegram.h"
 
-namespace link {
+namespace sensorlink {
 
 namespace {
 void PutWord(uint8_t* at, uint16_t word) {
@@ -21,4 +21,4 @@ void UnpackTelegram(const uint8_t in[kTelegramBytes], uint16_t words[kTelegramWo
         words[i] = static_cast<uint16_t>(in[2 * i] * 256 + in[2 * i + 1]);
 }
 
-}  // namespace link
+}  // namespace sensorlink

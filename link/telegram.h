@@ -3,7 +3,7 @@
 // 16-bit words, 36 bytes, in both directions. Pure functions, no I/O.
 #include <cstdint>
 
-namespace link {
+namespace sensorlink {
 
 constexpr int kTelegramWords = 18;             // words per telegram (anzframe)
 constexpr int kTelegramBytes = kTelegramWords * 2;
@@ -27,4 +27,4 @@ void PackTelegram(uint16_t head, uint16_t code, const uint16_t payload[kRecordWo
 // Reads out[0..35] as 18 words: word i = byte 2i * 256 + byte 2i+1 (bytes unsigned).
 void UnpackTelegram(const uint8_t in[kTelegramBytes], uint16_t words[kTelegramWords]);
 
-}  // namespace link
+}  // namespace sensorlink

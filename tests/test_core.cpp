@@ -1,12 +1,5 @@
 // Rules and file formats of tavrix_core, checked without screen, port or file.
 
-// POSIX declares a function link() in <unistd.h>, which GoogleTest includes; it would
-// clash with the namespace link. Declare it under another name first so that the
-// header's include guard keeps it out later.
-#define link posix_link_function
-#include <unistd.h>
-#undef link
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,18 +44,18 @@ std::string HistoryRecord(const std::string& text, const std::string& lineEnd) {
 }  // namespace
 
 TEST(CoreTelegram, ParameterWritePacksHighByteFirst) {
-    uint16_t payload[link::kRecordWords] = {1000};
-    uint8_t out[link::kTelegramBytes];
-    link::PackTelegram(link::kSyncWord, link::kCodeParaWrite, payload, out);
-    std::array<uint8_t, link::kTelegramBytes> expected{0x00, 0x55, 0x00, 0x01, 0x03, 0xE8};
+    uint16_t payload[sensorlink::kRecordWords] = {1000};
+    uint8_t out[sensorlink::kTelegramBytes];
+    sensorlink::PackTelegram(sensorlink::kSyncWord, sensorlink::kCodeParaWrite, payload, out);
+    std::array<uint8_t, sensorlink::kTelegramBytes> expected{0x00, 0x55, 0x00, 0x01, 0x03, 0xE8};
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), out));
 }
 
 TEST(CoreTelegram, HighBytesAbove0x7FAreNotSignExtended) {
-    uint8_t in[link::kTelegramBytes] = {0x00, 0xAA, 0x80, 0x00, 0xFF, 0xFE};
+    uint8_t in[sensorlink::kTelegramBytes] = {0x00, 0xAA, 0x80, 0x00, 0xFF, 0xFE};
     in[35] = 0x7F;
-    uint16_t words[link::kTelegramWords];
-    link::UnpackTelegram(in, words);
+    uint16_t words[sensorlink::kTelegramWords];
+    sensorlink::UnpackTelegram(in, words);
     EXPECT_EQ(words[0], 170);
     EXPECT_EQ(words[1], 0x8000);
     EXPECT_EQ(words[2], 0xFFFE);
@@ -239,17 +232,17 @@ TEST(CoreParameterFile, RoundTripKeepsEveryWord) {
     for (int i = 0; i < 16; ++i) words[i] = static_cast<uint16_t>(i * 4099);
     words[14] = 7;       // spare words travel too
     words[15] = 65535;
-    const std::string text = link::FormatParameterFile(words);
+    const std::string text = sensorlink::FormatParameterFile(words);
     EXPECT_EQ(text.size(), 16u * 12u);
     EXPECT_EQ(text.substr(0, 24), "         0\r\n      4099\r\n");
 
     uint16_t back[16] = {};
-    EXPECT_EQ(link::ParseParameterFile(text, back), "");
+    EXPECT_EQ(sensorlink::ParseParameterFile(text, back), "");
     EXPECT_TRUE(std::equal(words, words + 16, back));
 
     std::string lf = "1\n 2 \n\t3\n";
     for (int i = 4; i <= 16; ++i) lf += std::to_string(i) + "\n";
-    EXPECT_EQ(link::ParseParameterFile(lf, back), "");
+    EXPECT_EQ(sensorlink::ParseParameterFile(lf, back), "");
     EXPECT_EQ(back[0], 1);
     EXPECT_EQ(back[15], 16);
 }
@@ -257,12 +250,12 @@ TEST(CoreParameterFile, RoundTripKeepsEveryWord) {
 TEST(CoreParameterFile, RefusesAndLeavesTheRecordAlone) {
     uint16_t words[16];
     for (int i = 0; i < 16; ++i) words[i] = static_cast<uint16_t>(100 + i);
-    const std::string good = link::FormatParameterFile(words);
+    const std::string good = sensorlink::FormatParameterFile(words);
 
     uint16_t out[16] = {};
     out[0] = 4242;
     const auto refuse = [&](const std::string& text) {
-        const std::string reason = link::ParseParameterFile(text, out);
+        const std::string reason = sensorlink::ParseParameterFile(text, out);
         EXPECT_EQ(out[0], 4242) << text;
         return reason;
     };
