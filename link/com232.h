@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "link/frameassembler.h"
 #include "link/telegram.h"
 
 namespace sensorlink {
@@ -97,7 +98,10 @@ void WriteTelegram(int tcpTimeoutMs);   // the 36 bytes of szWriteBuf on the sel
 void ArmReply();
 // Waits at most limitSeconds for the 36-byte reply; returns bytesToRead (0 = complete).
 int32_t AwaitReply(double limitSeconds);
-// Waits without a limit until a reply is complete or poll becomes 0; returns bytesToRead.
+// Waits without a limit until a frame is complete or poll becomes 0; returns bytesToRead.
+// TCP: the count armed before, filled by the client callback. RS-232: frames are taken
+// from the queue one by one through serialFrames, in step with the reply mark.
+inline FrameAssembler serialFrames;
 int32_t AwaitReplyUntimed();
 void FlushSerialQueues();         // RS-232 only: discards stale bytes in both queues
 
