@@ -10,6 +10,7 @@
 #include "connection/completion.h"
 #include "connection/configfiles.h"
 #include "graph/graphrules.h"
+#include "link/frameassembler.h"
 #include "link/paramfile.h"
 #include "link/telegram.h"
 #include "recorder/recordformat.h"
@@ -60,6 +61,75 @@ TEST(CoreTelegram, HighBytesAbove0x7FAreNotSignExtended) {
     EXPECT_EQ(words[1], 0x8000);
     EXPECT_EQ(words[2], 0xFFFE);
     EXPECT_EQ(words[17], 0x007F);
+}
+
+namespace {
+
+std::vector<uint8_t> Frame(uint8_t fill) {
+    std::vector<uint8_t> bytes(sensorlink::kTelegramBytes, fill);
+    bytes[0] = 0x00;
+    bytes[1] = 0xAA;
+    return bytes;
+}
+
+// Feeds the chunks in order and returns the frames they complete.
+std::vector<std::vector<uint8_t>> Assemble(sensorlink::FrameAssembler& assembler,
+                                           const std::vector<std::vector<uint8_t>>& chunks) {
+    std::vector<std::vector<uint8_t>> frames;
+    for (const auto& chunk : chunks)
+        for (uint8_t byte : chunk)
+            if (sensorlink::FeedByte(assembler, byte))
+                frames.emplace_back(assembler.m_buffer.begin(), assembler.m_buffer.end());
+    return frames;
+}
+
+}  // namespace
+
+TEST(CoreFrameAssembler, FramesByLengthWhateverTheChunks) {
+    const std::vector<uint8_t> a = Frame(0x41), b = Frame(0x42);
+    auto cut = [](const std::vector<uint8_t>& bytes, std::vector<size_t> sizes) {
+        std::vector<std::vector<uint8_t>> chunks;
+        size_t at = 0;
+        for (size_t size : sizes) {
+            chunks.emplace_back(bytes.begin() + at, bytes.begin() + at + size);
+            at += size;
+        }
+        return chunks;
+    };
+    std::vector<std::vector<uint8_t>> oneByOne;
+    for (uint8_t byte : a) oneByOne.push_back({byte});
+    for (const auto& chunks : {oneByOne, cut(a, {35, 1}), cut(a, {10, 10, 16})}) {
+        sensorlink::FrameAssembler assembler;
+        const auto frames = Assemble(assembler, chunks);
+        ASSERT_EQ(frames.size(), 1u);
+        EXPECT_EQ(frames[0], a);
+    }
+    std::vector<uint8_t> both = a;
+    both.insert(both.end(), b.begin(), b.end());
+    sensorlink::FrameAssembler assembler;
+    const auto frames = Assemble(assembler, {both});
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[1], b);
+}
+
+TEST(CoreFrameAssembler, GetsBackInStepAfterNoise) {
+    const std::vector<uint8_t> a = Frame(0x00), b = Frame(0xAA);
+    // Noise with lone mark bytes, a wrong mark (00 AB), then two frames.
+    std::vector<uint8_t> stream = {0x55, 0x00, 0x00, 0xAB, 0x13};
+    stream.insert(stream.end(), a.begin(), a.end());
+    stream.insert(stream.end(), b.begin(), b.end());
+    sensorlink::FrameAssembler assembler;
+    const auto frames = Assemble(assembler, {stream});
+    ASSERT_EQ(frames.size(), 2u);
+    EXPECT_EQ(frames[0], a);
+    EXPECT_EQ(frames[1], b);
+    EXPECT_EQ(assembler.m_dropped, 5u);
+
+    sensorlink::FrameAssembler requests{sensorlink::kSyncWord};
+    std::vector<uint8_t> request(36, 0x01);
+    request[0] = 0x00;
+    request[1] = 0x55;
+    EXPECT_EQ(Assemble(requests, {a, request}).size(), 1u);
 }
 
 TEST(CoreThresholdRule, ExamplesOfTheThreeModes) {
