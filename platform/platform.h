@@ -268,6 +268,7 @@ int DisconnectFromTCPServer(unsigned handle);
 // Files
 
 std::string GetProjectDir();                       // the directory of the executable
+void SetProjectDir(const std::string& directory);  // tests: another directory ("" resets)
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);
