@@ -1,0 +1,135 @@
+// tavrix-sensor-sim: the simulated sensor as a program, on TCP or a pseudo-terminal.
+// It prints the TCP port or the device path as one line on stdout, then serves until killed.
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QHostAddress>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+#include "sim/fault.h"
+#include "sim/ptyserver.h"
+#include "sim/sensor.h"
+#include "sim/tcpserver.h"
+
+namespace {
+
+constexpr int kExitUsage = 2;
+constexpr int kExitFailure = 1;
+constexpr size_t kMaxLinkPath = 4096;
+
+// The symbolic link to remove when a signal ends the program.
+char gLinkPath[kMaxLinkPath] = {};
+
+void OnTerminate(int) {
+    if (gLinkPath[0] != '\0') unlink(gLinkPath);
+    _exit(0);
+}
+
+int UsageError(const QString& message) {
+    std::fprintf(stderr, "tavrix-sensor-sim: %s\nTry --help.\n", qPrintable(message));
+    return kExitUsage;
+}
+
+// HOST:PORT, [IPv6]:PORT or localhost:PORT.
+bool ParseHostPort(const QString& text, QHostAddress& address, quint16& port) {
+    const qsizetype colon = text.lastIndexOf(':');
+    if (colon <= 0) return false;
+    QString host = text.left(colon);
+    if (host.startsWith('[') && host.endsWith(']')) host = host.mid(1, host.size() - 2);
+    bool ok = false;
+    const uint value = text.mid(colon + 1).toUInt(&ok);
+    if (!ok || value > 0xFFFF) return false;
+    port = static_cast<quint16>(value);
+    address = host == "localhost" ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(host);
+    return !address.isNull();
+}
+
+int Failure(const QString& message) {
+    std::fprintf(stderr, "tavrix-sensor-sim: %s\n", qPrintable(message));
+    return kExitFailure;
+}
+
+void PrintLine(const QString& line) {
+    std::printf("%s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        "Simulated TAVRIX-Vovez sensor: answers the 36-byte telegrams (codes 1, 3, 5, 6, 7, 8\n"
+        "and 50) on a TCP port or a pseudo-terminal. Prints the TCP port or the device path\n"
+        "as one line on stdout, then serves until it is ended.\n\n"
+        "Usage: tavrix-sensor-sim --tcp HOST:PORT | --pty [--link PATH] [--paced]\n"
+        "                         [--id TEXT] [--fault SPEC ...] [--seed N]");
+    const QCommandLineOption help({"h", "help"}, "Show this text.");
+    const QCommandLineOption tcp("tcp", "Serve TCP on HOST:PORT; PORT 0 picks a free port.",
+                                 "HOST:PORT");
+    const QCommandLineOption pty("pty", "Serve on a new pseudo-terminal.");
+    const QCommandLineOption link("link", "With --pty: make PATH a symbolic link to the device.",
+                                  "PATH");
+    const QCommandLineOption paced("paced", "With --pty: pace the bytes like a 19200-baud line.");
+    const QCommandLineOption id("id", QString("Identification text (at most 36 bytes are sent); "
+                                              "default \"%1\".").arg(sim::kDefaultIdentification),
+                                "TEXT");
+    const QCommandLineOption fault("fault", "Inject a fault (see below); repeatable.", "SPEC");
+    const QCommandLineOption seed("seed", "Seed of the signal noise; default 1.", "N");
+    parser.addOptions({help, tcp, pty, link, paced, id, fault, seed});
+    if (!parser.parse(app.arguments())) return UsageError(parser.errorText());
+    if (parser.isSet(help)) {
+        // Qt's own usage line names no option forms; the description carries ours.
+        const QString text = parser.helpText();
+        PrintLine(text.mid(text.indexOf('\n') + 1) + "\n" + sim::kFaultSyntaxHelp);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return UsageError("unexpected argument " + parser.positionalArguments().first());
+    if (parser.isSet(tcp) == parser.isSet(pty)) return UsageError("give either --tcp or --pty");
+    if (parser.isSet(tcp) && (parser.isSet(link) || parser.isSet(paced)))
+        return UsageError("--link and --paced work with --pty only");
+
+    bool seedOk = true;
+    const qulonglong seedValue = parser.isSet(seed) ? parser.value(seed).toULongLong(&seedOk)
+                                                    : sim::kDefaultSeed;
+    if (!seedOk) return UsageError("bad seed " + parser.value(seed));
+    sim::Sensor sensor(seedValue);
+    if (parser.isSet(id)) sensor.setIdentification(parser.value(id).toStdString());
+    for (const QString& text : parser.values(fault)) {
+        std::string error;
+        const auto spec = sim::ParseFaultSpec(text.toStdString(), error);
+        if (!spec) return UsageError(QString::fromStdString(error));
+        sensor.addFault(spec->m_code, spec->m_fault, spec->m_count);
+    }
+
+    std::unique_ptr<sim::TcpServer> tcpServer;
+    std::unique_ptr<sim::PtyServer> ptyServer;
+    if (parser.isSet(tcp)) {
+        QHostAddress address;
+        quint16 port = 0;
+        if (!ParseHostPort(parser.value(tcp), address, port))
+            return UsageError("bad HOST:PORT " + parser.value(tcp));
+        tcpServer = std::make_unique<sim::TcpServer>(sensor);
+        if (!tcpServer->listen(address, port))
+            return Failure("cannot listen on " + parser.value(tcp) + ": " +
+                           tcpServer->errorString());
+        PrintLine(QString::number(tcpServer->port()));
+    } else {
+        const QString linkPath = parser.value(link);
+        if (static_cast<size_t>(QFile::encodeName(linkPath).size()) >= kMaxLinkPath)
+            return UsageError("link path too long");
+        ptyServer = std::make_unique<sim::PtyServer>(sensor, parser.isSet(paced));
+        if (!ptyServer->open(linkPath)) return Failure(ptyServer->errorString());
+        std::strncpy(gLinkPath, QFile::encodeName(linkPath).constData(), kMaxLinkPath - 1);
+        PrintLine(ptyServer->path());
+    }
+    std::signal(SIGINT, OnTerminate);
+    std::signal(SIGTERM, OnTerminate);
+    return app.exec();
+}
