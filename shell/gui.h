@@ -16,7 +16,6 @@ int LoadPanels();
 int CBF_MAINP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int CBF_PARAP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int CBF_DATAP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_TTP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 
 // Control callbacks.
 int CBF_GridCtt(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);

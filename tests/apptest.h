@@ -1,0 +1,155 @@
+#pragma once
+// Brings the whole program up for a test: a temporary program directory, scripted pop-ups,
+// the simulated sensor in-process on TCP or on a pseudo-terminal, and the real panels.
+#include <QHostAddress>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "connection/configfiles.h"
+#include "link/exchanges.h"
+#include "platform/platform.h"
+#include "shell/TavrixV20.h"
+#include "shell/gui.h"
+#include "sim/ptyserver.h"
+#include "sim/sensor.h"
+#include "sim/tcpserver.h"
+#include "ui/TavrixV20.h"
+
+namespace apptest {
+
+enum class Transport { Tcp, Pty };
+
+inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info) {
+    return info.param == Transport::Tcp ? "Tcp" : "Pty";
+}
+
+// Processes events until done() holds or the limit passes; false on time-out.
+template <typename Pred>
+bool PumpUntil(Pred done, double seconds = 10.0) {
+    const double start = platform::Timer();
+    while (!done()) {
+        if (platform::Timer() - start > seconds) return false;
+        platform::ProcessSystemEvents();
+    }
+    return true;
+}
+
+inline void PumpFor(double seconds) {
+    const double start = platform::Timer();
+    while (platform::Timer() - start < seconds) platform::ProcessSystemEvents();
+}
+
+// The program against the simulated sensor.
+class Program {
+public:
+    explicit Program(Transport transport) : m_transport(transport) {
+        EXPECT_TRUE(m_dir.isValid());
+        platform::SetProjectDir(m_dir.path().toStdString());
+        platform::ClearPopupLog();
+        platform::SetPopupHandler([this](const platform::PopupRecord& popup, std::string& path) {
+            if (popup.kind == platform::PopupRecord::FileSelect) {
+                path = m_filePath;
+                return m_fileResult;
+            }
+            return popup.kind == platform::PopupRecord::Confirm ? m_confirmAnswer : 1;
+        });
+        connection::ConnectionSettings settings;
+        if (transport == Transport::Tcp) {
+            m_tcp = std::make_unique<sim::TcpServer>(m_sensor);
+            EXPECT_TRUE(m_tcp->listen(QHostAddress::LocalHost, 0));
+            settings.m_comprotocol = sensorlink::kTCPIP;
+            settings.m_comport = 1;
+            settings.m_ipBuf = "127.0.0.1";
+            settings.m_portNumStr = std::to_string(m_tcp->port());
+        } else {
+            m_pty = std::make_unique<sim::PtyServer>(m_sensor, false);
+            EXPECT_TRUE(m_pty->open());
+            platform::SetSerialPortTable({{m_pty->path().toStdString(), "simulated sensor"}});
+            settings.m_comprotocol = sensorlink::kRS232;
+            settings.m_comport = 1;
+        }
+        platform::WriteFileBytes(Path(shell::kSettingsFile),
+                                 connection::FormatSettingsFile(settings));
+    }
+
+    ~Program() {
+        if (sensorlink::tcpcon)
+            platform::DisconnectFromTCPServer(static_cast<unsigned>(sensorlink::g_hconversation));
+        platform::SetPopupHandler({});
+        platform::SetProjectDir("");
+    }
+
+    // Loads the panels and runs the start-up with its first connection attempt.
+    void Start() {
+        ASSERT_EQ(shell::LoadPanels(), 0);
+        shell::InitAll();
+    }
+
+    std::string Path(const std::string& name) const {
+        return platform::JoinPath(m_dir.path().toStdString(), name);
+    }
+
+    QWidget* Widget(int panel, int control) const {
+        QWidget* widget = platform::ControlWidget(panel, control);
+        EXPECT_NE(widget, nullptr);
+        return widget;
+    }
+
+    // A real left click, as the user makes it.
+    void Click(int panel, int control) const {
+        QTest::mouseClick(Widget(panel, control), Qt::LeftButton);
+    }
+
+    std::string Text(int panel, int control) const {
+        std::string text;
+        platform::GetCtrlVal(panel, control, text);
+        return text;
+    }
+
+    int Value(int panel, int control) const {
+        int value = 0;
+        platform::GetCtrlVal(panel, control, value);
+        return value;
+    }
+
+    bool Dimmed(int panel, int control) const {
+        int dimmed = 0;
+        platform::GetCtrlAttribute(panel, control, platform::ATTR_DIMMED, dimmed);
+        return dimmed != 0;
+    }
+
+    // The failure handling's end state: "TIMEOUT", polling stopped, the connection-settings
+    // panel in front with its accept button dimmed.
+    void ExpectTimeoutState() const {
+        EXPECT_EQ(Text(shell::datapanel, ui::DATAP_STATUS), "TIMEOUT");
+        EXPECT_EQ(Text(shell::interfacepanel, ui::INTERFACEP_STATUS), "TIMEOUT");
+        EXPECT_EQ(sensorlink::poll, 0);
+        EXPECT_EQ(sensorlink::comecho, 0);
+        EXPECT_TRUE(platform::PanelVisible(shell::interfacepanel));
+        EXPECT_FALSE(platform::PanelVisible(shell::parapanel));
+        EXPECT_TRUE(Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+    }
+
+    // The command codes of the requests the sensor received since the log was cleared.
+    std::vector<int> RequestCodes() const {
+        std::vector<int> codes;
+        for (const auto& request : m_sensor.requests()) codes.push_back(request[3]);
+        return codes;
+    }
+
+    sim::Sensor m_sensor{42};
+    Transport m_transport;
+    QTemporaryDir m_dir;
+    std::unique_ptr<sim::TcpServer> m_tcp;
+    std::unique_ptr<sim::PtyServer> m_pty;
+    std::string m_filePath;            // what the scripted file dialog chooses
+    int m_fileResult = 2;              // and its result: 0 cancel, 1 existing, 2 new
+    int m_confirmAnswer = 1;           // scripted answer to confirmations
+};
+
+}  // namespace apptest
