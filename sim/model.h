@@ -33,10 +33,10 @@ constexpr int kPowerMax = 1000;       // full transmitter power
 constexpr int kModeLow = 0;
 constexpr int kModeHi = 1;
 
-// State of the simulated measurement after m_tick ticks.
+// State of the simulated measurement.
 struct ModelState {
     uint64_t m_rng = 0;          // noise generator state
-    int64_t m_tick = 0;          // ticks stepped so far; the next one is at m_tick * kModelTickMs
+    int64_t m_tick = 0;          // the next tick, at m_tick * kModelTickMs; may be moved ahead to skip time
     uint16_t m_raw = 0;          // raw signal at the receiver
     uint16_t m_outTol = 0;       // 1 while the signal is within the tolerance, else 0
     uint16_t m_ref = 0;          // reference for the thresholds

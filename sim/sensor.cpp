@@ -4,6 +4,15 @@
 
 namespace sim {
 
+namespace {
+// The payload of a parameter write into a record.
+void StoreRecord(const Telegram& request, Record& record) {
+    uint16_t words[sensorlink::kTelegramWords];
+    sensorlink::UnpackTelegram(request.data(), words);
+    std::copy_n(words + 2, sensorlink::kRecordWords, record.begin());
+}
+}  // namespace
+
 Sensor::Sensor(uint64_t seed, QObject* parent) : QObject(parent), m_model(StartModel(seed)) {
     m_clock.start();
     m_triggerTimer.setTimerType(Qt::PreciseTimer);
@@ -18,8 +27,7 @@ std::optional<ReplyPlan> Sensor::answer(const Telegram& request) {
     const uint16_t code = TelegramCode(request);
     switch (code) {
     case sensorlink::kCodeParaWrite:
-        for (int i = 0; i < sensorlink::kRecordWords; ++i)
-            m_ram[i] = static_cast<uint16_t>(request[4 + 2 * i] << 8 | request[5 + 2 * i]);
+        StoreRecord(request, m_ram);
         return deliver(code, echo(request));
     case sensorlink::kCodeParaRead: {
         const Record& record = m_readEeprom ? m_eeprom : m_ram;
@@ -75,6 +83,10 @@ std::vector<Telegram> Sensor::requests() const {
 // a connection awaits them.
 void Sensor::advance() {
     const qint64 now = m_clock.elapsed();
+    // After a long idle spell only the last moments matter; stepping through hours of
+    // ticks would stall the first request.
+    if (now - m_model.m_tick * kModelTickMs > kMaxCatchUpMs)
+        m_model.m_tick = (now - kMaxCatchUpMs) / kModelTickMs;
     while (m_model.m_tick * kModelTickMs <= now)
         if (StepModel(m_model, m_ram) && m_watchers > 0) emitFrame();
 }

@@ -16,6 +16,7 @@ namespace sim {
 
 constexpr uint64_t kDefaultSeed = 1;
 constexpr int kTriggerPollMs = 1;   // model step interval while a connection awaits triggered frames
+constexpr int kMaxCatchUpMs = 1000; // at most this much model time is stepped at once
 inline constexpr char kDefaultIdentification[] = "TAVRIX-Vovez SIM V2.0";
 
 // Power 500, static, window 1000..3000, average 1, direct, hold 0, WIN, tracing off,
