@@ -1,0 +1,96 @@
+// The event loop, deferred calls, the wait cursor and time.
+#include "platform/platform.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QThread>
+#include <QTimer>
+#include <memory>
+
+namespace platform {
+namespace {
+
+// Longest time one ProcessSystemEvents call blocks when nothing happens.
+constexpr int kIdleTickMs = 1;
+
+std::unique_ptr<QApplication> ownedApplication;   // created by InitPlatform if needed
+QPointer<QEventLoop> runningLoop;                 // the loop of RunUserInterface
+bool quitRequested = false;
+int quitCode = 0;
+bool waitCursorOn = false;
+
+QElapsedTimer& MonotonicClock() {
+    static QElapsedTimer clock = [] {
+        QElapsedTimer started;
+        started.start();
+        return started;
+    }();
+    return clock;
+}
+
+}  // namespace
+
+int InitPlatform(int& argc, char** argv) {
+    if (QCoreApplication::instance() == nullptr) {
+        ownedApplication = std::make_unique<QApplication>(argc, argv);
+    }
+    MonotonicClock();
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr ? 0 : -1;
+}
+
+int RunUserInterface() {
+    if (!quitRequested) {
+        QEventLoop loop;
+        runningLoop = &loop;
+        loop.exec();
+        runningLoop = nullptr;
+    }
+    quitRequested = false;
+    return quitCode;
+}
+
+void QuitUserInterface(int code) {
+    // A quit asked for before the loop runs (from a callback during start-up) makes the next
+    // RunUserInterface return at once.
+    quitCode = code;
+    quitRequested = true;
+    if (runningLoop) runningLoop->exit(code);
+}
+
+void ProcessSystemEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Block until something happens, but never longer than one tick: the timer wakes the
+    // dispatcher if no other event does.
+    QTimer tick;
+    tick.setTimerType(Qt::PreciseTimer);
+    tick.setSingleShot(true);
+    tick.start(kIdleTickMs);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+void PostDeferredCall(std::function<void()> call) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call),
+                              Qt::QueuedConnection);
+}
+
+void SetWaitCursor(int on) {
+    if ((on != 0) == waitCursorOn) return;
+    waitCursorOn = on != 0;
+    if (waitCursorOn) {
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QApplication::restoreOverrideCursor();
+    }
+}
+
+double Timer() {
+    return static_cast<double>(MonotonicClock().nsecsElapsed()) / 1e9;
+}
+
+void Sleep(int milliseconds) {
+    if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
+}
+
+}  // namespace platform
