@@ -3,7 +3,6 @@
 namespace sensorlink {
 
 bool FeedByte(FrameAssembler& assembler, uint8_t byte) {
-    if (assembler.m_filled == kTelegramBytes) assembler.m_filled = 0;  // previous one taken
     const uint8_t markHigh = static_cast<uint8_t>(assembler.m_mark >> 8);
     const uint8_t markLow = static_cast<uint8_t>(assembler.m_mark & 0xFF);
     if (assembler.m_filled == 0) {
@@ -21,11 +20,13 @@ bool FeedByte(FrameAssembler& assembler, uint8_t byte) {
         return false;
     }
     assembler.m_buffer[assembler.m_filled++] = byte;
-    return assembler.m_filled == kTelegramBytes;
+    if (assembler.m_filled < kTelegramBytes) return false;
+    assembler.m_filled = 0;
+    return true;
 }
 
 void ResetAssembler(FrameAssembler& assembler) {
-    assembler.m_dropped += assembler.m_filled == kTelegramBytes ? 0 : assembler.m_filled;
+    assembler.m_dropped += assembler.m_filled;
     assembler.m_filled = 0;
 }
 

@@ -22,7 +22,7 @@ struct FrameAssembler {
 };
 
 // Feeds one byte; returns true when it completes a telegram, which is then in m_buffer
-// (the next byte starts a new one).
+// until the next byte starts a new one.
 bool FeedByte(FrameAssembler& assembler, uint8_t byte);
 
 // Drops a partly assembled telegram.

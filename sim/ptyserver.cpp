@@ -109,7 +109,7 @@ void PtyServer::receive() {
         const double now = nowMs();
         const double start = m_paced ? std::max(now, m_rxFreeMs) : now;
         for (ssize_t i = 0; i < n; ++i)
-            if (FeedByte(m_parser, buffer[i]))
+            if (sensorlink::FeedByte(m_parser, buffer[i]))
                 m_pending.push_back({start + (m_paced ? (i + 1) * kLineByteMs : 0.0),
                                      m_parser.m_buffer});
         m_rxFreeMs = start + (m_paced ? n * kLineByteMs : 0.0);
