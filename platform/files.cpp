@@ -10,6 +10,8 @@
 namespace platform {
 namespace {
 
+std::string projectDirOverride;   // set by tests; empty: the executable's directory
+
 QString ToQt(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
@@ -32,8 +34,11 @@ bool WriteAll(const std::string& path, const std::string& bytes, QIODevice::Open
 }  // namespace
 
 std::string GetProjectDir() {
+    if (!projectDirOverride.empty()) return projectDirOverride;
     return QDir::toNativeSeparators(QCoreApplication::applicationDirPath()).toUtf8().toStdString();
 }
+
+void SetProjectDir(const std::string& directory) { projectDirOverride = directory; }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
     if (directory.empty()) return name;
