@@ -1,0 +1,305 @@
+#include "connection/connection.h"
+
+#include <vector>
+
+#include "connection/combobox.h"
+#include "connection/configfiles.h"
+#include "link/com232.h"
+#include "link/exchanges.h"
+#include "platform/platform.h"
+#include "shell/TavrixV20.h"
+#include "shell/helptexts.h"
+#include "ui/TavrixV20.h"
+
+namespace connection {
+
+namespace {
+
+using namespace sensorlink;
+
+int Panel() { return shell::interfacepanel; }
+
+void DimAccept() {
+    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_BUTTON_ACCEPT, platform::ATTR_DIMMED, 1);
+}
+
+std::string TextOf(int panel, int control, size_t maxChars) {
+    std::string text;
+    platform::GetCtrlVal(panel, control, text);
+    if (text.size() > maxChars) text.resize(maxChars);
+    return text;
+}
+
+uint16_t NumberOf(int control) {
+    uint16_t value = 0;
+    platform::GetCtrlVal(Panel(), control, value);
+    return value;
+}
+
+// What the panel shows, as the settings.
+void ReadPanelSettings() {
+    comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
+    comport = NumberOf(ui::INTERFACEP_COMPORT);
+    ipBuf = TextOf(Panel(), ui::INTERFACEP_IPADDRESS, kAddressMaxChars);
+    portNumStr = TextOf(Panel(), ui::INTERFACEP_PORTNUMBER, kPortTextMaxChars);
+}
+
+// Selects port n in the serial port selector, listing it as not present if the table lacks it.
+void SelectSerialPort(int n) {
+    if (platform::SetCtrlVal(Panel(), ui::INTERFACEP_COMPORT, n) >= 0) return;
+    platform::InsertListItem(Panel(), ui::INTERFACEP_COMPORT, -1,
+                             std::to_string(n) + "  (not present)", std::to_string(n));
+    platform::SetCtrlVal(Panel(), ui::INTERFACEP_COMPORT, n);
+}
+
+void ShowSettingsOnPanel(uint16_t protocol, uint16_t port, const std::string& address,
+                         const std::string& portText) {
+    platform::SetCtrlVal(Panel(), ui::INTERFACEP_PROTOCOL, static_cast<int>(protocol));
+    SelectSerialPort(port);
+    platform::SetCtrlVal(Panel(), ui::INTERFACEP_IPADDRESS, address);
+    platform::SetCtrlVal(Panel(), ui::INTERFACEP_PORTNUMBER, portText);
+}
+
+void ShowServerAddressBox(bool visible) {
+    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_IPADDRESS, platform::ATTR_VISIBLE,
+                               visible ? 1 : 0);
+    Combo_SetComboAttribute(Panel(), ui::INTERFACEP_IPADDRESS, COMBO_ATTR_VISIBLE,
+                            visible ? 1 : 0);
+}
+
+std::vector<std::string> HistoryEntries() {
+    std::vector<std::string> entries;
+    const ComboRecord* record = GetComboRecord(Panel(), ui::INTERFACEP_IPADDRESS);
+    if (record == nullptr) return entries;
+    int count = 0;
+    platform::GetNumListItems(record->m_panel, record->m_listButton, count);
+    for (int i = 0; i < count; ++i) {
+        std::string entry;
+        platform::GetValueFromIndex(record->m_panel, record->m_listButton, i, entry);
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+void WriteHistoryFile() {
+    const std::vector<std::string> entries = HistoryEntries();
+    if (platform::WriteFileBytes(shell::ipComboBoxFileName, FormatHistoryFile(entries))) return;
+    if (historyWriteFailureReported) return;
+    historyWriteFailureReported = true;
+    platform::MessagePopup(kAttentionTitle, "The list of server addresses could not be saved in\n" +
+                                                shell::ipComboBoxFileName);
+}
+
+// A committed address goes to the top of the history, once, and the list keeps the ten most
+// recent; the file is rewritten to match.
+void CommitAddress(int panel, int control) {
+    DimAccept();
+    ipBuf = TextOf(panel, control, kAddressMaxChars);
+    int index = -1;
+    Combo_GetIndexFromValue(panel, control, index, ipBuf);
+    if (index >= 0) Combo_DeleteComboItem(panel, control, index, 1);
+    Combo_InsertComboItem(panel, control, 0, ipBuf);
+    if (const ComboRecord* record = GetComboRecord(panel, control)) {
+        int count = 0;
+        platform::GetNumListItems(panel, record->m_listButton, count);
+        if (count > kHistoryEntries) Combo_DeleteComboItem(panel, control, kHistoryEntries, -1);
+    }
+    WriteHistoryFile();
+}
+
+void Discard() {
+    ShowSettingsOnPanel(comprotocolold, comportold, ipBufOld, portNumStrOld);
+    DimAccept();
+    shell::SetButtonsDimmed(1);
+    InitConnectPanel();
+    TryToConnect();
+    shell::SetButtonsDimmed(0);
+}
+
+// The panel is opened: a running GO loop ends, the port list is brought up to date, and
+// what the panel shows becomes the settings that discarding puts back.
+void OpenPanel() {
+    poll = 0;
+    const uint16_t selectedPort = NumberOf(ui::INTERFACEP_COMPORT);
+    if (refreshPortTableOnOpen) platform::RefreshSerialPortTable();
+    FillSerialPortSelector(selectedPort);
+    comprotocolold = NumberOf(ui::INTERFACEP_PROTOCOL);
+    comportold = NumberOf(ui::INTERFACEP_COMPORT);
+    ipBufOld = TextOf(Panel(), ui::INTERFACEP_IPADDRESS, kAddressMaxChars);
+    portNumStrOld = TextOf(Panel(), ui::INTERFACEP_PORTNUMBER, kPortTextMaxChars);
+    shell::ShowChildPanel(shell::kShowConnection);
+}
+
+bool Commit(int event) { return event == platform::EVENT_COMMIT; }
+
+}  // namespace
+
+void FillSerialPortSelector(int selected) {
+    platform::DeleteListItem(Panel(), ui::INTERFACEP_COMPORT, 0, -1);
+    const std::vector<platform::SerialPortEntry>& table = platform::SerialPortTable();
+    for (size_t i = 0; i < table.size(); ++i) {
+        const std::string n = std::to_string(i + 1);
+        std::string label = n + "  " + table[i].device;
+        if (!table[i].description.empty()) label += "  " + table[i].description;
+        platform::InsertListItem(Panel(), ui::INTERFACEP_COMPORT, -1, label, n);
+    }
+    SelectSerialPort(selected);
+}
+
+void LoadAddressHistory() {
+    const int panel = Panel();
+    Combo_NewComboBox(panel, ui::INTERFACEP_IPADDRESS);
+    Combo_SetComboAttribute(panel, ui::INTERFACEP_IPADDRESS, COMBO_ATTR_FRAME_COLOR,
+                            kHistoryFrameColor);
+    long long size = 0;
+    if (platform::GetFileInfo(shell::ipComboBoxFileName, size) != 1) return;
+    std::string bytes;
+    if (!platform::ReadFileBytes(shell::ipComboBoxFileName, bytes)) return;
+    for (const std::string& entry : ParseHistoryFile(bytes)) {
+        const ComboRecord* record = GetComboRecord(panel, ui::INTERFACEP_IPADDRESS);
+        int count = 0;
+        if (record != nullptr) platform::GetNumListItems(panel, record->m_listButton, count);
+        Combo_InsertComboItem(panel, ui::INTERFACEP_IPADDRESS, count, entry);
+    }
+}
+
+void GetConnectionSettingsFromFile() {
+    long long size = 0;
+    std::string bytes;
+    if (platform::GetFileInfo(shell::conSettingsFileName, size) != 1 ||
+        !platform::ReadFileBytes(shell::conSettingsFileName, bytes)) {
+        comprotocol = kRS232;
+        comport = 1;
+        FillSerialPortSelector(NumberOf(ui::INTERFACEP_COMPORT));
+        return;
+    }
+    const ConnectionSettings settings = ParseSettingsFile(bytes);
+    comprotocol = settings.m_comprotocol;
+    comport = settings.m_comport;
+    ipBuf = settings.m_ipBuf;
+    portNumStr = settings.m_portNumStr;
+    FillSerialPortSelector(comport);
+    ShowSettingsOnPanel(comprotocol, comport, ipBuf, portNumStr);
+}
+
+void InitConnectPanel() {
+    comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
+    if (comprotocol != kRS232 && comprotocol != kTCPIP) return;
+    const bool tcp = comprotocol == kTCPIP;
+    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_COMPORT, platform::ATTR_VISIBLE, tcp ? 0 : 1);
+    ShowServerAddressBox(tcp);
+    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_PORTNUMBER, platform::ATTR_VISIBLE,
+                               tcp ? 1 : 0);
+}
+
+void TryToConnect() {
+    // Leaving RS-232 for TCP/IP frees the serial port; a port that is not open is no error.
+    platform::CloseCom(comport);
+    shell::ShowStatusText("TRY");
+    ReadPanelSettings();
+    platform::ProcessSystemEvents();
+    platform::SetCtrlVal(shell::datapanel, ui::DATAP_COMPORT, static_cast<int>(comport));
+    platform::SetCtrlVal(shell::datapanel, ui::DATAP_IPADDRESS, ipBuf);
+    portNum = DecimalValue(portNumStr);
+    if (comprotocol == kRS232) {
+        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_COMPORT, platform::ATTR_VISIBLE, 1);
+        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 0);
+        InitRS232();
+    } else if (comprotocol == kTCPIP) {
+        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_COMPORT, platform::ATTR_VISIBLE, 0);
+        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 1);
+        InitTCP_IP();
+    }
+    if (ret < 0)
+        SetPopupTimeout();
+    else
+        CheckComLine();
+}
+
+void SaveCommunicationSettings() {
+    ReadPanelSettings();
+    const ConnectionSettings settings{comprotocol, comport, ipBuf, portNumStr};
+    if (platform::WriteFileBytes(shell::conSettingsFileName, FormatSettingsFile(settings))) return;
+    platform::MessagePopup(kAttentionTitle, "The connection settings could not be saved in\n" +
+                                                shell::conSettingsFileName);
+}
+
+int CBF_ButtonConnect(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonConnect)) return 0;
+    if (Commit(event)) OpenPanel();
+    return 0;
+}
+
+int CBF_ButtonTryToConnect(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonTryToConnect)) return 0;
+    if (!Commit(event)) return 0;
+    shell::SetButtonsDimmed(1);
+    TryToConnect();
+    shell::SetButtonsDimmed(0);
+    return 0;
+}
+
+int CBF_ButtonAccept(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonAccept)) return 0;
+    if (!Commit(event)) return 0;
+    SaveCommunicationSettings();
+    shell::ShowChildPanel(shell::kShowParameters);
+    return 0;
+}
+
+int CBF_ButtonDiscard(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonDiscard)) return 0;
+    if (Commit(event)) Discard();
+    return 0;
+}
+
+int CBF_EditCommunicationProtocol(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoEditCommunicationProtocol)) return 0;
+    if (!Commit(event)) return 0;
+    InitConnectPanel();
+    DimAccept();
+    return 0;
+}
+
+int CBF_EditSelectComPort(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoEditConnect)) return 0;
+    if (Commit(event)) DimAccept();
+    return 0;
+}
+
+int CBF_StringIpAdress(int panel, int control, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoStringIpAdress)) return 0;
+    if (Commit(event)) CommitAddress(panel, control);
+    return 0;
+}
+
+int CBF_StringPortNumber(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoStringPortNumber)) return 0;
+    if (Commit(event)) DimAccept();
+    return 0;
+}
+
+int CBF_EditID(int panel, int control, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoEditID)) return 0;
+    if (Commit(event))
+        platform::SetCtrlVal(shell::recpanel, ui::RECP_SENSOR_ID,
+                             TextOf(panel, control, kSensorIdMaxChars));
+    return 0;
+}
+
+int CBF_INTERFACEP(int, int, int, void*, int, int) { return 0; }
+
+void RegisterCallbacks() {
+    platform::RegisterCallback("CBF_ButtonConnect", CBF_ButtonConnect);
+    platform::RegisterCallback("CBF_ButtonTryToConnect", CBF_ButtonTryToConnect);
+    platform::RegisterCallback("CBF_ButtonAccept", CBF_ButtonAccept);
+    platform::RegisterCallback("CBF_ButtonDiscard", CBF_ButtonDiscard);
+    platform::RegisterCallback("CBF_EditCommunicationProtocol", CBF_EditCommunicationProtocol);
+    platform::RegisterCallback("CBF_EditSelectComPort", CBF_EditSelectComPort);
+    platform::RegisterCallback("CBF_StringIpAdress", CBF_StringIpAdress);
+    platform::RegisterCallback("CBF_StringPortNumber", CBF_StringPortNumber);
+    platform::RegisterCallback("CBF_EditID", CBF_EditID);
+    platform::RegisterCallback("CBF_INTERFACEP", CBF_INTERFACEP);
+}
+
+}  // namespace connection
