@@ -310,7 +310,7 @@ const std::vector<std::set<std::string>> kSharedPlaces = {
     {"banner", "logo"},
     {"dispComPort", "dispIpAddress", "labelComPort", "labelIpAddress"},
     {"comPort", "ipAddress", "labelComPort", "labelIpAddress"},
-    {"dispRecorded", "dispRunningCount", "labelRecorded", "labelRunningCount"},
+    {"recVal", "dispRunningCount", "labelRecVal", "labelRunningCount"},
     {"buttonStart", "buttonTrigStart", "buttonManualRecord"},
     {"buttonStop", "buttonTrigStop", "buttonManualRecord"},
     {"graphRaw", "graphTemp"},
