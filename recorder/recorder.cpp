@@ -1,0 +1,404 @@
+// The recorder panel and its four modes. Timed and continuous recording request one frame
+// per interval; triggered recording sends the trigger command once and then takes every frame
+// the sensor sends; manual recording writes the frame received last. The loops run inside
+// the Start callbacks and process events while they wait, so the Stop buttons (and STOP)
+// end them by clearing `poll`.
+#include <array>
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "graph/graph.h"
+#include "link/com232.h"
+#include "link/exchanges.h"
+#include "platform/platform.h"
+#include "recorder/recorder.h"
+#include "recorder/recordformat.h"
+#include "shell/TavrixV20.h"
+#include "shell/helptexts.h"
+#include "ui/TavrixV20.h"
+
+namespace recorder {
+
+namespace sl = sensorlink;
+
+namespace {
+
+// The largest record time the controls allow (65535 s x 65535 frames) keeps its days within
+// the 16 bits of `reczeit`.
+static_assert(uint64_t{std::numeric_limits<uint16_t>::max()} *
+                      std::numeric_limits<uint16_t>::max() / kSecondsPerDay <=
+                  std::numeric_limits<decltype(reczeit)>::max(),
+              "the days of the record time must fit reczeit");
+
+// Which controls each mode shows, indexed by mode value.
+struct ModeVisibility {
+    int m_control = 0;
+    std::array<bool, kModeCount> m_shown{};   // timed, continuous, manual, triggered
+};
+constexpr ModeVisibility kVisibility[] = {
+    {ui::RECP_INTERVAL, {true, true, false, false}},
+    {ui::RECP_RECVAL, {true, false, false, false}},
+    {ui::RECP_DAYS, {true, false, false, false}},
+    {ui::RECP_HOURS, {true, false, false, false}},
+    {ui::RECP_MINUTES, {true, false, false, false}},
+    {ui::RECP_SECONDS, {true, false, false, false}},
+    {ui::RECP_RECORDTIME_FRAME, {true, false, false, false}},
+    {ui::RECP_RECORDED, {true, false, true, false}},
+    {ui::RECP_REMAINING, {true, false, false, false}},
+    {ui::RECP_PROGRESS, {true, false, false, false}},
+    {ui::RECP_RUNNING_COUNT, {false, true, false, true}},
+    {ui::RECP_BUTTON_START, {true, true, false, false}},
+    {ui::RECP_BUTTON_STOP, {true, true, false, false}},
+    {ui::RECP_BUTTON_MANUAL, {false, false, true, false}},
+    {ui::RECP_BUTTON_TRIGSTART, {false, false, false, true}},
+    {ui::RECP_BUTTON_TRIGSTOP, {false, false, false, true}},
+};
+
+// The controls that a timed or continuous recording makes read-only while it runs.
+constexpr int kLockedWhileRecording[] = {ui::RECP_INTERVAL, ui::RECP_RECVAL,
+                                         ui::RECP_BUTTON_START};
+
+int RecordMode() {
+    int mode = -1;
+    platform::GetCtrlVal(shell::recpanel, ui::RECP_MODE, mode);
+    return mode;
+}
+
+void Show(int control, int value) { platform::SetCtrlVal(shell::recpanel, control, value); }
+
+// Counts can outgrow an int in continuous and triggered mode, so they are shown as text.
+void ShowCount(int control, uint64_t count) {
+    platform::SetCtrlVal(shell::recpanel, control, std::to_string(count));
+}
+
+void SetColor(int control, int color) {
+    platform::SetCtrlAttribute(shell::recpanel, control, platform::ATTR_CMD_BUTTON_COLOR, color);
+}
+
+// file_name is shared with the parameter-file dialog, so the record file is taken from the
+// record-file box again before every recording and manual record.
+void LoadFileName() {
+    std::string path;
+    if (platform::GetTextBoxLine(shell::recpanel, ui::RECP_FILE, 0, path) < 0) path.clear();
+    sl::file_name = path;
+}
+
+std::string FileForMessage() {
+    return sl::file_name.empty() ? std::string("(no record file chosen)") : sl::file_name;
+}
+
+// The box after a timed, continuous or triggered recording: "File has been saved!", or how
+// many of its lines could not be written.
+void ReportRecordingEnd() {
+    if (linesFailed == 0) {
+        platform::MessagePopup(kInfoTitle, kSavedText);
+        return;
+    }
+    platform::MessagePopup(kAttentionTitle,
+                           std::to_string(linesFailed) + " of " + std::to_string(linesTried) +
+                               " lines could not be written to the record file:\n" +
+                               FileForMessage());
+}
+
+void LockIntervalControls(bool locked) {
+    for (int control : kLockedWhileRecording)
+        platform::SetCtrlAttribute(shell::recpanel, control, platform::ATTR_CTRL_MODE,
+                                   locked ? platform::kModeIndicator : platform::kModeHot);
+    SetColor(ui::RECP_BUTTON_START, locked ? kRecordingColor : kIdleColor);
+}
+
+// A complete frame in szReadBuf: into the data values, the signal graphs, the data panel
+// (with the strip-chart history) and the strip chart.
+void TakeFrame() {
+    sl::CopyDatatoVars();
+    graph::SetPanelGraphData();
+    shell::SetPanelData();
+    graph::ShowGraph();
+}
+
+// Counts a recorded frame in the displays of the mode shown.
+void CountFrame(uint64_t& runningCount) {
+    switch (RecordMode()) {
+        case kModeTimed:
+            ++otcrec;
+            Show(ui::RECP_RECORDED, otcrec);
+            Show(ui::RECP_REMAINING, anzwerte - otcrec);
+            Show(ui::RECP_PROGRESS, otcrec);
+            if (otcrec >= anzwerte) sl::poll = 0;
+            break;
+        case kModeContinuous:
+            ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
+            break;
+        default:
+            break;
+    }
+}
+
+// TCP, triggered mode: expects the next frame. Frames that arrived together with the one just
+// taken are already waiting in the connection and raise no further data-ready event, so they
+// are taken at once; nothing received is discarded.
+void ArmNextTriggeredFrame() {
+    sl::dataSize = sl::anzframe * 2;
+    sl::bytesToRead = sl::anzframe * 2;
+    sl::ClientTCPCB(static_cast<unsigned>(sl::g_hconversation), platform::TCP_DATAREADY, 0,
+                    nullptr);
+}
+
+}  // namespace
+
+void InitRecordPanel() {
+    const int mode = RecordMode();
+    if (mode < 0 || mode >= kModeCount) return;
+    for (const ModeVisibility& entry : kVisibility)
+        platform::SetCtrlAttribute(shell::recpanel, entry.m_control, platform::ATTR_VISIBLE,
+                                   entry.m_shown[mode] ? 1 : 0);
+}
+
+void CalcRecTime() {
+    platform::GetCtrlVal(shell::recpanel, ui::RECP_INTERVAL, zeitint);
+    platform::GetCtrlVal(shell::recpanel, ui::RECP_RECVAL, anzwerte);
+    Show(ui::RECP_RECORDED, 0);
+    Show(ui::RECP_REMAINING, anzwerte);
+    platform::SetCtrlAttribute(shell::recpanel, ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE,
+                               anzwerte);
+    Show(ui::RECP_PROGRESS, 0);
+    const RecordTime time = SplitRecordTime(zeitint, anzwerte);
+    const std::array<std::pair<int, uint64_t>, 4> parts = {{{ui::RECP_DAYS, time.m_days},
+                                                            {ui::RECP_HOURS, time.m_hours},
+                                                            {ui::RECP_MINUTES, time.m_minutes},
+                                                            {ui::RECP_SECONDS, time.m_seconds}}};
+    for (const auto& [control, value] : parts) {
+        reczeit = static_cast<uint16_t>(value);
+        Show(control, reczeit);
+    }
+}
+
+void Record() {
+    LoadFileName();
+    if (platform::ConfirmPopup(kAttentionTitle, kConfirmFileText) == 0) return;
+    platform::MessagePopup(kAttentionTitle, kReminderInterval);
+    LockIntervalControls(true);
+    linesTried = 0;
+    linesFailed = 0;
+    RecordFrame();
+    ReportRecordingEnd();
+    LockIntervalControls(false);
+}
+
+// After a reply time-out no line is written and nothing is counted: the failure handling
+// has cleared `poll`, and the recording ends after the pacing wait's one turn.
+void RecordFrame() {
+    sl::poll = 1;
+    otcrec = 0;
+    CalcRecTime();
+    uint64_t runningCount = 0;
+    ShowCount(ui::RECP_RUNNING_COUNT, runningCount);
+    while (sl::poll == 1) {
+        recstart = platform::Timer();
+        sl::order = sl::kCodeData;
+        sl::FillTxBuf(sl::order);
+        sl::GetDataFrame();
+        if (sl::bytesToRead == 0) {
+            sl::GetRxBufData();
+            TakeFrame();
+            ToFile();
+            CountFrame(runningCount);
+        } else {
+            sl::SetPopupTimeout();
+        }
+        SlowDown();
+    }
+}
+
+void SlowDown() {
+    sl::tdiff = 0.0;
+    while (static_cast<double>(zeitint) > sl::tdiff) {
+        sl::tdiff = platform::Timer() - recstart;
+        platform::ProcessSystemEvents();
+        if (sl::poll == 0) return;
+    }
+}
+
+void TriggeredRecord() {
+    const bool serial = sl::comprotocol == sl::kRS232;
+    sl::order = sl::kCodeTriggered;
+    sl::FillTxBuf(sl::order);
+    // Bytes from before the trigger command are no triggered frames.
+    if (serial)
+        sl::FlushSerialQueues();
+    else
+        sl::ArmReply();
+    sl::WriteTelegram(sl::kWriteTimeoutMs);
+    uint64_t runningCount = 0;
+    ShowCount(ui::RECP_RUNNING_COUNT, runningCount);
+    sl::poll = 1;
+    while (sl::poll == 1) {
+        if (sl::AwaitReplyUntimed() != 0) continue;   // stopped before a frame was complete
+        sl::GetRxBufData();
+        if (sl::databuf[0] == sl::kReplyMark) {
+            TakeFrame();
+            ToFile();
+            ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
+        }
+        if (!serial) ArmNextTriggeredFrame();
+    }
+    // No frame is awaited any more: what still arrives over TCP is read and dropped.
+    if (!serial) sl::bytesToRead = 0;
+}
+
+void RecordManually() {
+    LoadFileName();
+    graph::SetPanelGraphData();
+    if (!ToFile()) {
+        platform::MessagePopup(kAttentionTitle,
+                               "The line could not be written to the record file:\n" +
+                                   FileForMessage());
+        return;
+    }
+    ++otcrec;
+    Show(ui::RECP_RECORDED, otcrec);
+}
+
+// ---- Callbacks
+
+int CBF_ButtonRecorder(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonOpenRecorder)) return 0;
+    if (event != platform::EVENT_COMMIT) return 0;
+    InitRecordPanel();
+    if (RecordMode() == kModeTimed) CalcRecTime();
+    shell::ShowChildPanel(shell::kShowRecorder);
+    return 0;
+}
+
+int CBF_EditSelectDataRec(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoEditSelDataRec)) return 0;
+    if (event != platform::EVENT_COMMIT) return 0;
+    sl::poll = 0;
+    const int mode = RecordMode();
+    if (mode == kModeManual) {
+        Show(ui::RECP_RECORDED, 0);
+        otcrec = 0;
+    } else if (mode == kModeTimed) {
+        CalcRecTime();
+    }
+    graph::InitPanelGraph();
+    InitRecordPanel();
+    return 0;
+}
+
+int CBF_EditInterval(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoEditInterval)) return 0;
+    if (event == platform::EVENT_COMMIT) CalcRecTime();
+    return 0;
+}
+
+int CBF_EditRecVal(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoEditRecVal)) return 0;
+    if (event == platform::EVENT_COMMIT) CalcRecTime();
+    return 0;
+}
+
+int CBF_ButtonStartRecord(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStartRecord)) return 0;
+    if (event != platform::EVENT_COMMIT) return 0;
+    shell::SetButtonsDimmed(1);
+    graph::InitPanelGraph();
+    Record();
+    shell::SetButtonsDimmed(0);
+    return 0;
+}
+
+int CBF_ButtonStopRecord(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStopRecord)) return 0;
+    if (event == platform::EVENT_COMMIT) sl::poll = 0;
+    return 0;
+}
+
+int CBF_ButtonStartTrigRec(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStartRecord)) return 0;
+    if (event != platform::EVENT_COMMIT) return 0;
+    if (platform::ConfirmPopup(kAttentionTitle, kConfirmFileText) == 0) return 0;
+    shell::SetButtonsDimmed(1);
+    LoadFileName();
+    platform::MessagePopup(kAttentionTitle, kReminderTriggered);
+    SetColor(ui::RECP_BUTTON_TRIGSTART, kRecordingColor);
+    linesTried = 0;
+    linesFailed = 0;
+    TriggeredRecord();
+    ReportRecordingEnd();
+    SetColor(ui::RECP_BUTTON_TRIGSTART, kIdleColor);
+    shell::SetButtonsDimmed(0);
+    return 0;
+}
+
+int CBF_ButtonStopTrigRec(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStopRecord)) return 0;
+    if (event == platform::EVENT_COMMIT) sl::poll = 0;
+    return 0;
+}
+
+int CBF_ButtonManualRecord(int panel, int control, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonManualRecord)) return 0;
+    if (event != platform::EVENT_COMMIT) return 0;
+    platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, 1);
+    RecordManually();
+    platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, 0);
+    return 0;
+}
+
+int CBF_ButtonSelRecFile(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonSelRecFile)) return 0;
+    if (event == platform::EVENT_COMMIT) SelRecFile();
+    return 0;
+}
+
+int CBF_DispRecFile(int, int, int event, void*, int, int) {
+    shell::ShowHelpOnRightClick(event, shell::InfoDisRecFile);
+    return 0;
+}
+
+int CBF_DispRecordTime(int, int, int event, void*, int, int) {
+    shell::ShowHelpOnRightClick(event, shell::InfoDispRecordTime);
+    return 0;
+}
+
+int CBF_DispRecordedValues(int, int, int event, void*, int, int) {
+    shell::ShowHelpOnRightClick(event, shell::InfoDispRecordedValues);
+    return 0;
+}
+
+int CBF_DispRemaining(int, int, int event, void*, int, int) {
+    shell::ShowHelpOnRightClick(event, shell::InfoDispRemaining);
+    return 0;
+}
+
+// The recorder panel ignores every event, a close request included.
+int CBF_RECP(int, int, int, void*, int, int) { return 0; }
+
+void RegisterCallbacks() {
+    struct Named {
+        const char* m_name;
+        platform::CtrlCallbackPtr m_fn;
+    };
+    static constexpr Named kCallbacks[] = {
+        {"CBF_ButtonRecorder", CBF_ButtonRecorder},
+        {"CBF_EditSelectDataRec", CBF_EditSelectDataRec},
+        {"CBF_EditInterval", CBF_EditInterval},
+        {"CBF_EditRecVal", CBF_EditRecVal},
+        {"CBF_ButtonStartRecord", CBF_ButtonStartRecord},
+        {"CBF_ButtonStopRecord", CBF_ButtonStopRecord},
+        {"CBF_ButtonStartTrigRec", CBF_ButtonStartTrigRec},
+        {"CBF_ButtonStopTrigRec", CBF_ButtonStopTrigRec},
+        {"CBF_ButtonManualRecord", CBF_ButtonManualRecord},
+        {"CBF_ButtonSelRecFile", CBF_ButtonSelRecFile},
+        {"CBF_DispRecFile", CBF_DispRecFile},
+        {"CBF_DispRecordTime", CBF_DispRecordTime},
+        {"CBF_DispRecordedValues", CBF_DispRecordedValues},
+        {"CBF_DispRemaining", CBF_DispRemaining},
+        {"CBF_RECP", CBF_RECP},
+    };
+    for (const Named& callback : kCallbacks) platform::RegisterCallback(callback.m_name, callback.m_fn);
+}
+
+}  // namespace recorder
