@@ -125,7 +125,7 @@ QString ButtonRules(const ControlEntry& entry, const QString& selector) {
     if (entry.m_cmdColor != kColorUnset) {
         const QColor face(static_cast<QRgb>(entry.m_cmdColor));
         rules += selector + " { background-color: " + face.name() +
-                 "; border: 1px solid #808080; border-radius: 2px; padding: 3px 6px; }" +
+                 "; border: 1px solid #808080; border-radius: 2px; padding: 1px; }" +
                  selector + ":pressed, " + selector + ":checked { background-color: " +
                  face.darker(125).name() + "; }" + selector +
                  ":disabled { color: #a0a0a0; }" + selector +

@@ -7,7 +7,6 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
-#include <memory>
 
 namespace platform {
 namespace {
@@ -15,7 +14,6 @@ namespace {
 // Longest time one ProcessSystemEvents call blocks when nothing happens.
 constexpr int kIdleTickMs = 1;
 
-std::unique_ptr<QApplication> ownedApplication;   // created by InitPlatform if needed
 QPointer<QEventLoop> runningLoop;                 // the loop of RunUserInterface
 bool quitRequested = false;
 int quitCode = 0;
@@ -34,7 +32,9 @@ QElapsedTimer& MonotonicClock() {
 
 int InitPlatform(int& argc, char** argv) {
     if (QCoreApplication::instance() == nullptr) {
-        ownedApplication = std::make_unique<QApplication>(argc, argv);
+        // Lives until the process ends: destroying it among the static destructors, after
+        // main has returned, would touch Qt state that is already gone.
+        new QApplication(argc, argv);
     }
     MonotonicClock();
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr ? 0 : -1;

@@ -1,6 +1,9 @@
 // The platform layer against real widgets (offscreen), real input events, real loopback
 // sockets and real pseudo-terminals.
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <pty.h>
+#include <sys/socket.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -26,6 +29,7 @@
 #include <gtest/gtest.h>
 
 #include <poll.h>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -188,6 +192,9 @@ TEST_F(PanelTest, RightClickGoesToTheCallbackAndNeverToTheWidget) {
     QTest::mouseClick(chart, Qt::LeftButton, {}, QPoint(20, 20));
     EXPECT_EQ(chart->m_presses, 1);
     EXPECT_EQ(EventsOf(kChart), (std::vector<int>{EVENT_RIGHT_CLICK, EVENT_LEFT_CLICK}));
+    seen.clear();
+    QTest::mouseDClick(chart, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_EQ(EventsOf(kChart).back(), EVENT_LEFT_DOUBLE_CLICK);
 
     // Without a callback the widget keeps its right clicks.
     QSignalSpy quietPressed(Widget<QPushButton>(kQuiet), &QPushButton::pressed);
@@ -205,6 +212,13 @@ TEST_F(PanelTest, ButtonsReportCommitAndToggleReportsValueChange) {
     int on = 0;
     ASSERT_EQ(GetCtrlVal(m_panel, kToggle, on), 0);
     EXPECT_EQ(on, 1);
+
+    // The keyboard shortcut clicks the button, like the mouse.
+    Widget<QPushButton>(kCmd)->setShortcut(QKeySequence(Qt::Key_F9));
+    seen.clear();
+    QTest::keyClick(PanelWidget(m_panel), Qt::Key_F9);
+    EXPECT_TRUE(PumpUntil([] { return !EventsOf(kCmd).empty(); }, 2.0));
+    EXPECT_EQ(InputEventsOf(kCmd), std::vector<int>{EVENT_COMMIT});
 
     // A dimmed button raises nothing.
     SetCtrlAttribute(m_panel, kCmd, ATTR_DIMMED, 1);
@@ -666,6 +680,33 @@ TEST(Tcp, FailuresGiveTheirCodes) {
                                  &tcpSeen, 2000), -2);
     EXPECT_EQ(tcpSeen.dataReady + tcpSeen.disconnects, 0);
     EXPECT_LT(DisconnectFromTCPServer(12345), 0);
+}
+
+TEST(Tcp, AServerThatNeverAcceptsTimesOut) {
+    // A listener whose accept queue is full drops further connection requests unanswered.
+    const int listener = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    const quint16 port = ntohs(address.sin_port);
+    std::vector<std::unique_ptr<QTcpSocket>> fillers;
+    for (int i = 0; i < 3; ++i) {
+        fillers.push_back(std::make_unique<QTcpSocket>());
+        fillers.back()->connectToHost(QHostAddress::LocalHost, port);
+        fillers.back()->waitForConnected(300);
+    }
+    TcpSeen tcpSeen;
+    unsigned handle = 0;
+    const double start = Timer();
+    EXPECT_EQ(ConnectToTCPServer(&handle, port, "127.0.0.1", &TcpRecord, &tcpSeen, 300), -11);
+    const double elapsed = Timer() - start;
+    EXPECT_GE(elapsed, 0.3);
+    EXPECT_LT(elapsed, 2.0);
+    close(listener);
 }
 
 // ---------------------------------------------------------------------------------------------
