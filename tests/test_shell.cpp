@@ -108,6 +108,7 @@ struct FailureCase {
     std::vector<int> codes;   // the requests the sensor receives
     double minSeconds;        // the least the command takes
     double maxSeconds;        // the most it takes
+    bool refreshes = false;   // GET: the panel is rewritten from the unchanged values
 };
 
 class ShellFailureTest
@@ -132,8 +133,11 @@ TEST_P(ShellFailureTest, EveryFailureEndsInTheOneHandling) {
     EXPECT_GE(took, c.minSeconds);
     EXPECT_LE(took, c.maxSeconds);
     program.ExpectTimeoutState();
-    // A failed GET never takes anything from the sensor: the panel shows what it showed.
-    if (!c.send) EXPECT_EQ(program.Value(shell::parapanel, ui::PARAP_TEACHVALUE), teach + 1);
+    // A failed GET takes nothing from the sensor: the panel keeps the edit, or, when the read
+    // itself failed, shows the parameter values as they were before.
+    if (!c.send)
+        EXPECT_EQ(program.Value(shell::parapanel, ui::PARAP_TEACHVALUE),
+                  c.refreshes ? teach : teach + 1);
     // The buttons are usable again, and the next attempt works.
     EXPECT_FALSE(program.Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
     program.Click(shell::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
@@ -155,8 +159,10 @@ const FailureCase kFailureCases[] = {
     {"FailedStoreEcho", sensorlink::EEPROM, true, 6, {FaultKind::WrongMark}, {1, 6}, 0.5, 0.9},
     // A failed EEPROM load stops before the read; the panel is not refreshed.
     {"FailedLoadEcho", sensorlink::EEPROM, false, 8, {FaultKind::WrongMark}, {8}, 0.0, 0.4},
-    {"IncompleteRead", sensorlink::RAM, false, 3, {FaultKind::Short, 4}, {3}, 3.0, 3.4},
+    {"IncompleteRead", sensorlink::RAM, false, 3, {FaultKind::Short, 4}, {3}, 3.0, 3.4, true},
 };
+
+void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
 
 INSTANTIATE_TEST_SUITE_P(
     Exchanges, ShellFailureTest,
@@ -176,6 +182,7 @@ TEST_P(ShellTest, GoPollsUntilStopAndShowsEveryFrame) {
         frames = static_cast<int>(P().m_sensor.requests().size());
         if (frames >= 5) {
             EXPECT_TRUE(P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
+            stopper.stop();
             P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
         }
     });
