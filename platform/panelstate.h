@@ -89,8 +89,9 @@ void ApplyStyle(ControlEntry& entry);
 // Deletes a widget now, or later while callbacks are on the stack.
 void DisposeWidget(QWidget* widget);
 
-// Marks a change made by the layer itself: the signals it causes raise no events.
-class ProgrammaticChange {  // scope guard around a value change made by the layer
+// Scope guard around a change made by the layer itself: the signals it causes raise no
+// events, while the widgets' own connections (a slider's value box) still follow.
+class ProgrammaticChange {
 public:
     ProgrammaticChange() { ++programmaticChange; }
     ~ProgrammaticChange() { --programmaticChange; }
