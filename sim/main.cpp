@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <unistd.h>
 
 #include "sim/fault.h"
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
         "and 50) on a TCP port or a pseudo-terminal. Prints the TCP port or the device path\n"
         "as one line on stdout, then serves until it is ended.\n\n"
         "Usage: tavrix-sensor-sim --tcp HOST:PORT | --pty [--link PATH] [--paced]\n"
-        "                         [--id TEXT] [--fault SPEC ...] [--seed N]");
+        "                         [--id TEXT] [--fault SPEC ...] [--seed N]\n"
+        "                         [--scene steady|objects|drift] [--eeprom PATH]");
     const QCommandLineOption help({"h", "help"}, "Show this text.");
     const QCommandLineOption tcp("tcp", "Serve TCP on HOST:PORT; PORT 0 picks a free port.",
                                  "HOST:PORT");
@@ -80,8 +82,23 @@ int main(int argc, char** argv) {
                                               "default \"%1\".").arg(sim::kDefaultIdentification),
                                 "TEXT");
     const QCommandLineOption fault("fault", "Inject a fault (see below); repeatable.", "SPEC");
-    const QCommandLineOption seed("seed", "Seed of the signal noise; default 1.", "N");
-    parser.addOptions({help, tcp, pty, link, paced, id, fault, seed});
+    const QCommandLineOption seed("seed",
+                                  "Seed of the noise and of the passing objects; default 1. The "
+                                  "same seed and the same request times give the same frames.",
+                                  "N");
+    const QCommandLineOption scene(
+        "scene",
+        "What the beam sees: steady (a constant level with noise), objects (objects pass at "
+        "irregular intervals, most shading the beam, some reflecting extra light; the default) "
+        "or drift (the level drifts slowly down and back, as a lens that soils and is cleaned).",
+        "NAME");
+    const QCommandLineOption eeprom(
+        "eeprom",
+        "Keep the EEPROM record in the parameter file PATH: read at start into EEPROM and RAM "
+        "when it is there and valid (otherwise the default record, with a note on stderr), "
+        "written on every EEPROM store (code 6).",
+        "PATH");
+    parser.addOptions({help, tcp, pty, link, paced, id, fault, seed, scene, eeprom});
     if (!parser.parse(app.arguments())) return UsageError(parser.errorText());
     if (parser.isSet(help)) {
         // Qt's own usage line names no option forms; the description carries ours.
@@ -99,7 +116,23 @@ int main(int argc, char** argv) {
     const qulonglong seedValue = parser.isSet(seed) ? parser.value(seed).toULongLong(&seedOk)
                                                     : sim::kDefaultSeed;
     if (!seedOk) return UsageError("bad seed " + parser.value(seed));
+    const auto sceneValue = parser.isSet(scene)
+                                ? sim::ParseScene(parser.value(scene).toStdString())
+                                : std::optional<sim::Scene>(sim::kDefaultScene);
+    if (!sceneValue) return UsageError("unknown scene " + parser.value(scene));
     sim::Sensor sensor(seedValue);
+    sensor.setScene(*sceneValue);
+    if (parser.isSet(eeprom)) {
+        const QString reason = sensor.useEepromFile(parser.value(eeprom));
+        if (!reason.isEmpty())
+            std::fprintf(stderr, "tavrix-sensor-sim: EEPROM file %s: %s; starting with the "
+                                 "default record\n",
+                         qPrintable(parser.value(eeprom)), qPrintable(reason));
+        QObject::connect(&sensor, &sim::Sensor::eepromFileFailed, [](const QString& why) {
+            std::fprintf(stderr, "tavrix-sensor-sim: cannot write the EEPROM file %s\n",
+                         qPrintable(why));
+        });
+    }
     if (parser.isSet(id)) sensor.setIdentification(parser.value(id).toStdString());
     for (const QString& text : parser.values(fault)) {
         std::string error;

@@ -1,10 +1,16 @@
 #include "sim/sensor.h"
 
+#include <QFile>
+#include <QSaveFile>
 #include <algorithm>
+
+#include "link/paramfile.h"
 
 namespace sim {
 
 namespace {
+constexpr qint64 kMaxEepromFileBytes = 64 * 1024;   // far more than 16 values take
+
 // The payload of a parameter write into a record.
 void StoreRecord(const Telegram& request, Record& record) {
     uint16_t words[sensorlink::kTelegramWords];
@@ -37,7 +43,7 @@ std::optional<ReplyPlan> Sensor::answer(const Telegram& request) {
     case sensorlink::kCodeData:
         return deliver(code, recordReply(code, DataWords(m_model)));
     case sensorlink::kCodeEepromStore:
-        m_eeprom = m_ram;
+        storeEeprom();
         return deliver(code, echo(request));
     case sensorlink::kCodeIdentify:
         return deliver(code, identificationReply());
@@ -56,6 +62,22 @@ int Sensor::addFault(uint16_t code, const Fault& fault, int count) {
 
 int Sensor::faultApplied(int id) const {
     return id >= 0 && id < static_cast<int>(m_faults.size()) ? m_faults[id].m_applied : 0;
+}
+
+QString Sensor::useEepromFile(const QString& path) {
+    m_eepromPath = path;
+    QFile file(path);
+    if (!file.exists()) return "the file does not exist yet";
+    if (!file.open(QIODevice::ReadOnly)) return file.errorString();
+    const QByteArray text = file.read(kMaxEepromFileBytes + 1);
+    if (text.size() > kMaxEepromFileBytes) return "the file is too large";
+    Record record{};
+    const std::string reason = sensorlink::ParseParameterFile(
+        std::string_view(text.constData(), static_cast<size_t>(text.size())), record.data());
+    if (!reason.empty()) return QString::fromStdString(reason);
+    m_eeprom = record;
+    m_ram = record;
+    return {};
 }
 
 void Sensor::emitTriggeredFrame() {
@@ -120,6 +142,18 @@ ReplyPlan Sensor::identificationReply() const {
                 std::min<size_t>(m_identification.size(), sensorlink::kTelegramBytes),
                 plan.m_bytes.begin());
     return plan;
+}
+
+// Stores the RAM record in the EEPROM and, when a file keeps it, in the file.
+void Sensor::storeEeprom() {
+    m_eeprom = m_ram;
+    if (m_eepromPath.isEmpty()) return;
+    const std::string text = sensorlink::FormatParameterFile(m_eeprom.data());
+    const auto size = static_cast<qint64>(text.size());
+    QSaveFile file(m_eepromPath);
+    if (file.open(QIODevice::WriteOnly) && file.write(text.data(), size) == size && file.commit())
+        return;
+    emit eepromFileFailed(m_eepromPath + ": " + file.errorString());
 }
 
 // Applies the faults armed for code in kind order and logs what leaves.

@@ -1,8 +1,10 @@
 #pragma once
-// The simulated sensor without a transport: RAM and EEPROM records, identification text,
-// the signal model, the answer to each request, injected faults and a log of all traffic.
+// The simulated sensor without a transport: RAM and EEPROM records (the EEPROM optionally
+// kept in a file), identification text, the signal model, the answer to each request,
+// injected faults and a log of all traffic.
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 #include <QTimer>
 #include <optional>
 #include <string>
@@ -20,7 +22,7 @@ constexpr int kMaxCatchUpMs = 1000; // at most this much model time is stepped a
 inline constexpr char kDefaultIdentification[] = "TAVRIX-Vovez SIM V2.0";
 
 // Power 500, static, window 1000..3000, average 1, direct, hold 0, WIN, tracing off,
-// teach value 2048, tolerance 200, hysteresis 50: the output toggles with the signal swing.
+// teach value 2048, tolerance 200, hysteresis 50: every passing object leaves the window.
 constexpr Record kDefaultRecord = {500, 0, 1000, 3000, 1, 0, 0, 2, 0, 0, 0, 2048, 200, 50, 0, 0};
 
 enum class LogKind { Request, Reply };
@@ -53,7 +55,13 @@ public:
     // a timer and every output change emits triggeredFrame.
     void watchTriggered(bool on);
 
+    // Keeps the EEPROM in the parameter file at path from now on: loads it into EEPROM and
+    // RAM, as a sensor does at power-up, and writes it on every store (code 6). Returns ""
+    // or why the file could not be loaded; then the records stay as they are.
+    QString useEepromFile(const QString& path);
+
     void setIdentification(const std::string& text) { m_identification = text; }
+    void setScene(Scene scene) { m_model.m_scene = scene; }
     const Record& ram() const { return m_ram; }
     const Record& eeprom() const { return m_eeprom; }
     const std::vector<LogEntry>& log() const { return m_log; }
@@ -64,6 +72,8 @@ public:
 signals:
     // A triggered frame (code 50), faults applied, for every connection in triggered mode.
     void triggeredFrame(const sim::ReplyPlan& plan);
+    // A store could not be written to the EEPROM file; the EEPROM record holds it all the same.
+    void eepromFileFailed(const QString& reason);
 
 private:
     // An entry of the fault table.
@@ -79,11 +89,13 @@ private:
     ReplyPlan echo(const Telegram& request) const;
     ReplyPlan recordReply(uint16_t code, const Record& record) const;
     ReplyPlan identificationReply() const;
+    void storeEeprom();
     std::optional<ReplyPlan> deliver(uint16_t code, ReplyPlan plan);
 
     Record m_ram = kDefaultRecord;
     Record m_eeprom = kDefaultRecord;
     bool m_readEeprom = false;   // the next parameter read returns the EEPROM record
+    QString m_eepromPath;        // file that keeps the EEPROM record; empty: none
     std::string m_identification = kDefaultIdentification;
     ModelState m_model;
     QElapsedTimer m_clock;

@@ -1,10 +1,12 @@
-// Tests of the simulated sensor: request framing, faults, the signal model, and the
-// sensor served over real loopback sockets, real pseudo-terminals and as a program.
+// Tests of the simulated sensor's protocol side: request framing, faults, and the sensor
+// served over real loopback sockets, real pseudo-terminals and as a program. Its
+// behaviour (the signal model and the EEPROM records) is tested in test_simmodel.cpp.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
@@ -186,71 +188,6 @@ TEST(SimFault, ShapesReplies) {
     EXPECT_EQ(split.m_pieceGapMs, 30);
 }
 
-// ---- signal model ----------------------------------------------------------------
-
-std::vector<std::array<uint16_t, 3>> RunModel(uint64_t seed, int ticks, const Record& record) {
-    sim::ModelState model = sim::StartModel(seed);
-    std::vector<std::array<uint16_t, 3>> values;
-    for (int i = 0; i < ticks; ++i) {
-        sim::StepModel(model, record);
-        values.push_back({model.m_raw, model.m_outTol, model.m_temp});
-    }
-    return values;
-}
-
-TEST(SimModel, SameSeedSameSignalOtherSeedOtherNoise) {
-    EXPECT_EQ(RunModel(7, 3000, sim::kDefaultRecord), RunModel(7, 3000, sim::kDefaultRecord));
-    EXPECT_NE(RunModel(7, 3000, sim::kDefaultRecord), RunModel(8, 3000, sim::kDefaultRecord));
-}
-
-TEST(SimModel, SignalMovesWithPowerAndOutputFollowsIt) {
-    const int ticks = 5000;   // two periods of the swing
-    sim::ModelState model = sim::StartModel(3);
-    int lo = 4095, hi = 0, changes = 0;
-    for (int i = 0; i < ticks; ++i) {
-        changes += sim::StepModel(model, sim::kDefaultRecord) ? 1 : 0;
-        lo = std::min<int>(lo, model.m_raw);
-        hi = std::max<int>(hi, model.m_raw);
-        EXPECT_EQ(model.m_ref, sim::kDefaultRecord[sim::kWordTeachValue]);
-    }
-    EXPECT_GT(hi - lo, 400);
-    EXPECT_GE(changes, 4);   // the swing leaves and re-enters the window twice a period
-
-    Record weak = sim::kDefaultRecord;
-    weak[sim::kWordPower] = 100;
-    int weakHi = 0;
-    model = sim::StartModel(3);
-    for (int i = 0; i < ticks; ++i) {
-        sim::StepModel(model, weak);
-        weakHi = std::max<int>(weakHi, model.m_raw);
-        EXPECT_EQ(model.m_outTol, 0);   // far below the window
-    }
-    EXPECT_LT(weakHi, lo);
-}
-
-TEST(SimModel, ThresholdModesWithHysteresis) {
-    // Reference 1000, tolerance 100, hysteresis 20: LOW switches at 900/920, HI at 1100/1080.
-    using sim::WithinTolerance;
-    EXPECT_TRUE(WithinTolerance(900, 1000, 100, 20, 0, true));
-    EXPECT_FALSE(WithinTolerance(899, 1000, 100, 20, 0, true));
-    EXPECT_FALSE(WithinTolerance(920, 1000, 100, 20, 0, false));
-    EXPECT_TRUE(WithinTolerance(921, 1000, 100, 20, 0, false));
-    EXPECT_TRUE(WithinTolerance(4000, 1000, 100, 20, 0, true));   // LOW has no upper bound
-    EXPECT_TRUE(WithinTolerance(1100, 1000, 100, 20, 1, true));
-    EXPECT_FALSE(WithinTolerance(1101, 1000, 100, 20, 1, true));
-    EXPECT_FALSE(WithinTolerance(1080, 1000, 100, 20, 1, false));
-    EXPECT_TRUE(WithinTolerance(1079, 1000, 100, 20, 1, false));
-    EXPECT_TRUE(WithinTolerance(0, 1000, 100, 20, 1, true));      // HI has no lower bound
-    EXPECT_FALSE(WithinTolerance(899, 1000, 100, 20, 2, true));
-    EXPECT_FALSE(WithinTolerance(1101, 1000, 100, 20, 2, true));
-    EXPECT_FALSE(WithinTolerance(1090, 1000, 100, 20, 2, false));
-    EXPECT_TRUE(WithinTolerance(1000, 1000, 100, 20, 2, false));
-    // Thresholds are clamped: reference 50, tolerance 100 puts the LOW threshold at 0.
-    EXPECT_TRUE(WithinTolerance(0, 50, 100, 20, 0, true));
-    EXPECT_FALSE(WithinTolerance(20, 50, 100, 20, 0, false));
-    EXPECT_TRUE(WithinTolerance(21, 50, 100, 20, 0, false));
-}
-
 // ---- the sensor over TCP ---------------------------------------------------------
 
 // A sensor on a loopback TCP port with one connected client.
@@ -320,6 +257,7 @@ TEST_F(SimTcp, ParameterWriteReadAndEeprom) {
 }
 
 TEST_F(SimTcp, DataFrameIdentificationAndUnknownCodes) {
+    m_sensor.setScene(sim::Scene::Steady);
     Record r = sim::kDefaultRecord;
     r[sim::kWordTeachValue] = 1234;
     exchange(Request(1, r));
@@ -553,9 +491,11 @@ TEST(SimPty, PacedExchangeTakesAsLongAsOnALine) {
         EXPECT_GE(clock.elapsed(), 35);   // 72 byte times of about 0.52 ms
     }
 
-    // Triggered frames come on the pseudo-terminal too, and on demand. The model may send
-    // frames of its own meanwhile, so look for a whole code-50 frame in what arrives.
+    // Triggered frames come on the pseudo-terminal too, and on demand once the request has
+    // come down the line. The model may send frames of its own meanwhile, so look for a
+    // whole code-50 frame in what arrives.
     client.write(Request(50));
+    ASSERT_TRUE(PumpUntil([&] { return sensor.requests().size() == 4; }));
     sensor.emitTriggeredFrame();
     const QByteArray stream = client.read(36 * 8, 500);
     EXPECT_TRUE(stream.contains(QByteArray::fromHex("00aa0032")));
@@ -567,31 +507,87 @@ QString SimulatorPath() {
     return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim");
 }
 
+// The simulator program serving TCP on a free loopback port, with one client connected.
+class RunningSimulator {
+public:
+    explicit RunningSimulator(const QStringList& args) {
+        m_process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
+        if (!m_process.waitForStarted(kWaitMs) ||
+            !PumpUntil([&] { return m_process.canReadLine(); }))
+            return;
+        bool ok = false;
+        const int port = m_process.readLine().trimmed().toInt(&ok);
+        if (!ok) return;
+        m_client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
+        PumpUntil([&] { return m_client.state() == QAbstractSocket::ConnectedState; });
+    }
+    ~RunningSimulator() {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+    bool isServing() const { return m_client.state() == QAbstractSocket::ConnectedState; }
+    // Sends a request and returns what arrives: n bytes, then whatever follows briefly.
+    QByteArray exchange(const Telegram& request, qsizetype n = 36) {
+        QByteArray got;
+        m_client.write(Bytes(request));
+        PumpUntil([&] { got += m_client.readAll(); return got.size() >= n; });
+        PumpFor(kSettleMs);
+        return got + m_client.readAll();
+    }
+    // What the program wrote on stderr so far.
+    QString errors() {
+        PumpFor(kSettleMs);
+        return m_process.readAllStandardError();
+    }
+
+private:
+    QProcess m_process;
+    QTcpSocket m_client;
+};
+
 TEST(SimProgram, PrintsItsPortAndAnswers) {
     ASSERT_TRUE(QFileInfo(SimulatorPath()).isExecutable()) << "build tavrix-sensor-sim first";
-    QProcess process;
-    process.start(SimulatorPath(), {"--tcp", "127.0.0.1:0", "--id", "UNIT 42", "--seed", "9",
-                                    "--fault", "5:shortx1"});
-    ASSERT_TRUE(process.waitForStarted(kWaitMs));
-    ASSERT_TRUE(PumpUntil([&] { return process.canReadLine(); }));
-    bool ok = false;
-    const int port = process.readLine().trimmed().toInt(&ok);
-    ASSERT_TRUE(ok);
-    QTcpSocket client;
-    client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-    ASSERT_TRUE(PumpUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }));
-    QByteArray got;
-    client.write(Bytes(Request(7)));
-    PumpUntil([&] { got += client.readAll(); return got.size() >= 36; });
-    EXPECT_EQ(got, QByteArray("UNIT 42").leftJustified(36, '\0'));
-    got.clear();
-    client.write(Bytes(Request(5)));
-    PumpUntil([&] { got += client.readAll(); return got.size() >= 35; });
-    PumpFor(kSettleMs);
-    got += client.readAll();
-    EXPECT_EQ(got.size(), 35);
-    process.kill();
-    process.waitForFinished();
+    RunningSimulator program({"--id", "UNIT 42", "--seed", "9", "--scene", "steady", "--fault",
+                              "5:shortx1"});
+    ASSERT_TRUE(program.isServing());
+    EXPECT_EQ(program.exchange(Request(7)), QByteArray("UNIT 42").leftJustified(36, '\0'));
+    EXPECT_EQ(program.exchange(Request(5), 35).size(), 35);
+    const auto frame = Words(program.exchange(Request(5)));
+    ASSERT_EQ(frame.size(), 18u);
+    EXPECT_NEAR(frame[2], 2048, 30);   // the steady scene: no object in the beam
+}
+
+TEST(SimProgram, EepromFileSurvivesARestart) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("eeprom.ini");
+    const Record stored{700, 0, 1000, 3000, 2, 1, 10, 1, 0, 0, 0, 1800, 150, 40, 3, 4};
+    {
+        RunningSimulator program({"--eeprom", path});
+        ASSERT_TRUE(program.isServing());
+        EXPECT_TRUE(program.errors().contains(path));   // not there yet: said on stderr
+        program.exchange(Request(1, stored));
+        const Telegram store = Request(6, stored);
+        EXPECT_EQ(program.exchange(store), Echo(store));
+    }
+    RunningSimulator restarted({"--eeprom", path});
+    ASSERT_TRUE(restarted.isServing());
+    const auto read = Words(restarted.exchange(Request(3)));
+    ASSERT_EQ(read.size(), 18u);
+    EXPECT_TRUE(std::equal(stored.begin(), stored.end(), read.begin() + 2));   // RAM from EEPROM
+    restarted.exchange(Request(1, sim::kDefaultRecord));
+    restarted.exchange(Request(8));
+    EXPECT_EQ(Words(restarted.exchange(Request(3)))[13], 1800);
+    EXPECT_TRUE(restarted.errors().isEmpty());
+
+    // A damaged file: the defaults, and a note on stderr.
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("700 0 1000\n");
+    file.close();
+    RunningSimulator damaged({"--eeprom", path});
+    ASSERT_TRUE(damaged.isServing());
+    EXPECT_EQ(Words(damaged.exchange(Request(3)))[13], sim::kDefaultRecord[11]);
+    EXPECT_TRUE(damaged.errors().contains("only 3 of 16"));
 }
 
 TEST(SimProgram, HelpAndUsageErrors) {
@@ -601,11 +597,13 @@ TEST(SimProgram, HelpAndUsageErrors) {
     EXPECT_EQ(process.exitCode(), 0);
     const QString help = process.readAllStandardOutput();
     for (const char* word : {"--tcp", "--pty", "--link", "--paced", "--id", "--fault", "--seed",
-                             "CODE:KIND", "split"})
+                             "CODE:KIND", "split", "--scene", "steady", "objects", "drift",
+                             "--eeprom"})
         EXPECT_TRUE(help.contains(word)) << word;
     for (const QStringList& args : {QStringList{}, QStringList{"--tcp", "1.2.3.4"},
                                     QStringList{"--pty", "--fault", "5:boom"},
-                                    QStringList{"--tcp", "127.0.0.1:0", "--paced"}}) {
+                                    QStringList{"--tcp", "127.0.0.1:0", "--paced"},
+                                    QStringList{"--tcp", "127.0.0.1:0", "--scene", "fog"}}) {
         process.start(SimulatorPath(), args);
         ASSERT_TRUE(process.waitForFinished(kWaitMs));
         EXPECT_EQ(process.exitCode(), 2) << qPrintable(args.join(' '));
