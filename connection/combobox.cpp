@@ -15,6 +15,7 @@ using namespace platform;
 using Guard = std::lock_guard<std::recursive_mutex>;
 
 constexpr int kShiftTab = kShiftModifier | kKeyTab;   // taken whole, unlike other keys
+constexpr char kListButtonName[] = "earlier entries";  // what assistive technology calls it
 
 // A control is a combo box when its callback is the module's text handler and its callback
 // data is a record carrying the mark.
@@ -288,7 +289,7 @@ int Combo_NewComboBox(int panel, int control) {
     if (frame < 0) return frame;
     SetCtrlAttribute(panel, frame, ATTR_HEIGHT, height + 2);
     SetCtrlAttribute(panel, frame, ATTR_WIDTH, width + height + 1);
-    const int listButton = NewCtrl(panel, CTRL_RING, "", top, left - height + 1);
+    const int listButton = NewCtrl(panel, CTRL_RING, kListButtonName, top, left - height + 1);
     if (listButton < 0) return listButton;
     SetCtrlAttribute(panel, listButton, ATTR_WIDTH, height);
     SetCtrlAttribute(panel, listButton, ATTR_HEIGHT, height);

@@ -155,10 +155,11 @@ void LoadAddressHistory() {
     if (platform::GetFileInfo(shell::ipComboBoxFileName, size) != 1) return;
     std::string bytes;
     if (!platform::ReadFileBytes(shell::ipComboBoxFileName, bytes)) return;
+    const ComboRecord* record = GetComboRecord(panel, ui::INTERFACEP_IPADDRESS);
+    if (record == nullptr) return;
     for (const std::string& entry : ParseHistoryFile(bytes)) {
-        const ComboRecord* record = GetComboRecord(panel, ui::INTERFACEP_IPADDRESS);
         int count = 0;
-        if (record != nullptr) platform::GetNumListItems(panel, record->m_listButton, count);
+        platform::GetNumListItems(panel, record->m_listButton, count);
         Combo_InsertComboItem(panel, ui::INTERFACEP_IPADDRESS, count, entry);
     }
 }

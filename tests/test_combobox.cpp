@@ -159,13 +159,6 @@ TEST_F(ComboBox, AnEmptiedTextFillsInTheFirstEntryWhollySelected) {
     EXPECT_EQ(Text()->selectedText(), "server.local");
 }
 
-TEST_F(ComboBox, OneCharacterEntriesAreNeverFilledIn) {
-    Fill({"x", "xylophone"});
-    Type("x");
-    EXPECT_EQ(Text()->text(), "x");
-    EXPECT_FALSE(Text()->hasSelectedText());
-}
-
 TEST_F(ComboBox, CompletionStopsAtTheMaximumEntryLength) {
     Fill({"abcdefghij"});
     ASSERT_EQ(Combo_SetComboAttribute(m_panel, C_TEXT, COMBO_ATTR_MAX_ENTRY_LENGTH, 6), 0);

@@ -295,15 +295,6 @@ TEST_F(ConnectionTest, DigitsFollowedByALetterGiveThePortNumber) {
     EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
 }
 
-TEST_F(ConnectionTest, AnOverLongAddressFromTheSettingsFileIsCut) {
-    Make(Transport::Tcp);
-    WriteFile(shell::kSettingsFile, "1\r\n1\r\n" + std::string(150, 'h') + "\r\n" + Port() + "\r\n");
-    LoadSettingsOnly();
-    connection::GetConnectionSettingsFromFile();
-    EXPECT_EQ(sensorlink::ipBuf, std::string(99, 'h'));
-    EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_IPADDRESS), std::string(99, 'h'));
-}
-
 TEST_F(ConnectionTest, AcceptStoresExactlyTheFourLinesAfterASuccessfulTest) {
     Make(Transport::Tcp);
     P().Start();
