@@ -11,7 +11,7 @@ namespace sim {
 
 namespace {
 
-constexpr double kCountsPerPower = double{kRawMax} / kPowerMax;   // clear-beam counts per power unit
+constexpr double kCountsPerPower = double{kRawMax} / kPowerMax;   // clear beam, per power unit
 constexpr double kNoiseDepth = 0.01;       // noise amplitude as a fraction of the level
 constexpr double kNoiseMinCounts = 2.0;    // noise amplitude at very low levels
 constexpr double kDynGain = 0.002;         // DYN: fraction of the level error corrected per tick
@@ -63,9 +63,10 @@ uint16_t ToCounts(double value) {
 // Draws the next object: a clear gap, then a while in the beam, darker or brighter.
 void ScheduleObject(ModelState& model) {
     uint64_t& rng = model.m_rng;
-    model.m_objectStart = model.m_tick + std::lround(NextBetween(rng, kObjectGapMinMs, kObjectGapMaxMs)) / kModelTickMs;
-    model.m_objectEnd = model.m_objectStart +
-                        std::lround(NextBetween(rng, kObjectLengthMinMs, kObjectLengthMaxMs)) / kModelTickMs;
+    const long gapMs = std::lround(NextBetween(rng, kObjectGapMinMs, kObjectGapMaxMs));
+    const long lengthMs = std::lround(NextBetween(rng, kObjectLengthMinMs, kObjectLengthMaxMs));
+    model.m_objectStart = model.m_tick + gapMs / kModelTickMs;
+    model.m_objectEnd = model.m_objectStart + lengthMs / kModelTickMs;
     model.m_objectTransmission = NextUnit(rng) < kBrightObjectShare
                                      ? NextBetween(rng, kBrightObjectMin, kBrightObjectMax)
                                      : NextBetween(rng, kDarkObjectMin, kDarkObjectMax);
@@ -126,7 +127,8 @@ void TraceReference(ModelState& model, const Record& record) {
 }
 
 double Temperature(const ModelState& model) {
-    return kTempBase + kTempSwing * std::sin(2.0 * std::numbers::pi * Seconds(model) / kTempPeriodS);
+    return kTempBase +
+           kTempSwing * std::sin(2.0 * std::numbers::pi * Seconds(model) / kTempPeriodS);
 }
 
 }  // namespace
@@ -158,7 +160,8 @@ double SceneTransmission(ModelState& model) {
     if (model.m_tick >= model.m_objectEnd) ScheduleObject(model);
     if (model.m_tick < model.m_objectStart) return 1.0;
     // A trapezoid: the edges cross the beam, the middle shades or brightens it fully.
-    const int64_t edge = std::min(model.m_tick - model.m_objectStart, model.m_objectEnd - model.m_tick);
+    const int64_t edge =
+        std::min(model.m_tick - model.m_objectStart, model.m_objectEnd - model.m_tick);
     const double cover = std::min(1.0, static_cast<double>(edge * kModelTickMs) / kObjectEdgeMs);
     return 1.0 + (model.m_objectTransmission - 1.0) * cover;
 }

@@ -65,13 +65,13 @@ std::optional<Scene> ParseScene(std::string_view name);
 // State of the simulated measurement.
 struct ModelState {
     uint64_t m_rng = 0;                   // noise generator state
-    int64_t m_tick = 0;                   // the next tick, at m_tick * kModelTickMs; may be moved ahead to skip time
+    int64_t m_tick = 0;                   // the next tick, at m_tick * kModelTickMs; may jump ahead
     Scene m_scene = kDefaultScene;
     double m_power = 0.0;                 // transmitter power in force, 0..1000 (regulated in DYN)
     std::vector<uint16_t> m_samples;      // the last measured values, a ring for the averaging
     size_t m_sampleAt = 0;                // ring position of the oldest value
     int64_t m_sampleSum = 0;              // sum of m_samples
-    int64_t m_objectStart = 0;            // tick at which the current or next object enters the beam
+    int64_t m_objectStart = 0;            // tick at which the current or next object enters
     int64_t m_objectEnd = 0;              // tick at which it has left; before it, none is scheduled
     double m_objectTransmission = 1.0;    // fraction of the clear-beam level while it is fully in
     bool m_primed = false;                // the output state has been set once

@@ -438,7 +438,9 @@ TEST(SimEeprom, FileIsWrittenOnStoreAndLoadedIntoBothRecords) {
 TEST(SimEeprom, BadFilesLeaveTheDefaultsAndFailedWritesAreReported) {
     QTemporaryDir dir;
     const QString path = dir.filePath("eeprom.ini");
-    for (const QByteArray& text : {QByteArray("1 2 3\n"), QByteArray("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 x\n"),
+    // Short, not a number, out of range, too large.
+    for (const QByteArray& text : {QByteArray("1 2 3\n"),
+                                   QByteArray("1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 x\n"),
                                    QByteArray("70000 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\n"),
                                    QByteArray(70000, ' ')}) {
         QFile file(path);
