@@ -15,6 +15,10 @@
 #include "ui_ParaPanel.h"
 #include "ui_RecPanel.h"
 
+// The logo bitmaps are compiled into this static library; Qt must be told of them at run
+// time, from outside any namespace.
+static void InitLogoResources() { Q_INIT_RESOURCE(TavrixV20); }
+
 namespace ui {
 namespace {
 
@@ -211,6 +215,7 @@ const std::vector<platform::PanelDef>& PanelResources() {
 }
 
 void RegisterPanelResources() {
+    InitLogoResources();
     for (const platform::PanelDef& def : PanelResources()) platform::RegisterPanelResource(def);
 }
 
