@@ -60,14 +60,17 @@ void QuitUserInterface(int code) {
 }
 
 void ProcessSystemEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
-    // Block until something happens, but never longer than one tick: the timer wakes the
-    // dispatcher if no other event does.
-    QTimer tick;
-    tick.setTimerType(Qt::PreciseTimer);
-    tick.setSingleShot(true);
-    tick.start(kIdleTickMs);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    // Dispatch what is pending; when nothing is, block until something happens, but never
+    // longer than one tick: the timer wakes the dispatcher if no other event does. One timer
+    // serves every call, nested ones included (a nested call only restarts it).
+    static QTimer* const tick = [] {
+        auto* timer = new QTimer(QCoreApplication::instance());
+        timer->setTimerType(Qt::PreciseTimer);
+        timer->setSingleShot(true);
+        return timer;
+    }();
+    tick->start(kIdleTickMs);
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void PostDeferredCall(std::function<void()> call) {
