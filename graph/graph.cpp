@@ -200,7 +200,11 @@ void GrowAxes(SignalGraph& graph, QPointF point) {
     } else {
         return;
     }
+    // Round limits and ticks; they only widen the range.
     graph.m_axisY->setRange(graph.m_yLow, graph.m_yHigh);
+    graph.m_axisY->applyNiceNumbers();
+    graph.m_yLow = graph.m_axisY->min();
+    graph.m_yHigh = graph.m_axisY->max();
 }
 
 QLineSeries* NewSeries(SignalGraph& graph) {
