@@ -392,6 +392,14 @@ TEST(ShellParameterFile, RoundTripAndRefusals) {
         EXPECT_EQ(sensorlink::frei16, 9);
     }
 
+    // A file that cannot be written (here a folder of that name) is reported, not ignored.
+    program.m_filePath = program.Path("");
+    program.m_fileResult = 1;
+    platform::ClearPopupLog();
+    program.Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    ASSERT_EQ(platform::PopupLog().size(), 2u);
+    EXPECT_EQ(platform::PopupLog()[1].title, "ATTENTION!");
+
     // Cancelling the dialog does nothing.
     program.m_fileResult = 0;
     platform::ClearPopupLog();
