@@ -511,4 +511,39 @@ TEST(PanelResourcesInPlatform, EveryPanelLoadsAndBindsItsControls) {
     platform::DiscardPanel(main);
 }
 
+TEST(PanelResourcesInPlatform, ChartsGrowWithTheWindowWhileChildPanelsKeepTheirPlaces) {
+    RegisterPanelResources();
+    const int main = platform::LoadPanel(0, MAINP);
+    const int para = platform::LoadPanel(main, PARAP);
+    const int data = platform::LoadPanel(main, DATAP);
+    const int graph = platform::LoadPanel(main, GRAPHP);
+    platform::SetPanelPos(para, 93, 8);
+    platform::SetPanelPos(data, 63, 288);
+    platform::SetPanelPos(graph, 63, 288);
+    for (int panel : {main, para, data}) platform::DisplayPanel(panel);
+    QWidget* window = platform::PanelWidget(main);
+    const QSize initial = window->size();
+    const QRect chart = platform::ControlWidget(data, DATAP_STRIPCHART)->geometry();
+    const QRect legend = platform::ControlWidget(data, DATAP_LEGEND)->geometry();
+    const QRect raw = platform::ControlWidget(data, DATAP_RAW)->geometry();
+    const QRect xy = platform::ControlWidget(graph, GRAPHP_GRAPH_RAW)->geometry();
+
+    window->resize(initial + QSize(300, 200));
+    EXPECT_EQ(platform::ControlWidget(data, DATAP_STRIPCHART)->geometry(),
+              chart.adjusted(0, 0, 300, 200));
+    EXPECT_EQ(platform::ControlWidget(data, DATAP_LEGEND)->geometry(), legend.translated(0, 200));
+    EXPECT_EQ(platform::ControlWidget(data, DATAP_RAW)->geometry(), raw);
+    platform::DisplayPanel(graph);   // a panel hidden during the resize follows when shown
+    EXPECT_EQ(platform::ControlWidget(graph, GRAPHP_GRAPH_RAW)->geometry(),
+              xy.adjusted(0, 0, 300, 200));
+    EXPECT_EQ(platform::PanelWidget(para)->pos(), QPoint(8, 93));
+    EXPECT_EQ(platform::PanelWidget(data)->pos(), QPoint(288, 63));
+
+    // Back at the default size everything is where the forms put it; smaller is refused.
+    window->resize(initial);
+    EXPECT_EQ(platform::ControlWidget(data, DATAP_STRIPCHART)->geometry(), chart);
+    EXPECT_EQ(window->minimumSize(), initial);
+    platform::DiscardPanel(main);
+}
+
 }  // namespace

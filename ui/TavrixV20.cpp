@@ -6,6 +6,7 @@
 #include <QEvent>
 #include <QLabel>
 
+#include "ui/Anchors.h"
 #include "ui/PowerSlider.h"
 #include "ui/TavrixV20Panels.h"
 #include "ui_DataPanel.h"
@@ -75,6 +76,7 @@ QWidget* BuildPanel(Form& form) {
     auto* panel = new QWidget;
     form.setupUi(panel);
     FollowCaptions(panel);
+    new Anchors(panel);
     return panel;
 }
 
