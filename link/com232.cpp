@@ -36,6 +36,19 @@ void ReadSerialQueue() {
     bytesToRead = TelegramLength() - queued;
 }
 
+// TCP: szReadBuf holds a whole telegram. True when it begins with the reply mark; otherwise
+// the bytes from the next place where a frame may begin are moved to the front, and the
+// count of missing bytes is armed again.
+bool KeepInStep() {
+    FrameAssembler frame;
+    for (int i = 0; i < TelegramLength(); ++i)
+        if (FeedByte(frame, szReadBuf[i])) return true;
+    std::copy_n(frame.m_buffer.begin(), frame.m_filled, szReadBuf);
+    dataSize = TelegramLength();
+    bytesToRead = TelegramLength() - static_cast<int32_t>(frame.m_filled);
+    return false;
+}
+
 }  // namespace
 
 void ShowStatus(const std::string& text) {
@@ -221,8 +234,15 @@ int32_t AwaitReplyUntimed() {
             platform::ProcessSystemEvents();
         }
     }
-    while (bytesToRead > 0 && poll != 0) platform::ProcessSystemEvents();
-    return bytesToRead;
+    // TCP: the client callback fills szReadBuf. A frame that is out of step (a short or
+    // surplus frame before it) is not taken: the bytes from the next possible reply mark on
+    // are kept as the start of the next frame, and the rest is awaited.
+    for (;;) {
+        while (bytesToRead > 0 && poll != 0) platform::ProcessSystemEvents();
+        if (bytesToRead > 0 || KeepInStep()) return bytesToRead;
+        // Bytes that came with the dropped ones raise no further data-ready event.
+        ClientTCPCB(static_cast<unsigned>(g_hconversation), platform::TCP_DATAREADY, 0, nullptr);
+    }
 }
 
 void FlushSerialQueues() {

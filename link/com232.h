@@ -99,8 +99,9 @@ void ArmReply();
 // Waits at most limitSeconds for the 36-byte reply; returns bytesToRead (0 = complete).
 int32_t AwaitReply(double limitSeconds);
 // Waits without a limit until a frame is complete or poll becomes 0; returns bytesToRead.
-// TCP: the count armed before, filled by the client callback. RS-232: frames are taken
-// from the queue one by one through serialFrames, in step with the reply mark.
+// TCP: the count armed before, filled by the client callback; a frame that does not begin
+// with the reply mark is dropped up to the next mark. RS-232: frames are taken from the
+// queue one by one through serialFrames, in step with the reply mark.
 inline FrameAssembler serialFrames;
 int32_t AwaitReplyUntimed();
 void FlushSerialQueues();         // RS-232 only: discards stale bytes in both queues
