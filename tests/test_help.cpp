@@ -26,8 +26,8 @@ constexpr double kHoldS = 0.5;              // how long the scripted help box st
 constexpr int kFramesAfterHelp = 3;         // data requests that prove the polling goes on
 constexpr double kGoLimitS = 20.0;          // the whole GO scenario, on a slow machine
 
-int& Handle(int resource) {
-    static std::map<int, int*> handles = {
+int Handle(int resource) {
+    static const std::map<int, int*> handles = {
         {ui::MAINP, &shell::mainpanel},       {ui::PARAP, &shell::parapanel},
         {ui::DATAP, &shell::datapanel},       {ui::INTERFACEP, &shell::interfacepanel},
         {ui::RECP, &shell::recpanel},         {ui::GRAPHP, &shell::graphpanel}};
