@@ -1,5 +1,6 @@
 #include "connection/configfiles.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace connection {
@@ -88,7 +89,8 @@ std::string FormatHistoryFile(std::span<const std::string> entries) {
 std::vector<std::string> ParseHistoryFile(std::string_view bytes) {
     std::vector<std::string> entries;
     size_t pos = 0;
-    const size_t records = bytes.size() / kHistoryRecordDivisor;
+    // A history holds ten entries; a file far beyond that is not one to fill a list with.
+    const size_t records = std::min(bytes.size() / kHistoryRecordDivisor, kHistoryMaxRecords);
     for (size_t i = 0; i < records && pos < bytes.size(); ++i) {
         const std::string_view text =
             UpToNul(NextLine(bytes, pos, kHistoryFieldBytes)).substr(0, kAddressMaxChars);

@@ -8,7 +8,7 @@
 // Server-address history ("IPComboBox.cfg"): one record per entry, most recent first,
 // each a 100-byte field (the text, then NUL bytes) followed by CR LF, 102 bytes.
 // Reading takes file size div 101 records, so files written with CR LF (102 bytes a
-// record) and with LF only (101 bytes) both give every record.
+// record) and with LF only (101 bytes) both give every record; at most 100 are read.
 //
 // The readers take any bytes at all (binary, no line ends, megabytes) without fault.
 // Pure functions: the caller reads and writes the files.
@@ -26,6 +26,7 @@ constexpr size_t kAddressMaxChars = 99;     // server address, kept from line 3 
 constexpr size_t kPortTextMaxChars = 31;    // port-number text, kept from line 4
 constexpr size_t kHistoryFieldBytes = 100;  // text field of a history record
 constexpr size_t kHistoryRecordDivisor = 101;  // file size div this = records to read
+constexpr size_t kHistoryMaxRecords = 100;     // records read at most, however large the file
 
 // The settings as stored.
 struct ConnectionSettings {
@@ -53,7 +54,7 @@ ConnectionSettings ParseSettingsFile(std::string_view bytes);
 // entry longer than 99 characters is cut to 99 so that its field keeps a NUL.
 std::string FormatHistoryFile(std::span<const std::string> entries);
 
-// The entries of a history file in file order: size div 101 lines of at most 100
+// The entries of a history file in file order: size div 101 (at most 100) lines of at most 100
 // characters each (the rest of a longer line is skipped); a record's text ends at its
 // first NUL and is cut to 99 characters; empty texts are skipped.
 std::vector<std::string> ParseHistoryFile(std::string_view bytes);
