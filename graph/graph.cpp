@@ -383,9 +383,6 @@ void RegisterCallbacks() {
     platform::RegisterCallback("CBF_EditSignal", CBF_EditSignal);
     platform::RegisterCallback("CBF_PanelGraphGraph", CBF_PanelGraphGraph);
     platform::RegisterCallback("CBF_GRAPHP", CBF_GRAPHP);
-    // The panels are loaded after the callbacks are registered; the charts are set up on
-    // them at the next event processing, so that they show their axes before any frame.
-    platform::PostDeferredCall(InitCharts);
 }
 
 }  // namespace graph

@@ -194,6 +194,12 @@ void ArmReply() {
     bytesToRead = TelegramLength();
 }
 
+void ArmNextFrame() {
+    dataSize = TelegramLength();
+    bytesToRead = TelegramLength();
+    ClientTCPCB(static_cast<unsigned>(g_hconversation), platform::TCP_DATAREADY, 0, nullptr);
+}
+
 int32_t AwaitReply(double limitSeconds) {
     tstart = platform::Timer();
     if (comprotocol == kRS232) {

@@ -96,6 +96,9 @@ int ClientTCPCB(unsigned handle, int event, int errorCode, void* callbackData);
 void WriteTelegram(int tcpTimeoutMs);   // the 36 bytes of szWriteBuf on the selected interface
 // TCP: discards bytes that arrived while no reply was awaited, then expects 36 bytes.
 void ArmReply();
+// TCP: expects the next 36 bytes of a stream of frames (the triggered mode), taking first
+// what has already arrived: frames that came together raise no further data-ready event.
+void ArmNextFrame();
 // Waits at most limitSeconds for the 36-byte reply; returns bytesToRead (0 = complete).
 int32_t AwaitReply(double limitSeconds);
 // Waits without a limit until a frame is complete or poll becomes 0; returns bytesToRead.

@@ -135,16 +135,6 @@ void CountFrame(uint64_t& runningCount) {
     }
 }
 
-// TCP, triggered mode: expects the next frame. Frames that arrived together with the one just
-// taken are already waiting in the connection and raise no further data-ready event, so they
-// are taken at once; nothing received is discarded.
-void ArmNextTriggeredFrame() {
-    sl::dataSize = sl::anzframe * 2;
-    sl::bytesToRead = sl::anzframe * 2;
-    sl::ClientTCPCB(static_cast<unsigned>(sl::g_hconversation), platform::TCP_DATAREADY, 0,
-                    nullptr);
-}
-
 }  // namespace
 
 void InitRecordPanel() {
@@ -241,7 +231,7 @@ void TriggeredRecord() {
             ToFile();
             ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
         }
-        if (!serial) ArmNextTriggeredFrame();
+        if (!serial) sl::ArmNextFrame();
     }
     // No frame is awaited any more: what still arrives over TCP is read and dropped.
     if (!serial) sl::bytesToRead = 0;

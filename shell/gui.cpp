@@ -79,6 +79,7 @@ int LoadPanels() {
     platform::SetPanelPos(datapanel, kDataPanelTop, kDataPanelLeft);
     platform::SetPanelPos(graphpanel, kDataPanelTop, kDataPanelLeft);
 
+    graph::InitCharts();
     ShowChildPanel(kShowParameters);
     platform::DisplayPanel(datapanel);
     platform::DisplayPanel(mainpanel);
