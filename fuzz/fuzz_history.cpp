@@ -1,0 +1,21 @@
+// The server-address history reader on any bytes: a bounded number of entries, each within
+// its field, and what it reads is written and read back unchanged.
+#include <string_view>
+
+#include "connection/configfiles.h"
+#include "fuzz/fuzzcheck.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace connection;
+    const std::string_view bytes(reinterpret_cast<const char*>(data), size);
+    const std::vector<std::string> entries = ParseHistoryFile(bytes);
+    FUZZ_CHECK(entries.size() <= kHistoryMaxRecords);
+    FUZZ_CHECK(entries.size() <= size / kHistoryRecordDivisor);
+    for (const std::string& entry : entries) {
+        FUZZ_CHECK(!entry.empty() && entry.size() <= kAddressMaxChars);
+        FUZZ_CHECK(entry.find('\0') == std::string::npos);
+        FUZZ_CHECK(entry.find('\n') == std::string::npos);
+    }
+    FUZZ_CHECK(ParseHistoryFile(FormatHistoryFile(entries)) == entries);
+    return 0;
+}
