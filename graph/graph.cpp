@@ -52,7 +52,7 @@ struct StripChart {
     QValueAxis* m_axisY = nullptr;
     std::array<QLineSeries*, kTracesPerFrame> m_series{};
     std::array<std::array<QList<QPointF>, kTracesPerFrame>, 2> m_points;
-    int m_back = 0;   // the buffer to refill next
+    std::array<int, kTracesPerFrame> m_back{};   // per trace, the buffer to refill next
 };
 StripChart strip;
 
@@ -61,6 +61,10 @@ QColor Rgb(int rgb) { return QColor::fromRgb(static_cast<QRgb>(rgb)); }
 QChartView* ChartView(int panel, int control) {
     return qobject_cast<QChartView*>(platform::ControlWidget(panel, control));
 }
+
+// The chart theme fills the background with a gradient from white to white; a plain white
+// brush shows the same and halves the cost of every repaint.
+void UsePlainBackground(QChart* chart) { chart->setBackgroundBrush(QBrush(Qt::white)); }
 
 bool GridWanted() {
     int checked = 1;
@@ -74,6 +78,7 @@ void BuildStripChart(QChartView* view) {
     auto* chart = new QChart;
     chart->legend()->hide();
     chart->setMargins(QMargins(2, 2, 2, 2));
+    UsePlainBackground(chart);
     strip.m_axisX = new QValueAxis(chart);
     strip.m_axisX->setRange(0, kPointsPerScreen - 1);
     strip.m_axisX->setLabelFormat("%d");
@@ -101,7 +106,7 @@ void BuildStripChart(QChartView* view) {
         series->attachAxis(strip.m_axisY);
         strip.m_series[slot] = series;
     }
-    strip.m_back = 1;
+    strip.m_back.fill(1);
     view->setChart(chart);   // the view owns the chart (and deletes a previous one)
     ShowGridLines(GridWanted());
 }
@@ -155,6 +160,7 @@ void BuildSignalGraph(SignalGraph& graph, QChartView* view, int color) {
     graph.m_chart = new QChart;
     graph.m_chart->legend()->hide();
     graph.m_chart->setMargins(QMargins(2, 2, 2, 2));
+    UsePlainBackground(graph.m_chart);
     graph.m_axisX = new QValueAxis(graph.m_chart);
     graph.m_axisX->setLabelFormat("%d");
     graph.m_axisY = new QValueAxis(graph.m_chart);
@@ -285,14 +291,18 @@ void ShowGraph() {
                                 : FixedScaleLimits();
     chart->m_axisY->setRange(limits.m_low, limits.m_high);
     chart->m_axisX->setRange(0, kPointsPerScreen - 1);
-    auto& buffers = chart->m_points[chart->m_back];
     for (int slot = 0; slot < kTracesPerFrame; ++slot) {
-        QPointF* points = buffers[slot].data();
+        int& back = chart->m_back[slot];
+        QList<QPointF>& points = chart->m_points[back][slot];
+        QPointF* point = points.data();
         for (int frame = 0; frame < kHistoryFrames; ++frame)
-            points[frame].setY(ana0Buf[frame * kTracesPerFrame + slot]);
-        chart->m_series[slot]->replace(buffers[slot]);
+            point[frame].setY(ana0Buf[frame * kTracesPerFrame + slot]);
+        // A trace that comes out as it stands (a steady reference and its switching lines)
+        // keeps its line: laying a line out again costs more than the rest of the redraw.
+        if (points == chart->m_points[1 - back][slot]) continue;
+        chart->m_series[slot]->replace(points);
+        back = 1 - back;
     }
-    chart->m_back = 1 - chart->m_back;
 }
 
 void InitPanelGraph() {

@@ -1,0 +1,197 @@
+// The GO loop against the simulator program in a process of its own.
+//
+//   bench_go tcp   frames per second over TCP loopback, held against 1 / (10 ms + the bare
+//                  round trip of a data request measured in the same run); and the CPU this
+//                  process uses meanwhile, with the strip chart painted for every frame in a
+//                  real window of the platform in use: target under 25 % of one core.
+//   bench_go pty   frames per second over a pseudo-terminal paced at 19200 baud (10 bits a
+//                  byte, 72 bytes an exchange), held against 1 / (37.5 ms + 10 ms).
+//
+// Options: --runs N (default 3) GO runs of --seconds S (default 10) each; medians are shown.
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QChartView>
+#include <QEvent>
+#include <QGuiApplication>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench/benchutil.h"
+#include "link/telegram.h"
+#include "platform/platform.h"
+#include "shell/TavrixV20.h"
+#include "ui/TavrixV20.h"
+
+namespace {
+
+constexpr int kRoundTrips = 500;              // bare round trips measured before and after
+constexpr double kLineBitsPerByte = 10.0;     // start bit, 8 data bits, stop bit
+constexpr double kBaud = 19200.0;
+constexpr double kLineExchangeS = 2 * sensorlink::kTelegramBytes * kLineBitsPerByte / kBaud;
+constexpr double kCpuTarget = 0.25;           // share of one core
+
+// Counts the paint events of one widget.
+class PaintCounter : public QObject {
+public:
+    long long m_paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint) ++m_paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+// Median time of a data request and its reply on a plain blocking socket of its own: what
+// the loopback and the simulator take, without the program.
+double BareRoundTripS(int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        if (fd >= 0) close(fd);
+        return -1.0;
+    }
+    const uint16_t payload[sensorlink::kRecordWords] = {};
+    uint8_t request[sensorlink::kTelegramBytes];
+    sensorlink::PackTelegram(sensorlink::kSyncWord, sensorlink::kCodeData, payload, request);
+    std::vector<double> times;
+    for (int i = 0; i < kRoundTrips; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        if (write(fd, request, sizeof request) != static_cast<ssize_t>(sizeof request)) break;
+        uint8_t reply[sensorlink::kTelegramBytes];
+        size_t got = 0;
+        while (got < sizeof reply) {
+            const ssize_t n = read(fd, reply + got, sizeof reply - got);
+            if (n <= 0) break;
+            got += static_cast<size_t>(n);
+        }
+        if (got < sizeof reply) break;
+        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
+                            .count());
+    }
+    close(fd);
+    return times.empty() ? -1.0 : bench::Median(times);
+}
+
+// One GO run of `seconds`, measured from its first frame to its last.
+struct GoRun {
+    double m_framesPerS = 0.0;
+    double m_cpuShare = 0.0;
+    double m_paintsPerFrame = 0.0;
+};
+
+GoRun MeasureGo(double seconds, PaintCounter& paints) {
+    double firstTime = 0.0, firstCpu = 0.0, lastTime = 0.0, lastCpu = 0.0;
+    long long firstPaints = 0, lastPaints = 0;
+    const long long frames = bench::RunGo([&](long long count) {
+        const double now = platform::Timer();
+        if (count == 1) {
+            firstTime = now;
+            firstCpu = bench::CpuSeconds();
+            firstPaints = paints.m_paints;
+            return false;
+        }
+        if (now - firstTime < seconds) return false;
+        lastTime = now;
+        lastCpu = bench::CpuSeconds();
+        lastPaints = paints.m_paints;
+        return true;
+    });
+    GoRun run;
+    if (frames < 2 || lastTime <= firstTime) return run;
+    const double elapsed = lastTime - firstTime;
+    run.m_framesPerS = static_cast<double>(frames - 1) / elapsed;
+    run.m_cpuShare = (lastCpu - firstCpu) / elapsed;
+    run.m_paintsPerFrame = static_cast<double>(lastPaints - firstPaints) / (frames - 1);
+    return run;
+}
+
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2 || (std::strcmp(argv[1], "tcp") != 0 && std::strcmp(argv[1], "pty") != 0)) {
+        std::fprintf(stderr, "usage: bench_go tcp|pty [--runs N] [--seconds S]\n");
+        return 2;
+    }
+    const bool tcp = std::strcmp(argv[1], "tcp") == 0;
+    int runs = 3;
+    double seconds = 10.0;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        if (std::strcmp(argv[i], "--runs") == 0) runs = std::max(1, std::atoi(argv[i + 1]));
+        if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
+    }
+    platform::InitPlatform(argc, argv);
+
+    bench::SimProcess sim(tcp ? QStringList{"--tcp", "127.0.0.1:0"}
+                              : QStringList{"--pty", "--paced"});
+    if (sim.address().empty()) {
+        std::fprintf(stderr, "bench_go: the simulator did not start\n");
+        return 1;
+    }
+    std::vector<double> roundTrips;
+    if (tcp) roundTrips.push_back(BareRoundTripS(std::stoi(sim.address())));
+    const std::string id = bench::StartProgram(tcp ? bench::TcpSettings(sim.address())
+                                                   : bench::SerialSettings(sim.address()));
+    if (id.empty() || id == "TIMEOUT") {
+        std::fprintf(stderr, "bench_go: the program did not connect (%s)\n", id.c_str());
+        return 1;
+    }
+    PaintCounter paints;
+    QWidget* chart = platform::ControlWidget(shell::datapanel, ui::DATAP_STRIPCHART);
+    if (auto* view = qobject_cast<QChartView*>(chart)) view->viewport()->installEventFilter(&paints);
+
+    std::vector<double> rates, shares, paintsPerFrame;
+    for (int run = 0; run < runs; ++run) {
+        const GoRun measured = MeasureGo(seconds, paints);
+        if (measured.m_framesPerS <= 0.0) {
+            std::fprintf(stderr, "bench_go: the GO loop ended early\n");
+            return 1;
+        }
+        rates.push_back(measured.m_framesPerS);
+        shares.push_back(measured.m_cpuShare);
+        paintsPerFrame.push_back(measured.m_paintsPerFrame);
+    }
+    const double rate = bench::Median(rates);
+    const std::string platformName = QGuiApplication::platformName().toStdString();
+    if (tcp) {
+        roundTrips.push_back(BareRoundTripS(std::stoi(sim.address())));
+        const double roundTrip = bench::Median(roundTrips);
+        const double ceiling = 1.0 / (bench::kGoPauseS + roundTrip);
+        bench::Report("1. GO loop over TCP loopback",
+                      Fixed(rate, 1) + " frames/s",
+                      "ceiling 1 / (10 ms + " + Fixed(roundTrip * 1e3, 3) +
+                          " ms bare round trip) = " + Fixed(ceiling, 1) +
+                          " frames/s; target >= 0.95",
+                      rate / ceiling);
+        const double share = bench::Median(shares);
+        bench::Report("3. CPU while GO polls over TCP, strip chart painted " +
+                          Fixed(bench::Median(paintsPerFrame), 2) + " times a frame (" +
+                          platformName + ")",
+                      Fixed(share * 100.0, 1) + " % of one core", "target < 25 %",
+                      share / kCpuTarget);
+    } else {
+        const double ceiling = 1.0 / (kLineExchangeS + bench::kGoPauseS);
+        bench::Report("2. GO loop over a pseudo-terminal paced at 19200 baud",
+                      Fixed(rate, 2) + " frames/s",
+                      "ceiling 1 / (37.5 ms + 10 ms) = " + Fixed(ceiling, 2) +
+                          " frames/s; target >= 0.95",
+                      rate / ceiling);
+    }
+    return 0;
+}
