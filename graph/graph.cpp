@@ -4,7 +4,10 @@
 #include <QChartView>
 #include <QLineSeries>
 #include <QList>
+#include <QBuffer>
+#include <QFileInfo>
 #include <QPen>
+#include <QPixmap>
 #include <QPointer>
 #include <QValueAxis>
 #include <algorithm>
@@ -252,6 +255,47 @@ int SignalSelected() {
     return signal;
 }
 
+// ---- Pictures
+
+constexpr const char* kAttentionTitle = "ATTENTION!";
+
+// The XY graph the graph panel shows.
+int GraphShown() {
+    int tempShown = 0;
+    platform::GetCtrlAttribute(shell::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE,
+                               tempShown);
+    return tempShown != 0 ? ui::GRAPHP_GRAPH_TEMP : ui::GRAPHP_GRAPH_RAW;
+}
+
+// A chosen name without a suffix gets ".png", as the filter suggests.
+std::string PicturePath(const std::string& chosen) {
+    return QFileInfo(QString::fromStdString(chosen)).suffix().isEmpty() ? chosen + kPictureSuffix
+                                                                         : chosen;
+}
+
+// The chart view as it is drawn, encoded as PNG.
+std::string PngOf(QChartView* view) {
+    QByteArray png;
+    QBuffer buffer(&png);
+    if (view == nullptr || !buffer.open(QIODevice::WriteOnly) || !view->grab().save(&buffer, "PNG"))
+        return {};
+    return png.toStdString();
+}
+
+// Asks for a file and writes the chart view as it is drawn, at its size on the screen, as a
+// PNG picture; says so when the file cannot be written. Cancelling the dialog does nothing.
+void SaveChartPicture(int panel, int control, const char* defaultName) {
+    InitCharts();   // an empty chart still shows its axes
+    std::string chosen;
+    if (platform::FileSelectPopup(shell::proj_dir, defaultName, kPictureFilter, kPictureTitle,
+                                  chosen) <= 0)
+        return;
+    const std::string path = PicturePath(chosen);
+    const std::string png = PngOf(ChartView(panel, control));
+    if (!png.empty() && platform::WriteFileBytes(path, png)) return;
+    platform::MessagePopup(kAttentionTitle, "The picture could not be written:\n" + path);
+}
+
 }  // namespace
 
 void InitCharts() {
@@ -385,6 +429,22 @@ int CBF_PanelGraphGraph(int, int, int event, void*, int, int) {
 // The graph panel ignores every event, a close request included.
 int CBF_GRAPHP(int, int, int, void*, int, int) { return 0; }
 
+int CBF_ButtonSaveChart(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonSaveChart)) return 0;
+    if (event == platform::EVENT_COMMIT)
+        SaveChartPicture(shell::datapanel, ui::DATAP_STRIPCHART, kStripChartPictureName);
+    return 0;
+}
+
+int CBF_ButtonSaveGraph(int, int, int event, void*, int, int) {
+    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonSaveGraph)) return 0;
+    if (event != platform::EVENT_COMMIT) return 0;
+    const int shown = GraphShown();
+    SaveChartPicture(shell::graphpanel, shown,
+                     shown == ui::GRAPHP_GRAPH_TEMP ? kTempGraphPictureName : kRawGraphPictureName);
+    return 0;
+}
+
 void RegisterCallbacks() {
     platform::RegisterCallback("CBF_GraphANA0", CBF_GraphANA0);
     platform::RegisterCallback("CBF_GraphData1", CBF_GraphData1);
@@ -393,6 +453,8 @@ void RegisterCallbacks() {
     platform::RegisterCallback("CBF_EditSignal", CBF_EditSignal);
     platform::RegisterCallback("CBF_PanelGraphGraph", CBF_PanelGraphGraph);
     platform::RegisterCallback("CBF_GRAPHP", CBF_GRAPHP);
+    platform::RegisterCallback("CBF_ButtonSaveChart", CBF_ButtonSaveChart);
+    platform::RegisterCallback("CBF_ButtonSaveGraph", CBF_ButtonSaveGraph);
 }
 
 }  // namespace graph

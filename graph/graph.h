@@ -1,6 +1,7 @@
 #pragma once
 // The strip chart of the data panel (the last 100 frames: raw signal, reference and the four
-// switching lines) and the graph panel's per-signal XY graphs of recorded frames.
+// switching lines) and the graph panel's per-signal XY graphs of recorded frames; each can be
+// saved as a PNG picture.
 #include <cstdint>
 
 namespace graph {
@@ -21,6 +22,14 @@ constexpr int kSignalTemp = 1;
 // Colours of the XY graphs, 0xRRGGBB.
 constexpr int kRawGraphColor = 0x00FF00;
 constexpr int kTempGraphColor = 0x008080;
+
+// Saving a chart as a picture: the file dialog's default names, filter and title.
+constexpr const char* kStripChartPictureName = "chart.png";
+constexpr const char* kRawGraphPictureName = "raw.png";
+constexpr const char* kTempGraphPictureName = "temp.png";
+constexpr const char* kPictureFilter = "*.png";
+constexpr const char* kPictureSuffix = ".png";   // added to a chosen name without a suffix
+constexpr const char* kPictureTitle = "PNG";
 
 inline double ana0Buf[kHistoryValues] = {};   // oldest frame first, six values a frame
 inline int16_t scale = kScaleFixed;           // 0 fixed 0..4096, 1 auto zoom
@@ -52,6 +61,10 @@ int CBF_ButtonGpClose(int panel, int control, int event, void* callbackData, int
 int CBF_EditSignal(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int CBF_PanelGraphGraph(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 int CBF_GRAPHP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+// SAVE PNG of the data panel (the strip chart) and of the graph panel (the graph shown): ask
+// for a file and save the chart as it is drawn on the screen. Polling and recording go on.
+int CBF_ButtonSaveChart(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CBF_ButtonSaveGraph(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 
 void RegisterCallbacks();   // CBF_GraphANA0, CBF_ButtonShowGraph, ... with the platform
 

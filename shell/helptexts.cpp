@@ -140,6 +140,8 @@ const char* const InfoButtonShowGraph = " Switch to a graphical display for each
 const char* const InfoGraphPanel = " Displays the signals selected with SIGNAL. ";
 const char* const InfoEditSignal = " Select Signal to be displayed in the graph. ";
 const char* const InfoButtonClosePanel = " Close PANEL and return to MAIN PANEL. ";
+const char* const InfoButtonSaveChart = " Save the strip chart as a PNG picture. ";
+const char* const InfoButtonSaveGraph = " Save the graph shown as a PNG picture. ";
 
 // Recorder.
 const char* const InfoButtonOpenRecorder = " Switch to data recorder.";

@@ -40,6 +40,8 @@ extern const char* const InfoButtonShowGraph;
 extern const char* const InfoGraphPanel;
 extern const char* const InfoEditSignal;
 extern const char* const InfoButtonClosePanel;
+extern const char* const InfoButtonSaveChart;    // SAVE PNG of the data panel
+extern const char* const InfoButtonSaveGraph;    // SAVE PNG of the graph panel
 
 // Recorder.
 extern const char* const InfoButtonOpenRecorder;

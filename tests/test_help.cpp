@@ -130,6 +130,7 @@ const HelpCase kCases[] = {
     {"GraphANA0", ui::DATAP, ui::DATAP_STRIPCHART, shell::InfoGraph, AutoZoom},
     {"GraphData1", ui::DATAP, ui::DATAP_LEGEND, shell::InfoGraph, nullptr},
     {"ButtonShowGraph", ui::DATAP, ui::DATAP_BUTTON_SHOWGRAPH, shell::InfoButtonShowGraph, nullptr},
+    {"ButtonSaveChart", ui::DATAP, ui::DATAP_BUTTON_SAVECHART, shell::InfoButtonSaveChart, nullptr},
     {"DataPanelStatus", ui::DATAP, ui::DATAP_STATUS, shell::InfoStatus, nullptr},
     // Connection-settings panel.
     {"EditCommunicationProtocol", ui::INTERFACEP, ui::INTERFACEP_PROTOCOL, shell::InfoEditCommunicationProtocol, ConnectionTcp},
@@ -163,6 +164,7 @@ const HelpCase kCases[] = {
     {"PanelGraphRaw", ui::GRAPHP, ui::GRAPHP_GRAPH_RAW, shell::InfoGraphPanel, GraphRaw},
     {"PanelGraphTemp", ui::GRAPHP, ui::GRAPHP_GRAPH_TEMP, shell::InfoGraphPanel, GraphTemp},
     {"ButtonGpClose", ui::GRAPHP, ui::GRAPHP_BUTTON_CLOSE, shell::InfoButtonClosePanel, GraphRaw},
+    {"ButtonSaveGraph", ui::GRAPHP, ui::GRAPHP_BUTTON_SAVEGRAPH, shell::InfoButtonSaveGraph, GraphTemp},
 };
 
 // What a right click must leave as it was.

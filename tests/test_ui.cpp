@@ -56,7 +56,7 @@ const std::map<int, std::map<int, Kind>> kExpectedKinds = {
              {DATAP_STRIPCHART, Kind::Chart}, {DATAP_LEGEND, Kind::Label},
              {DATAP_GRID, Kind::Toggle}, {DATAP_BUTTON_SHOWGRAPH, Kind::Command},
              {DATAP_STATUS, Kind::Display}, {DATAP_COMPORT, Kind::Display},
-             {DATAP_IPADDRESS, Kind::Display}}},
+             {DATAP_IPADDRESS, Kind::Display}, {DATAP_BUTTON_SAVECHART, Kind::Command}}},
     {INTERFACEP, {{INTERFACEP_PROTOCOL, Kind::Ring}, {INTERFACEP_COMPORT, Kind::Ring},
                   {INTERFACEP_IPADDRESS, Kind::String}, {INTERFACEP_PORTNUMBER, Kind::String},
                   {INTERFACEP_BUTTON_TRY, Kind::Command}, {INTERFACEP_BUTTON_ACCEPT, Kind::Command},
@@ -74,7 +74,8 @@ const std::map<int, std::map<int, Kind>> kExpectedKinds = {
             {RECP_FILE, Kind::TextBox}, {RECP_SENSOR_ID, Kind::Display}}},
     {GRAPHP, {{GRAPHP_SIGNAL, Kind::Ring}, {GRAPHP_RAW, Kind::Display},
               {GRAPHP_TEMP, Kind::Display}, {GRAPHP_GRAPH_RAW, Kind::Chart},
-              {GRAPHP_GRAPH_TEMP, Kind::Chart}, {GRAPHP_BUTTON_CLOSE, Kind::Command}}},
+              {GRAPHP_GRAPH_TEMP, Kind::Chart}, {GRAPHP_BUTTON_CLOSE, Kind::Command},
+              {GRAPHP_BUTTON_SAVEGRAPH, Kind::Command}}},
 };
 
 bool IsKind(QWidget* w, Kind kind) {

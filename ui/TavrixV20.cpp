@@ -170,6 +170,7 @@ const std::vector<platform::PanelDef>& PanelResources() {
             {DATAP_STATUS, "dispStatus", "CBF_DispStatus"},
             {DATAP_COMPORT, "dispComPort", ""},
             {DATAP_IPADDRESS, "dispIpAddress", ""},
+            {DATAP_BUTTON_SAVECHART, "buttonSaveChart", "CBF_ButtonSaveChart"},
         }},
         {INTERFACEP, "INTERFACEP", CreateInterfacePanel, "CBF_INTERFACEP", {
             {INTERFACEP_PROTOCOL, "protocol", "CBF_EditCommunicationProtocol"},
@@ -211,6 +212,7 @@ const std::vector<platform::PanelDef>& PanelResources() {
             {GRAPHP_GRAPH_RAW, "graphRaw", "CBF_PanelGraphGraph"},
             {GRAPHP_GRAPH_TEMP, "graphTemp", "CBF_PanelGraphGraph"},
             {GRAPHP_BUTTON_CLOSE, "buttonClose", "CBF_ButtonGpClose"},
+            {GRAPHP_BUTTON_SAVEGRAPH, "buttonSaveGraph", "CBF_ButtonSaveGraph"},
         }},
     };
     return resources;

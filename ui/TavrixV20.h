@@ -64,6 +64,7 @@ enum DataPanelControl : int {
     DATAP_STATUS,               // CBF_DispStatus: interface status display
     DATAP_COMPORT,              // serial port display (number)
     DATAP_IPADDRESS,            // server address display (text)
+    DATAP_BUTTON_SAVECHART,     // CBF_ButtonSaveChart: saves the strip chart as a PNG picture
 };
 
 // Connection-settings panel.
@@ -111,6 +112,7 @@ enum GraphPanelControl : int {
     GRAPHP_GRAPH_RAW,           // CBF_PanelGraphGraph: XY graph of the raw signal
     GRAPHP_GRAPH_TEMP,          // CBF_PanelGraphGraph: XY graph of the temperature
     GRAPHP_BUTTON_CLOSE,        // CBF_ButtonGpClose
+    GRAPHP_BUTTON_SAVEGRAPH,    // CBF_ButtonSaveGraph: saves the graph shown as a PNG picture
 };
 
 // Registers the six panel resources with the platform layer (call before LoadPanel).
