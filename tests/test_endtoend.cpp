@@ -2,7 +2,6 @@
 // and of the graph shown, a TEACH during GO that reaches the sensor only through SEND, the
 // output mode inverting the LED for the same signal, and triggered recording that writes one
 // line per output change, two per object passing the beam.
-#include <QChartView>
 #include <QComboBox>
 #include <QImage>
 #include <QImageReader>
