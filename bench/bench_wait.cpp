@@ -54,9 +54,9 @@ int main(int argc, char** argv) {
     std::sort(shares.begin(), shares.end());
     std::sort(durations.begin(), durations.end());
     const double share = shares[kRuns / 2];
-    std::printf("wait for a missing reply, CPU: %.2f %% of one core (target < 5 %%, ratio %.2f)\n",
+    std::printf("4. wait for a missing reply, CPU: %.2f %% of one core (target < 5 %%, ratio %.2f)\n",
                 share * 100.0, share / 0.05);
-    std::printf("wait for a missing reply, duration: %.3f s (limit 3.0 s, ratio %.3f)\n",
+    std::printf("4. wait for a missing reply, duration: %.3f s (limit 3.0 s, ratio %.3f)\n",
                 durations[kRuns / 2], durations[kRuns / 2] / kLimitS);
     return 0;
 }
