@@ -46,6 +46,8 @@ const char* Name(Injected f) {
     return "";
 }
 
+void PrintTo(Injected f, std::ostream* os) { *os << Name(f); }
+
 bool Tcp(Transport t) { return t == Transport::Tcp; }
 
 double LimitOf(uint16_t code, Transport t) {
