@@ -36,15 +36,14 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        if (recorder::linesTried != m_seen) {
-            m_seen = recorder::linesTried;
-            m_times.push_back(platform::Timer());
-        }
+        // A new recording first resets the count; only a count that went up is a line.
+        if (recorder::linesTried > m_seen) m_times.push_back(platform::Timer());
+        m_seen = recorder::linesTried;
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    uint64_t m_seen = 0;
+    uint64_t m_seen = recorder::linesTried;
 };
 
 // One recording; the seconds between the first and the last line minus the intended 59 s,
@@ -57,8 +56,11 @@ double RecordOnce(const std::string& path) {
     recorder::CBF_ButtonStartRecord(shell::recpanel, ui::RECP_BUTTON_START,
                                     platform::EVENT_COMMIT, nullptr, 0, 0);
     QCoreApplication::instance()->removeEventFilter(&clock);
-    if (static_cast<int>(clock.m_times.size()) != kFrames || recorder::linesFailed != 0)
+    if (static_cast<int>(clock.m_times.size()) != kFrames || recorder::linesFailed != 0) {
+        std::fprintf(stderr, "bench_recorder: %zu lines seen, %llu not written\n",
+                     clock.m_times.size(), static_cast<unsigned long long>(recorder::linesFailed));
         return std::nan("");
+    }
     return clock.m_times.back() - clock.m_times.front() - (kFrames - 1) * kIntervalS;
 }
 
