@@ -27,8 +27,15 @@ Sensor::Sensor(uint64_t seed, QObject* parent) : QObject(parent), m_model(StartM
     advance();
 }
 
+// Keeps the traffic of the recent past: a sensor left polling for hours must not grow.
+void Sensor::log(LogEntry entry) {
+    if (m_log.size() >= kMaxLogEntries)
+        m_log.erase(m_log.begin(), m_log.begin() + kMaxLogEntries / 2);
+    m_log.push_back(std::move(entry));
+}
+
 std::optional<ReplyPlan> Sensor::answer(const Telegram& request) {
-    m_log.push_back({LogKind::Request, {request.begin(), request.end()}});
+    log({LogKind::Request, {request.begin(), request.end()}});
     advance();
     const uint16_t code = TelegramCode(request);
     switch (code) {
@@ -169,7 +176,7 @@ std::optional<ReplyPlan> Sensor::deliver(uint16_t code, ReplyPlan plan) {
         if (entry->m_remaining > 0) --entry->m_remaining;
         if (!ApplyFault(plan, entry->m_fault)) return {};
     }
-    m_log.push_back({LogKind::Reply, plan.m_bytes});
+    log({LogKind::Reply, plan.m_bytes});
     return plan;
 }
 

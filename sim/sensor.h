@@ -19,6 +19,7 @@ namespace sim {
 constexpr uint64_t kDefaultSeed = 1;
 constexpr int kTriggerPollMs = 1;   // model step interval while a connection awaits triggered frames
 constexpr int kMaxCatchUpMs = 1000; // at most this much model time is stepped at once
+constexpr size_t kMaxLogEntries = 20000;   // the oldest half of the log goes when it is full
 inline constexpr char kDefaultIdentification[] = "TAVRIX-Vovez SIM V2.0";
 
 // Power 500, static, window 1000..3000, average 1, direct, hold 0, WIN, tracing off,
@@ -102,6 +103,7 @@ private:
     QTimer m_triggerTimer;
     int m_watchers = 0;
     std::vector<FaultEntry> m_faults;
+    void log(LogEntry entry);
     std::vector<LogEntry> m_log;
 };
 

@@ -612,3 +612,18 @@ TEST(SimProgram, HelpAndUsageErrors) {
 }
 
 }  // namespace
+
+TEST(SimLog, StaysBoundedWhileTheSensorIsPolledForHours) {
+    sim::Sensor sensor;
+    Record last{};
+    for (int i = 0; i < static_cast<int>(sim::kMaxLogEntries); ++i) {
+        last[0] = static_cast<uint16_t>(i);
+        sensor.answer(Request(sensorlink::kCodeParaWrite, last));
+    }
+    // Two entries a request: the log was thinned but holds the latest traffic.
+    EXPECT_LE(sensor.log().size(), sim::kMaxLogEntries);
+    const auto requests = sensor.requests();
+    ASSERT_FALSE(requests.empty());
+    EXPECT_EQ(sim::TelegramCode(requests.back()), sensorlink::kCodeParaWrite);
+    EXPECT_EQ(requests.back()[4] * 256 + requests.back()[5], last[0]);
+}
