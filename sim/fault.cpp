@@ -112,7 +112,7 @@ bool ApplyFault(ReplyPlan& plan, const Fault& fault) {
 }
 
 std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& error) {
-    FaultSpec spec;
+    FaultSpec rule;
     std::string body = text;
     if (const size_t x = text.rfind('x'); x != std::string::npos) {
         const auto count = ParseNumber(text.substr(x + 1), kMaxCount);
@@ -120,7 +120,7 @@ std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& er
             error = "bad count in fault '" + text + "'";
             return {};
         }
-        spec.m_count = *count;
+        rule.m_count = *count;
         body = text.substr(0, x);
     }
     const auto parts = SplitAt(body, ':');
@@ -129,7 +129,7 @@ std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& er
         error = "fault '" + text + "' does not start with CODE:KIND";
         return {};
     }
-    spec.m_code = static_cast<uint16_t>(*code);
+    rule.m_code = static_cast<uint16_t>(*code);
     const auto* info = std::find_if(std::begin(kKinds), std::end(kKinds),
                                     [&](const KindInfo& k) { return parts[1] == k.m_name; });
     if (info == std::end(kKinds)) {
@@ -150,8 +150,8 @@ std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& er
         }
         values[i] = *value;
     }
-    spec.m_fault = Fault{info->m_kind, values[0], values[1]};
-    return spec;
+    rule.m_fault = Fault{info->m_kind, values[0], values[1]};
+    return rule;
 }
 
 }  // namespace sim

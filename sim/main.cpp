@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
         "and 50) on a TCP port or a pseudo-terminal. Prints the TCP port or the device path\n"
         "as one line on stdout, then serves until it is ended.\n\n"
         "Usage: tavrix-sensor-sim --tcp HOST:PORT | --pty [--link PATH] [--paced]\n"
-        "                         [--id TEXT] [--fault SPEC ...] [--seed N]\n"
+        "                         [--id TEXT] [--fault RULE ...] [--seed N]\n"
         "                         [--scene steady|objects|drift] [--eeprom PATH]");
     const QCommandLineOption help({"h", "help"}, "Show this text.");
     const QCommandLineOption tcp("tcp", "Serve TCP on HOST:PORT; PORT 0 picks a free port.",
@@ -81,7 +81,7 @@ int main(int argc, char** argv) {
     const QCommandLineOption id("id", QString("Identification text (at most 36 bytes are sent); "
                                               "default \"%1\".").arg(sim::kDefaultIdentification),
                                 "TEXT");
-    const QCommandLineOption fault("fault", "Inject a fault (see below); repeatable.", "SPEC");
+    const QCommandLineOption fault("fault", "Inject a fault (see below); repeatable.", "RULE");
     const QCommandLineOption seed("seed",
                                   "Seed of the noise and of the passing objects; default 1. The "
                                   "same seed and the same request times give the same frames.",
@@ -136,9 +136,9 @@ int main(int argc, char** argv) {
     if (parser.isSet(id)) sensor.setIdentification(parser.value(id).toStdString());
     for (const QString& text : parser.values(fault)) {
         std::string error;
-        const auto spec = sim::ParseFaultSpec(text.toStdString(), error);
-        if (!spec) return UsageError(QString::fromStdString(error));
-        sensor.addFault(spec->m_code, spec->m_fault, spec->m_count);
+        const auto rule = sim::ParseFaultSpec(text.toStdString(), error);
+        if (!rule) return UsageError(QString::fromStdString(error));
+        sensor.addFault(rule->m_code, rule->m_fault, rule->m_count);
     }
 
     std::unique_ptr<sim::TcpServer> tcpServer;

@@ -132,26 +132,26 @@ TEST(SimParser, RandomBytesYieldOnlySyncedRequests) {
 
 // ---- faults ----------------------------------------------------------------------
 
-TEST(SimFault, ParsesSpecsWithDefaultsAndCounts) {
+TEST(SimFault, ParsesRulesWithDefaultsAndCounts) {
     std::string error;
-    auto spec = sim::ParseFaultSpec("5:delay:4000x2", error);
-    ASSERT_TRUE(spec) << error;
-    EXPECT_EQ(spec->m_code, 5);
-    EXPECT_EQ(spec->m_fault.m_kind, sim::FaultKind::Delay);
-    EXPECT_EQ(spec->m_fault.m_arg, 4000);
-    EXPECT_EQ(spec->m_count, 2);
+    auto rule = sim::ParseFaultSpec("5:delay:4000x2", error);
+    ASSERT_TRUE(rule) << error;
+    EXPECT_EQ(rule->m_code, 5);
+    EXPECT_EQ(rule->m_fault.m_kind, sim::FaultKind::Delay);
+    EXPECT_EQ(rule->m_fault.m_arg, 4000);
+    EXPECT_EQ(rule->m_count, 2);
 
-    spec = sim::ParseFaultSpec("1:byte:10", error);
-    ASSERT_TRUE(spec) << error;
-    EXPECT_EQ(spec->m_fault.m_kind, sim::FaultKind::WrongByte);
-    EXPECT_EQ(spec->m_fault.m_arg, 10);
-    EXPECT_LT(spec->m_fault.m_arg2, 0);
-    EXPECT_EQ(spec->m_count, -1);
+    rule = sim::ParseFaultSpec("1:byte:10", error);
+    ASSERT_TRUE(rule) << error;
+    EXPECT_EQ(rule->m_fault.m_kind, sim::FaultKind::WrongByte);
+    EXPECT_EQ(rule->m_fault.m_arg, 10);
+    EXPECT_LT(rule->m_fault.m_arg2, 0);
+    EXPECT_EQ(rule->m_count, -1);
 
-    spec = sim::ParseFaultSpec("50:split", error);
-    ASSERT_TRUE(spec) << error;
-    EXPECT_EQ(spec->m_fault.m_arg, 10);
-    EXPECT_EQ(spec->m_fault.m_arg2, 5);
+    rule = sim::ParseFaultSpec("50:split", error);
+    ASSERT_TRUE(rule) << error;
+    EXPECT_EQ(rule->m_fault.m_arg, 10);
+    EXPECT_EQ(rule->m_fault.m_arg2, 5);
 
     for (const char* bad : {"", "5", "5:", "x:none", "5:explode", "5:delay", "5:mark:1",
                             "5:none:1", "5:shortx0", "5:byte:1:256", "5:short:-1",

@@ -1,4 +1,4 @@
-// The simulator's fault-spec parser (CODE:KIND[:ARG[:ARG]][xCOUNT]) on any text, and the
+// The simulator's fault-rule parser (CODE:KIND[:ARG[:ARG]][xCOUNT]) on any text, and the
 // fault it gives applied to a reply: errors are explained, and a reply never grows past
 // its bounds.
 #include <string>
@@ -9,16 +9,16 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::string error;
-    const auto spec = sim::ParseFaultSpec(text, error);
-    if (!spec) {
+    const auto rule = sim::ParseFaultSpec(text, error);
+    if (!rule) {
         FUZZ_CHECK(!error.empty());
         return 0;
     }
-    FUZZ_CHECK(spec->m_count == -1 || spec->m_count > 0);
+    FUZZ_CHECK(rule->m_count == -1 || rule->m_count > 0);
     sim::ReplyPlan plan;
     plan.m_bytes.assign(36, 0xAA);
-    const bool delivered = sim::ApplyFault(plan, spec->m_fault);
-    FUZZ_CHECK(delivered == (spec->m_fault.m_kind != sim::FaultKind::NoReply));
+    const bool delivered = sim::ApplyFault(plan, rule->m_fault);
+    FUZZ_CHECK(delivered == (rule->m_fault.m_kind != sim::FaultKind::NoReply));
     FUZZ_CHECK(plan.m_bytes.size() <= 36 + 1024);
     FUZZ_CHECK(plan.m_delayMs >= 0 && plan.m_pieceBytes >= 0 && plan.m_pieceGapMs >= 0);
     return 0;
