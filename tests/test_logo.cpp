@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <gtest/gtest.h>
 
-#include <map>
 #include <set>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/platform.h"
@@ -18,10 +18,8 @@
 
 namespace {
 
-constexpr int kMaxControlId = 200;
 constexpr int kWhite = 0xFFFFFF;
 constexpr int kBlack = 0x000000;
-constexpr int kGrey = 0x808080;
 constexpr int kVariant5Banner = 0x0080FF;
 constexpr int kTextTolerance = 0x30;   // anti-aliasing leaves the core of a glyph near its colour
 
@@ -33,47 +31,21 @@ int Attribute(int control, int attr) {
 
 std::set<int> Controls() {
     std::set<int> ids;
-    for (int id = 1; id <= kMaxControlId; ++id)
+    for (int id = 1; id <= 200; ++id)
         if (platform::ControlWidget(shell::mainpanel, id) != nullptr) ids.insert(id);
     return ids;
 }
 
-bool Near(QRgb pixel, int colour) {
-    const QColor want(static_cast<QRgb>(colour));
-    return std::abs(qRed(pixel) - want.red()) <= kTextTolerance &&
-           std::abs(qGreen(pixel) - want.green()) <= kTextTolerance &&
-           std::abs(qBlue(pixel) - want.blue()) <= kTextTolerance;
-}
-
-// How a label looks on the drawn panel: the share of its area in the background colour and
-// the number of pixels in its text colour.
-struct Look {
-    double backgroundShare = 0.0;
-    int textPixels = 0;
-};
-
-Look LookOf(const QImage& panel, const QRect& rect, int background, int text) {
-    Look look;
-    int backgroundPixels = 0;
-    int all = 0;
-    for (int y = rect.top(); y <= rect.bottom(); ++y) {
-        for (int x = rect.left(); x <= rect.right(); ++x) {
-            const QRgb pixel = panel.pixel(x, y);
-            ++all;
-            if ((pixel & 0xFFFFFF) == static_cast<QRgb>(background)) ++backgroundPixels;
-            if (Near(pixel, text)) ++look.textPixels;
-        }
-    }
-    look.backgroundShare = all > 0 ? static_cast<double>(backgroundPixels) / all : 0.0;
-    return look;
+// Whether a pixel has the colour rgb (0xRRGGBB), up to the tolerance.
+bool Near(QRgb pixel, int rgb, int tolerance) {
+    return std::abs(qRed(pixel) - (rgb >> 16 & 0xFF)) <= tolerance &&
+           std::abs(qGreen(pixel) - (rgb >> 8 & 0xFF)) <= tolerance && std::abs(qBlue(pixel) - (rgb & 0xFF)) <= tolerance;
 }
 
 // One label as the banner must show it.
 struct Expected {
     std::string text;
-    int left;
-    int top;
-    int pointSize;
+    int left, top, pointSize;
 };
 
 class LogoTest : public ::testing::Test {
@@ -84,13 +56,16 @@ protected:
         ASSERT_GT(shell::mainpanel, 0);
         platform::DisplayPanel(shell::mainpanel);
         m_formControls = Controls();
-        m_formBanner = Attribute(ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR);
-        m_formLogoTop = Attribute(ui::MAINP_LOGO, platform::ATTR_TOP);
-        m_formLogoLeft = Attribute(ui::MAINP_LOGO, platform::ATTR_LEFT);
-        ASSERT_NE(Logo(), nullptr);
-        m_formLogoEmpty = Logo()->pixmap().isNull();
     }
     void TearDown() override { platform::DiscardPanel(shell::mainpanel); }
+
+    // The banner colour, the logo picture's top and left, and whether it shows a bitmap.
+    static std::tuple<int, int, int, bool> Banner() {
+        const auto* logo = qobject_cast<QLabel*>(platform::ControlWidget(shell::mainpanel, ui::MAINP_LOGO));
+        return {Attribute(ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR),
+                Attribute(ui::MAINP_LOGO, platform::ATTR_TOP),
+                Attribute(ui::MAINP_LOGO, platform::ATTR_LEFT), logo && !logo->pixmap().isNull()};
+    }
 
     // The labels created since the panel was loaded, in creation order.
     std::vector<int> NewLabels() const {
@@ -100,137 +75,98 @@ protected:
         return labels;
     }
 
-    static QLabel* Label(int control) {
-        return qobject_cast<QLabel*>(platform::ControlWidget(shell::mainpanel, control));
-    }
-    static QLabel* Logo() { return Label(ui::MAINP_LOGO); }
-    static QImage Drawn() {
-        return platform::PanelWidget(shell::mainpanel)->grab().toImage();
-    }
-
-    // Each label: its text, place and size through the platform and on the widget, its colours
-    // as set, and on the drawn panel its text colour over the expected background.
-    void ExpectLabels(const std::vector<Expected>& expected, int textColour, int setBackground,
+    // Each label: its text, place, size and colours as set, in the application font, large
+    // enough for its text, and on the drawn panel its text colour over the background shown.
+    void ExpectLabels(const std::vector<Expected>& expected, int textColour, int background,
                       int shownBackground) const {
         const std::vector<int> labels = NewLabels();
         ASSERT_EQ(labels.size(), expected.size());
-        const QImage drawn = Drawn();
-        const QString appFont = QApplication::font().family();
+        const QImage drawn = platform::PanelWidget(shell::mainpanel)->grab().toImage();
         for (size_t i = 0; i < labels.size(); ++i) {
             const int id = labels[i];
             const Expected& e = expected[i];
             SCOPED_TRACE(e.text);
             std::string text;
             platform::GetCtrlVal(shell::mainpanel, id, text);
-            EXPECT_EQ(text, e.text);
-            EXPECT_EQ(Attribute(id, platform::ATTR_LEFT), e.left);
-            EXPECT_EQ(Attribute(id, platform::ATTR_TOP), e.top);
-            EXPECT_EQ(Attribute(id, platform::ATTR_TEXT_POINT_SIZE), e.pointSize);
-            EXPECT_EQ(Attribute(id, platform::ATTR_TEXT_COLOR), textColour);
-            EXPECT_EQ(Attribute(id, platform::ATTR_TEXT_BGCOLOR), setBackground);
-
-            QLabel* label = Label(id);
-            ASSERT_NE(label, nullptr);
-            EXPECT_TRUE(label->isVisible());
-            EXPECT_EQ(label->text().toStdString(), e.text);
-            EXPECT_EQ(label->geometry().topLeft(), QPoint(e.left, e.top));
-            EXPECT_EQ(label->font().pointSize(), e.pointSize);
-            EXPECT_EQ(label->font().family(), appFont);
-            // The whole text fits: the label is at least as large as the text needs.
+            EXPECT_EQ(std::tuple(text, Attribute(id, platform::ATTR_LEFT), Attribute(id, platform::ATTR_TOP),
+                                 Attribute(id, platform::ATTR_TEXT_POINT_SIZE),
+                                 Attribute(id, platform::ATTR_TEXT_COLOR), Attribute(id, platform::ATTR_TEXT_BGCOLOR)),
+                      std::tuple(e.text, e.left, e.top, e.pointSize, textColour, background));
+            const auto* label = qobject_cast<QLabel*>(platform::ControlWidget(shell::mainpanel, id));
+            ASSERT_TRUE(label && label->isVisible());
+            EXPECT_EQ(label->font().family(), QApplication::font().family());
             const QSize needed = label->fontMetrics().size(0, label->text());
-            EXPECT_GE(label->width(), needed.width());
-            EXPECT_GE(label->height(), needed.height());
-
-            const Look look = LookOf(drawn, label->geometry(), shownBackground, textColour);
-            EXPECT_GT(look.backgroundShare, 0.5) << "the background shown behind the text";
-            EXPECT_GT(look.textPixels, 10) << "the text is drawn in its colour";
+            EXPECT_TRUE(label->width() >= needed.width() && label->height() >= needed.height());
+            const QRect area = label->geometry();
+            int backgroundPixels = 0, textPixels = 0;
+            for (int y = area.top(); y <= area.bottom(); ++y) {
+                for (int x = area.left(); x <= area.right(); ++x) {
+                    backgroundPixels += Near(drawn.pixel(x, y), shownBackground, 0);
+                    textPixels += Near(drawn.pixel(x, y), textColour, kTextTolerance);
+                }
+            }
+            EXPECT_GT(backgroundPixels, area.width() * area.height() / 2) << "the background shown";
+            EXPECT_GT(textPixels, 10) << "the text is drawn in its colour";
         }
     }
 
     std::set<int> m_formControls;
-    int m_formBanner = 0;
-    int m_formLogoTop = 0;
-    int m_formLogoLeft = 0;
-    bool m_formLogoEmpty = true;
 };
 
 }  // namespace
 
 TEST_F(LogoTest, Variant5ShowsTheBrandInWhiteOnTheBlueBanner) {
     shell::ShowLogo(5);
-    EXPECT_EQ(Attribute(ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR), kVariant5Banner);
+    EXPECT_EQ(Banner(), std::make_tuple(kVariant5Banner, 6, 325, true));
     QWidget* banner = platform::ControlWidget(shell::mainpanel, ui::MAINP_BANNER);
-    ASSERT_NE(banner, nullptr);
     const QImage bannerDrawn = banner->grab().toImage();
     EXPECT_EQ(bannerDrawn.pixel(bannerDrawn.width() - 2, bannerDrawn.height() / 2) & 0xFFFFFF,
               static_cast<QRgb>(kVariant5Banner));
-
-    EXPECT_EQ(Attribute(ui::MAINP_LOGO, platform::ATTR_TOP), 6);
-    EXPECT_EQ(Attribute(ui::MAINP_LOGO, platform::ATTR_LEFT), 325);
-    ASSERT_NE(Logo(), nullptr);
-    EXPECT_EQ(Logo()->geometry().topLeft(), QPoint(325, 6));
-    EXPECT_TRUE(Logo()->isVisible());
-    ASSERT_FALSE(Logo()->pixmap().isNull()) << "the logo bitmap is shown";
     // The picture lies on the banner, beside the contact lines and above the title.
-    EXPECT_TRUE(banner->geometry().contains(Logo()->geometry()));
-    EXPECT_LE(Logo()->geometry().bottom(), 30);
-
+    const QRect logo = platform::ControlWidget(shell::mainpanel, ui::MAINP_LOGO)->geometry();
+    EXPECT_EQ(logo.topLeft(), QPoint(325, 6));
+    EXPECT_TRUE(banner->geometry().contains(logo));
+    EXPECT_LE(logo.bottom(), 30);
     // Title, then company, telephone and web address of the brand.
     ExpectLabels({{"TAVRIX-Vovez V2.0", 323, 30, 18},
                   {"Vovez Sensor Systems", 15, 5, 12},
                   {"Tel. +44 1632 960418", 15, 20, 12},
                   {"www.vovez-sensors.example", 15, 35, 12}},
                  kWhite, platform::kTransparent, kVariant5Banner);
-    // Every label lies wholly on the banner, so white on transparent stays readable.
-    for (int id : NewLabels()) EXPECT_TRUE(banner->geometry().contains(Label(id)->geometry())) << id;
+    for (int id : NewLabels())   // white on transparent stays readable only on the banner
+        EXPECT_TRUE(banner->geometry().contains(platform::ControlWidget(shell::mainpanel, id)->geometry()));
 }
 
 TEST_F(LogoTest, Variant0ShowsOnlyTheTitleBlackOnWhite) {
     shell::ShowLogo(0);
-    EXPECT_EQ(Attribute(ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR), kWhite);
-    EXPECT_EQ(Attribute(ui::MAINP_LOGO, platform::ATTR_TOP), 5);
-    EXPECT_EQ(Attribute(ui::MAINP_LOGO, platform::ATTR_LEFT), 800);
-    ASSERT_NE(Logo(), nullptr);
-    EXPECT_EQ(Logo()->geometry().topLeft(), QPoint(800, 5));
-    EXPECT_TRUE(Logo()->pixmap().isNull()) << "no bitmap is loaded";
+    EXPECT_EQ(Banner(), std::make_tuple(kWhite, 5, 800, false));
     ExpectLabels({{"TAVRIX-Vovez V2.0", 285, 20, 22}}, kBlack, kWhite, kWhite);
 }
 
 TEST_F(LogoTest, CodesWithoutAVariantShowNothing) {
-    for (int code : {13, -1}) {
-        SCOPED_TRACE(code);
-        shell::ShowLogo(code);
-        EXPECT_EQ(Controls(), m_formControls) << "no label is created";
-        EXPECT_EQ(Attribute(ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR), m_formBanner);
-        EXPECT_EQ(Attribute(ui::MAINP_LOGO, platform::ATTR_TOP), m_formLogoTop);
-        EXPECT_EQ(Attribute(ui::MAINP_LOGO, platform::ATTR_LEFT), m_formLogoLeft);
-        EXPECT_EQ(Logo()->pixmap().isNull(), m_formLogoEmpty);
-    }
+    const auto form = Banner();
     // The form's own place differs from both variants, so a moved picture would show.
-    EXPECT_NE(std::make_pair(m_formLogoTop, m_formLogoLeft), std::make_pair(6, 325));
-    EXPECT_NE(std::make_pair(m_formLogoTop, m_formLogoLeft), std::make_pair(5, 800));
+    EXPECT_NE(std::make_pair(std::get<1>(form), std::get<2>(form)), std::make_pair(6, 325));
+    EXPECT_NE(std::make_pair(std::get<1>(form), std::get<2>(form)), std::make_pair(5, 800));
+    for (int code : {13, -1}) {
+        shell::ShowLogo(code);
+        EXPECT_EQ(Controls(), m_formControls) << code << ": no label is created";
+        EXPECT_EQ(Banner(), form) << code;
+    }
 }
 
 TEST_F(LogoTest, EachTextStyleMakesOneLabelInItsColours) {
-    struct Style {
-        void (*show)(const std::string&, int, int, int);
-        int text;
-        int background;
-    };
-    const Style styles[] = {{shell::ShowInfoText1, kGrey, kWhite},
-                            {shell::ShowInfoText2, kBlack, kWhite},
-                            {shell::ShowInfoText3, kWhite, platform::kTransparent}};
-    int top = 70;
-    for (const Style& s : styles) {
+    using Show = void (*)(const std::string&, int, int, int);
+    for (const auto& [show, text, background] :
+         {std::tuple<Show, int, int>{shell::ShowInfoText1, 0x808080, kWhite},
+          {shell::ShowInfoText2, kBlack, kWhite},
+          {shell::ShowInfoText3, kWhite, platform::kTransparent}}) {
         const size_t before = NewLabels().size();
-        s.show("Style", 400, top, 14);
-        const std::vector<int> labels = NewLabels();
-        ASSERT_EQ(labels.size(), before + 1);
-        const int id = labels.back();
-        EXPECT_EQ(Attribute(id, platform::ATTR_TEXT_COLOR), s.text);
-        EXPECT_EQ(Attribute(id, platform::ATTR_TEXT_BGCOLOR), s.background);
-        EXPECT_EQ(Attribute(id, platform::ATTR_TEXT_POINT_SIZE), 14);
-        EXPECT_EQ(Label(id)->geometry().topLeft(), QPoint(400, top));
-        top += 40;
+        show("Style", 400, 70, 14);
+        ASSERT_EQ(NewLabels().size(), before + 1);
+        const int id = NewLabels().back();
+        EXPECT_EQ(std::tuple(Attribute(id, platform::ATTR_TEXT_COLOR), Attribute(id, platform::ATTR_TEXT_BGCOLOR),
+                             Attribute(id, platform::ATTR_TOP), Attribute(id, platform::ATTR_TEXT_POINT_SIZE)),
+                  std::tuple(text, background, 70, 14));
     }
 }

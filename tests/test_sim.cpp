@@ -1,6 +1,7 @@
-// Tests of the simulated sensor's protocol side: request framing, faults, and the sensor
-// served over real loopback sockets, real pseudo-terminals and as a program. Its
-// behaviour (the signal model and the EEPROM records) is tested in test_simmodel.cpp.
+// Tests of the simulated sensor's protocol side: fault rules, and the sensor served over real
+// loopback sockets, real pseudo-terminals (plain and paced) and as a program. The request
+// framing it builds on is tested in test_core.cpp, its behaviour (the signal model and the
+// EEPROM records) in test_simmodel.cpp, and every fault against the program in test_faults.cpp.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -10,29 +11,26 @@
 #include <QThread>
 #include <functional>
 #include <gtest/gtest.h>
-#include <random>
+#include <memory>
+#include <sstream>
 
 #include "link/telegram.h"
 #include "sim/fault.h"
 #include "sim/model.h"
-#include "sim/protocol.h"
 #include "sim/ptyserver.h"
 #include "sim/sensor.h"
 #include "sim/tcpserver.h"
 
 #include <cerrno>
 #include <fcntl.h>
-#include <termios.h>
 #include <unistd.h>
 
 namespace {
 
 using sim::Record;
 using sim::Telegram;
-namespace sl = sensorlink;
 
 constexpr int kWaitMs = 3000;   // generous limit for anything that should happen at once
-constexpr int kSettleMs = 150;  // how long to look for bytes beyond the expected ones
 
 // Processes events until done() holds or timeoutMs pass; returns done().
 bool PumpUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
@@ -45,22 +43,22 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs = kWaitMs) {
     return done();
 }
 
-void PumpFor(int ms) {
-    PumpUntil([] { return false; }, ms);
-}
+void PumpFor(int ms) { PumpUntil([] { return false; }, ms); }
 
 Telegram Request(uint16_t code, const Record& payload = {}) {
     Telegram t{};
-    sl::PackTelegram(sl::kSyncWord, code, payload.data(), t.data());
+    sensorlink::PackTelegram(sensorlink::kSyncWord, code, payload.data(), t.data());
     return t;
 }
 
-QByteArray Bytes(const Telegram& t) {
-    return QByteArray(reinterpret_cast<const char*>(t.data()), static_cast<qsizetype>(t.size()));
+QByteArray Bytes(const auto& v) {
+    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
 }
 
-QByteArray Bytes(const std::vector<uint8_t>& v) {
-    return QByteArray(reinterpret_cast<const char*>(v.data()), static_cast<qsizetype>(v.size()));
+QByteArray Echo(const Telegram& request) {
+    QByteArray echo = Bytes(request);
+    echo[1] = char(0xAA);
+    return echo;
 }
 
 std::vector<uint16_t> Words(const QByteArray& reply) {
@@ -70,524 +68,312 @@ std::vector<uint16_t> Words(const QByteArray& reply) {
     return words;
 }
 
-// ---- request framing -------------------------------------------------------------
-
-TEST(SimParser, AssemblesRequestsFromAnyChunking) {
-    const Telegram a = Request(1, {1000});
-    const Telegram b = Request(5);
-    const Telegram c = Request(7);
-    QByteArray stream = Bytes(a) + Bytes(b) + Bytes(c);
-    for (int chunk : {1, 10, 35, 36, 108}) {
-        sim::RequestParser parser;
-        std::vector<Telegram> got;
-        for (qsizetype at = 0; at < stream.size(); at += chunk) {
-            const QByteArray part = stream.mid(at, chunk);
-            auto more = sim::FeedBytes(parser, reinterpret_cast<const uint8_t*>(part.data()),
-                                       static_cast<size_t>(part.size()));
-            got.insert(got.end(), more.begin(), more.end());
-        }
-        ASSERT_EQ(got.size(), 3u) << "chunk " << chunk;
-        EXPECT_EQ(got[0], a);
-        EXPECT_EQ(got[1], b);
-        EXPECT_EQ(got[2], c);
-        EXPECT_EQ(parser.m_dropped, 0u);
-    }
+// Connects socket to the loopback port.
+bool Connect(QTcpSocket& socket, quint16 port) {
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    return PumpUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; });
 }
 
-TEST(SimParser, ResynchronisesOnTheSyncWord) {
-    // Garbage, a frame with a reply mark instead of the sync word, a lone 0x00 right
-    // before a real request, and a request cut short by nothing: only whole requests count.
-    Telegram wrong = Request(3);
-    wrong[1] = 0xAA;
-    const Telegram good = Request(1, {7, 8, 9});
-    QByteArray stream = QByteArray("\x12\x34\x55", 3) + Bytes(wrong) + QByteArray(1, '\0') +
-                        Bytes(good) + Bytes(Request(5)).left(20);
-    sim::RequestParser parser;
-    auto got = sim::FeedBytes(parser, reinterpret_cast<const uint8_t*>(stream.data()),
-                              static_cast<size_t>(stream.size()));
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0], good);
-    EXPECT_EQ(parser.m_filled, 20u);
-    // The wrong frame's payload is all zeros, so it and the garbage are dropped whole.
-    EXPECT_EQ(parser.m_dropped, 3u + 36u + 1u);
-}
+// ---- fault rules ---------------------------------------------------------------------
 
-TEST(SimParser, RandomBytesYieldOnlySyncedRequests) {
-    std::mt19937 rng(42);
-    sim::RequestParser parser;
-    size_t count = 0;
-    for (int i = 0; i < 200000; ++i) {
-        // Bias towards the sync bytes so that requests do occur.
-        const uint32_t r = rng() % 4;
-        const uint8_t byte = r == 0 ? 0x00 : r == 1 ? 0x55 : static_cast<uint8_t>(rng());
-        if (sensorlink::FeedByte(parser, byte)) {
-            ++count;
-            ASSERT_EQ(parser.m_buffer[0], 0x00);
-            ASSERT_EQ(parser.m_buffer[1], 0x55);
-        }
-        ASSERT_LT(parser.m_filled, 36u);
-    }
-    EXPECT_GT(count, 0u);
-}
-
-// ---- faults ----------------------------------------------------------------------
-
-TEST(SimFault, ParsesRulesWithDefaultsAndCounts) {
+// What a rule does to a reply of 36 bytes 0x11, in words.
+std::string Shaped(const char* text) {
     std::string error;
-    auto rule = sim::ParseFaultSpec("5:delay:4000x2", error);
-    ASSERT_TRUE(rule) << error;
-    EXPECT_EQ(rule->m_code, 5);
-    EXPECT_EQ(rule->m_fault.m_kind, sim::FaultKind::Delay);
-    EXPECT_EQ(rule->m_fault.m_arg, 4000);
-    EXPECT_EQ(rule->m_count, 2);
+    const auto rule = sim::ParseFaultSpec(text, error);
+    if (!rule) return error.empty() ? "error without a reason" : "error";
+    sim::ReplyPlan plan{std::vector<uint8_t>(36, 0x11)};
+    if (!sim::ApplyFault(plan, rule->m_fault)) return "swallowed";
+    std::ostringstream out;
+    out << rule->m_code << " x" << rule->m_count << ": " << plan.m_bytes.size() << " bytes";
+    if (plan.m_delayMs > 0) out << ", " << plan.m_delayMs << " ms late";
+    if (plan.m_pieceBytes > 0) out << ", pieces of " << plan.m_pieceBytes << " every " << plan.m_pieceGapMs << " ms";
+    if (plan.m_closeAfter) out << ", close";
+    for (size_t i = 0; i < plan.m_bytes.size(); ++i)
+        if (plan.m_bytes[i] != 0x11) out << ", [" << i << "] " << int(plan.m_bytes[i]);
+    return out.str();
+}
 
-    rule = sim::ParseFaultSpec("1:byte:10", error);
-    ASSERT_TRUE(rule) << error;
-    EXPECT_EQ(rule->m_fault.m_kind, sim::FaultKind::WrongByte);
-    EXPECT_EQ(rule->m_fault.m_arg, 10);
-    EXPECT_LT(rule->m_fault.m_arg2, 0);
-    EXPECT_EQ(rule->m_count, -1);
-
-    rule = sim::ParseFaultSpec("50:split", error);
-    ASSERT_TRUE(rule) << error;
-    EXPECT_EQ(rule->m_fault.m_arg, 10);
-    EXPECT_EQ(rule->m_fault.m_arg2, 5);
-
+TEST(SimFault, RulesParseWithTheirDefaultsAndShapeAReply) {
+    for (const auto& [rule, shaped] : std::vector<std::pair<const char*, std::string>>{
+             {"5:none", "swallowed"},
+             {"5:delay:4000x2", "5 x2: 36 bytes, 4000 ms late"},
+             {"1:byte:10", "1 x-1: 36 bytes, [10] 238"},   // the byte inverted
+             {"1:byte:4:153", "1 x-1: 36 bytes, [4] 153"},
+             {"3:short", "3 x-1: 35 bytes"},
+             {"3:short:99", "3 x-1: 0 bytes"},
+             {"3:surplus:2:126", "3 x-1: 38 bytes, [36] 126, [37] 126"},
+             {"7:mark", "7 x-1: 36 bytes, [1] 171"},
+             {"7:close:5x1", "7 x1: 5 bytes, close"},
+             {"50:split", "50 x-1: 36 bytes, pieces of 10 every 5 ms"}})
+        EXPECT_EQ(Shaped(rule), shaped) << rule;
     for (const char* bad : {"", "5", "5:", "x:none", "5:explode", "5:delay", "5:mark:1",
                             "5:none:1", "5:shortx0", "5:byte:1:256", "5:short:-1",
-                            "70000:none", "5:surplus:1:2:3", "5:delay:10xx"}) {
-        error.clear();
-        EXPECT_FALSE(sim::ParseFaultSpec(bad, error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
-    }
+                            "70000:none", "5:surplus:1:2:3", "5:delay:10xx"})
+        EXPECT_EQ(Shaped(bad), "error") << bad;
 }
 
-TEST(SimFault, ShapesReplies) {
-    const std::vector<uint8_t> reply(36, 0x11);
-    auto shaped = [&](sim::Fault f) {
-        sim::ReplyPlan plan{reply};
-        EXPECT_TRUE(sim::ApplyFault(plan, f));
-        return plan;
-    };
-    sim::ReplyPlan plan{reply};
-    EXPECT_FALSE(sim::ApplyFault(plan, {sim::FaultKind::NoReply}));
-    EXPECT_EQ(shaped({sim::FaultKind::Short, 3}).m_bytes.size(), 33u);
-    EXPECT_EQ(shaped({sim::FaultKind::Short, 99}).m_bytes.size(), 0u);
-    const auto surplus = shaped({sim::FaultKind::Surplus, 2, 0x7E}).m_bytes;
-    ASSERT_EQ(surplus.size(), 38u);
-    EXPECT_EQ(surplus[37], 0x7E);
-    EXPECT_EQ(shaped({sim::FaultKind::WrongByte, 4, 0x99}).m_bytes[4], 0x99);
-    EXPECT_EQ(shaped({sim::FaultKind::WrongByte, 4, -1}).m_bytes[4], 0xEE);
-    EXPECT_EQ(shaped({sim::FaultKind::WrongMark}).m_bytes[1], sim::kWrongReplyMark);
-    const auto close = shaped({sim::FaultKind::Close, 5});
-    EXPECT_EQ(close.m_bytes.size(), 5u);
-    EXPECT_TRUE(close.m_closeAfter);
-    EXPECT_EQ(shaped({sim::FaultKind::Delay, 250}).m_delayMs, 250);
-    const auto split = shaped({sim::FaultKind::Split, 12, 30});
-    EXPECT_EQ(split.m_pieceBytes, 12);
-    EXPECT_EQ(split.m_pieceGapMs, 30);
-}
+// ---- the sensor on its links -----------------------------------------------------------
 
-// ---- the sensor over TCP ---------------------------------------------------------
+enum class Link { Tcp, Pty, PacedPty };
 
-// A sensor on a loopback TCP port with one connected client.
-class SimTcp : public ::testing::Test {
+// The sensor behind one link, and the program's side of it: a loopback TCP client, or the
+// slave of the pseudo-terminal opened raw and non-blocking through a symbolic link.
+class LinkFixture : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(m_server.listen(QHostAddress::LocalHost, 0)) << qPrintable(m_server.errorString());
-        connectClient(m_client);
+    void Start(Link link) {
+        if (link == Link::Tcp) {
+            m_tcp = std::make_unique<sim::TcpServer>(m_sensor);
+            ASSERT_TRUE(m_tcp->listen(QHostAddress::LocalHost, 0));
+        } else {
+            m_pty = std::make_unique<sim::PtyServer>(m_sensor, link == Link::PacedPty);
+            ASSERT_TRUE(m_pty->open(m_linkPath)) << qPrintable(m_pty->errorString());
+        }
+        Reopen();
     }
+    void TearDown() override { ::close(m_fd); }
 
-    void connectClient(QTcpSocket& client) {
-        client.connectToHost(QHostAddress::LocalHost, m_server.port());
-        ASSERT_TRUE(PumpUntil([&] { return client.state() == QAbstractSocket::ConnectedState; }));
+    // The program closes its connection or port, if open, and opens it again.
+    void Reopen() {
+        if (m_tcp) {
+            m_socket.abort();
+            ASSERT_TRUE(Connect(m_socket, m_tcp->port()));
+        } else {
+            ::close(m_fd);
+            PumpFor(50);
+            m_fd = ::open(QFile::encodeName(m_linkPath).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+            ASSERT_GE(m_fd, 0);
+        }
     }
-
-    // Sends a request and collects what arrives until n bytes are there or waitMs pass.
-    QByteArray exchange(const Telegram& request, qsizetype n = 36, int waitMs = kWaitMs) {
-        m_client.write(Bytes(request));
-        return receive(n, waitMs);
+    void Send(const QByteArray& bytes) {
+        if (m_tcp)
+            m_socket.write(bytes);
+        else
+            EXPECT_EQ(::write(m_fd, bytes.data(), bytes.size()), bytes.size());
     }
-
-    QByteArray receive(qsizetype n = 36, int waitMs = kWaitMs) {
+    // What arrived so far; notes whether the link has ended (closed or hung up).
+    QByteArray Available() {
+        if (m_tcp) {
+            m_ended = m_socket.state() == QAbstractSocket::UnconnectedState;
+            return m_socket.readAll();
+        }
+        char buffer[256];
+        const ssize_t r = ::read(m_fd, buffer, sizeof buffer);
+        m_ended = r == 0 || (r < 0 && errno != EAGAIN);
+        return r > 0 ? QByteArray(buffer, r) : QByteArray();
+    }
+    // Collects what arrives until n bytes are there, the link ends or waitMs pass.
+    QByteArray Receive(qsizetype n = 36, int waitMs = kWaitMs) {
         QByteArray got;
-        PumpUntil([&] { got += m_client.readAll(); return got.size() >= n; }, waitMs);
-        return got;
+        PumpUntil([&] { got += Available(); return got.size() >= n || m_ended; }, waitMs);
+        return got + Available();
     }
-
-    // Receives at least n bytes and whatever follows within a short while.
-    QByteArray receiveAll(qsizetype n) {
-        QByteArray got = receive(n);
-        return got + receive(1, kSettleMs);
+    QByteArray Exchange(const Telegram& request, qsizetype n = 36, int waitMs = kWaitMs) {
+        Send(Bytes(request));
+        return Receive(n, waitMs);
     }
 
     sim::Sensor m_sensor{5};
-    sim::TcpServer m_server{m_sensor};
-    QTcpSocket m_client;
+    std::unique_ptr<sim::TcpServer> m_tcp;
+    std::unique_ptr<sim::PtyServer> m_pty;
+    const QString m_linkPath = QDir::temp().filePath(QString("tavrix-sim-test-%1").arg(getpid()));
+    QTcpSocket m_socket;
+    int m_fd = -1;
+    bool m_ended = false;
 };
 
-QByteArray Echo(const Telegram& request) {
-    QByteArray echo = Bytes(request);
-    echo[1] = char(0xAA);
-    return echo;
-}
+class SimLink : public LinkFixture, public ::testing::WithParamInterface<Link> {
+protected:
+    void SetUp() override { Start(GetParam()); }
+};
 
-TEST_F(SimTcp, ParameterWriteReadAndEeprom) {
-    Record a{1000, 1, 1500, 2500, 8, 0, 30, 1, 0, 100, 200, 2222, 150, 40, 7, 9};
-    const Telegram writeA = Request(1, a);
-    EXPECT_EQ(exchange(writeA), Echo(writeA));
-    EXPECT_EQ(m_sensor.ram(), a);
-    EXPECT_EQ(Words(exchange(Request(3))), std::vector<uint16_t>({170, 3, 1000, 1, 1500, 2500, 8, 0,
-                                                                   30, 1, 0, 100, 200, 2222, 150, 40, 7, 9}));
-    // Store A, then write B into RAM only.
-    const Telegram store = Request(6, a);
-    EXPECT_EQ(exchange(store), Echo(store));
-    EXPECT_EQ(m_sensor.eeprom(), a);
-    Record b = a;
-    b[0] = 300;
-    b[15] = 1;
-    exchange(Request(1, b));
-    EXPECT_EQ(m_sensor.eeprom(), a);
-    // EEPROM load makes exactly the next read return the stored record.
-    const Telegram load = Request(8, b);
-    EXPECT_EQ(exchange(load), Echo(load));
-    EXPECT_EQ(Words(exchange(Request(3)))[2], 1000);
-    EXPECT_EQ(Words(exchange(Request(3)))[2], 300);
-    EXPECT_EQ(Words(exchange(Request(3)))[17], 1);
-}
-
-TEST_F(SimTcp, DataFrameIdentificationAndUnknownCodes) {
+TEST_P(SimLink, AnswersEveryCodeAndLogsTheTraffic) {
     m_sensor.setScene(sim::Scene::Steady);
-    Record r = sim::kDefaultRecord;
-    r[sim::kWordTeachValue] = 1234;
-    exchange(Request(1, r));
-    const auto frame = Words(exchange(Request(5)));
-    ASSERT_EQ(frame.size(), 18u);
-    EXPECT_EQ(frame[0], 170);
-    EXPECT_EQ(frame[1], 5);
-    EXPECT_GT(frame[2], 1500);   // power 500 puts the raw signal around 2048
-    EXPECT_LT(frame[2], 2600);
-    EXPECT_LE(frame[3], 1);
-    EXPECT_EQ(frame[4], 1234);
-    for (int i = 5; i <= 16; ++i) EXPECT_EQ(frame[i], 0) << "word " << i;
-    EXPECT_GT(frame[17], 0);
-
-    EXPECT_EQ(exchange(Request(7)), QByteArray(sim::kDefaultIdentification).leftJustified(36, '\0'));
-    m_sensor.setIdentification(std::string(40, 'Z') );
-    EXPECT_EQ(exchange(Request(7)), QByteArray(36, 'Z'));
-
-    // No reply to an unknown code; the next request is answered as usual.
-    EXPECT_TRUE(exchange(Request(2), 1, 300).isEmpty());
-    EXPECT_EQ(Words(exchange(Request(5)))[1], 5);
-}
-
-TEST_F(SimTcp, LogsRequestsAndRepliesByteForByte) {
-    const Telegram write = Request(1, {1000});
-    m_client.write(Bytes(write) + QByteArray("\x01\x02", 2) + Bytes(Request(7)));
-    receive(72);
-    const auto requests = m_sensor.requests();
-    ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0], write);
-    EXPECT_EQ(sim::TelegramCode(requests[1]), 7);
-    const auto& log = m_sensor.log();
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[1].m_kind, sim::LogKind::Reply);
-    EXPECT_EQ(Bytes(log[1].m_bytes), Echo(write));
-}
-
-TEST_F(SimTcp, ReplyFaultsApplyToTheirCodeAndCount) {
-    const int none = m_sensor.addFault(5, {sim::FaultKind::NoReply}, 1);
-    EXPECT_TRUE(exchange(Request(5), 1, 300).isEmpty());
-    EXPECT_EQ(exchange(Request(5)).size(), 36);
-    EXPECT_EQ(m_sensor.faultApplied(none), 1);
-
-    m_sensor.addFault(3, {sim::FaultKind::Short, 1}, 1);
-    m_client.write(Bytes(Request(3)));
-    EXPECT_EQ(receiveAll(35).size(), 35);
-    m_sensor.addFault(3, {sim::FaultKind::Surplus, 2, 0x55}, 1);
-    m_client.write(Bytes(Request(3)));
-    EXPECT_EQ(receiveAll(38).size(), 38);
-
-    const Telegram write = Request(1, {1000});
-    m_sensor.addFault(1, {sim::FaultKind::WrongByte, 10, 0xFF}, 1);
-    QByteArray expected = Echo(write);
-    expected[10] = char(0xFF);
-    EXPECT_EQ(exchange(write), expected);
-    m_sensor.addFault(1, {sim::FaultKind::WrongMark}, 1);
-    EXPECT_EQ(uint8_t(exchange(write)[1]), 0xAB);
-    EXPECT_EQ(exchange(write), Echo(write));   // both counts used up
-
-    const int always = m_sensor.addFault(7, {sim::FaultKind::WrongMark});
-    exchange(Request(7));
-    exchange(Request(7));
-    EXPECT_EQ(m_sensor.faultApplied(always), 2);
-}
-
-TEST_F(SimTcp, DelayAndSplitTimeTheReply) {
-    m_sensor.addFault(5, {sim::FaultKind::Delay, 400}, 1);
+    Record a = sim::kDefaultRecord;
+    a[sim::kWordTeachValue] = 1234;
+    const Telegram write = Request(1, a);
     QElapsedTimer clock;
     clock.start();
-    EXPECT_EQ(exchange(Request(5)).size(), 36);
+    EXPECT_EQ(Exchange(write), Echo(write));
+    // Paced: 72 byte times of about 0.52 ms on the line.
+    EXPECT_GE(clock.elapsed(), GetParam() == Link::PacedPty ? 35 : 0);
+    const auto read = Words(Exchange(Request(3)));
+    ASSERT_EQ(read.size(), 18u);
+    EXPECT_EQ(read[1], 3);
+    EXPECT_TRUE(std::equal(a.begin(), a.end(), read.begin() + 2));
+    const auto frame = Words(Exchange(Request(5)));
+    ASSERT_EQ(frame.size(), 18u);
+    EXPECT_EQ(frame[1], 5);
+    EXPECT_NEAR(frame[2], 2048, 60);   // power 500, a clear beam
+    EXPECT_EQ(frame[3], 0);            // outside the window around the reference,
+    EXPECT_EQ(frame[4], 1234);         // the teach value
+    EXPECT_GT(frame[17], 0);           // the temperature
+
+    // EEPROM store and load are echoed (what they do is tested in test_simmodel.cpp).
+    const Telegram store = Request(6, a), load = Request(8);
+    EXPECT_EQ(Exchange(store), Echo(store));
+    EXPECT_EQ(Exchange(load), Echo(load));
+
+    EXPECT_EQ(Exchange(Request(7)), QByteArray(sim::kDefaultIdentification).leftJustified(36, '\0'));
+    m_sensor.setIdentification(std::string(40, 'Z'));
+    EXPECT_EQ(Exchange(Request(7)), QByteArray(36, 'Z'));
+    EXPECT_TRUE(Exchange(Request(2), 1, 300).isEmpty());   // no reply to an unknown code
+
+    // Code 50 asks for triggered frames; one comes on demand once the request is in.
+    Send(Bytes(Request(50)));
+    ASSERT_TRUE(PumpUntil([&] { return m_sensor.requests().size() == 9; }));
+    m_sensor.emitTriggeredFrame();
+    EXPECT_TRUE(Receive(36 * 4, 500).contains(QByteArray::fromHex("00aa0032")));
+
+    std::vector<int> codes;
+    for (const Telegram& request : m_sensor.requests()) codes.push_back(sim::TelegramCode(request));
+    EXPECT_EQ(codes, (std::vector<int>{1, 3, 5, 6, 8, 7, 7, 2, 50}));
+    EXPECT_EQ(Bytes(m_sensor.log().at(1).m_bytes), Echo(write));   // replies are logged as sent
+}
+
+TEST_P(SimLink, FaultsApplyToTheirCodeAndCountAndTimeTheReply) {
+    const int none = m_sensor.addFault(5, {sim::FaultKind::NoReply}, 1);
+    EXPECT_TRUE(Exchange(Request(5), 1, 300).isEmpty());
+    EXPECT_EQ(Exchange(Request(5)).size(), 36);
+    EXPECT_EQ(m_sensor.faultApplied(none), 1);
+    const Telegram write = Request(1, {1000});
+    m_sensor.addFault(1, {sim::FaultKind::WrongByte, 10, 0xFF}, 1);
+    m_sensor.addFault(1, {sim::FaultKind::WrongMark}, 1);
+    QByteArray expected = Echo(write);
+    expected[1] = char(sim::kWrongReplyMark);
+    expected[10] = char(0xFF);
+    EXPECT_EQ(Exchange(write), expected);
+    EXPECT_EQ(Exchange(write), Echo(write));   // both counts used up
+    const int always = m_sensor.addFault(7, {sim::FaultKind::WrongMark});
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(uint8_t(Exchange(Request(7))[1]), sim::kWrongReplyMark);
+    EXPECT_EQ(m_sensor.faultApplied(always), 2);
+
+    // A delayed reply, and bytes the sensor sends meanwhile queue behind it.
+    m_sensor.addFault(3, {sim::FaultKind::Delay, 400}, 1);
+    QElapsedTimer clock;
+    clock.start();
+    Send(Bytes(Request(3)));
+    PumpFor(20);
+    m_tcp ? m_tcp->sendRaw("raw") : m_pty->sendRaw("raw");
+    const QByteArray late = Receive(39);
     EXPECT_GE(clock.elapsed(), 400);
+    EXPECT_EQ(Words(late)[1], 3);
+    EXPECT_EQ(late.mid(36), "raw");
 
     // Pieces of 10 bytes 200 ms apart: part of the reply is there well before the rest.
     m_sensor.addFault(5, {sim::FaultKind::Split, 10, 200}, 1);
-    m_client.write(Bytes(Request(5)));
-    QByteArray got = receive(1);
-    EXPECT_GE(got.size(), 1);
+    QByteArray got = Exchange(Request(5), 1);
     EXPECT_LT(got.size(), 36);
     clock.restart();
-    got += receive(36 - got.size());
-    EXPECT_EQ(got.size(), 36);
+    EXPECT_EQ((got + Receive(36 - got.size())).size(), 36);
     EXPECT_GE(clock.elapsed(), 100);
-    EXPECT_EQ(Words(got)[1], 5);
 }
 
-TEST_F(SimTcp, CloseFaultEndsTheConnectionAndANewOneWorks) {
+TEST_P(SimLink, CloseFaultEndsTheLinkAfterItsBytes) {
+    Reopen();   // the program closed the port and opens it again: the sensor goes on
+    EXPECT_EQ(Exchange(Request(7)).left(5), "TAVRI");
     m_sensor.addFault(7, {sim::FaultKind::Close, 12}, 1);
-    m_client.write(Bytes(Request(7)));
-    QByteArray got;
-    ASSERT_TRUE(PumpUntil([&] {
-        got += m_client.readAll();
-        return m_client.state() == QAbstractSocket::UnconnectedState;
-    }));
-    got += m_client.readAll();
-    EXPECT_EQ(got, QByteArray(sim::kDefaultIdentification).left(12));
-    EXPECT_TRUE(PumpUntil([&] { return m_server.connectionCount() == 0; }));
-
-    QTcpSocket again;
-    connectClient(again);
-    again.write(Bytes(Request(7)));
-    QByteArray reply;
-    PumpUntil([&] { reply += again.readAll(); return reply.size() >= 36; });
-    EXPECT_EQ(reply.left(5), "TAVRI");
+    EXPECT_EQ(Exchange(Request(7), 100), QByteArray(sim::kDefaultIdentification).left(12));
+    EXPECT_TRUE(m_ended);
+    if (m_pty) {
+        EXPECT_FALSE(m_pty->isOpen());   // hung up
+        return;
+    }
+    EXPECT_TRUE(PumpUntil([&] { return m_tcp->connectionCount() == 0; }));
+    Reopen();   // a new connection is answered
+    EXPECT_EQ(Exchange(Request(7)).left(5), "TAVRI");
 }
 
-TEST_F(SimTcp, TriggeredFramesFollowOutputChangesUntilClose) {
+std::string LinkName(const ::testing::TestParamInfo<Link>& info) {
+    return info.param == Link::Tcp ? "Tcp" : info.param == Link::Pty ? "Pty" : "PacedPty";
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, SimLink, ::testing::Values(Link::Tcp, Link::Pty, Link::PacedPty),
+                         LinkName);
+
+class SimTcp : public LinkFixture {
+protected:
+    void SetUp() override { Start(Link::Tcp); }
+};
+
+TEST_F(SimTcp, TriggeredFramesFollowOutputChangesOnTheirConnectionUntilItCloses) {
     QTcpSocket other;   // never asks for triggered frames
-    connectClient(other);
-    m_client.write(Bytes(Request(50)));
-    // The default record swings through the window: at least three changes in 6 s.
-    QByteArray got = receive(3 * 36, 6000);
+    ASSERT_TRUE(Connect(other, m_tcp->port()));
+    Send(Bytes(Request(50)));
+    // Objects take the default record's signal out of the window: three changes within 6 s.
+    const QByteArray got = Receive(3 * 36, 6000);
     ASSERT_GE(got.size(), 3 * 36);
-    int previous = -1;
     for (qsizetype at = 0; at + 36 <= got.size(); at += 36) {
-        const auto frame = Words(got.mid(at, 36));
-        EXPECT_EQ(frame[0], 170);
-        EXPECT_EQ(frame[1], 50);
-        EXPECT_NE(frame[3], previous) << "a frame without an output change";
-        previous = frame[3];
+        EXPECT_EQ(Words(got.mid(at, 36))[1], 50);
+        if (at > 0) {
+            EXPECT_NE(Words(got.mid(at, 36))[3], Words(got.mid(at - 36, 36))[3]) << "no change";
+        }
     }
     EXPECT_TRUE(other.readAll().isEmpty());
-
-    // On demand, and with the faults for code 50 (a change may come first and take it).
-    receive(1000, 50);
-    const int mark = m_sensor.addFault(50, {sim::FaultKind::WrongMark}, 1);
-    m_sensor.emitTriggeredFrame();
-    got = receive(36);
-    PumpFor(50);
-    got += m_client.readAll();
-    ASSERT_GE(got.size(), 36);
-    int marked = 0;
-    for (qsizetype at = 0; at + 36 <= got.size(); at += 36) marked += uint8_t(got[at + 1]) == 0xAB;
-    EXPECT_EQ(marked, 1);
-    EXPECT_EQ(m_sensor.faultApplied(mark), 1);
-
-    // After the connection closes, nothing is sent any more: the log stops growing.
-    m_client.close();
-    ASSERT_TRUE(PumpUntil([&] { return m_server.connectionCount() == 1; }));
+    m_socket.close();   // from now on nothing is sent: the log stops growing
+    ASSERT_TRUE(PumpUntil([&] { return m_tcp->connectionCount() == 1; }));
     const size_t logged = m_sensor.log().size();
     PumpFor(2000);
     EXPECT_EQ(m_sensor.log().size(), logged);
 }
 
-TEST_F(SimTcp, RawBytesGoOutBehindQueuedReplies) {
-    Telegram frame{};
-    sl::PackTelegram(sl::kReplyMark, 5, sim::kDefaultRecord.data(), frame.data());
-    m_sensor.addFault(7, {sim::FaultKind::Delay, 200}, 1);
-    m_client.write(Bytes(Request(7)));
-    PumpFor(20);
-    m_server.sendRaw(Bytes(frame) + Bytes(frame));
-    const QByteArray got = receive(108);
-    ASSERT_EQ(got.size(), 108);
-    EXPECT_EQ(got.left(5), "TAVRI");
-    EXPECT_EQ(got.mid(36), Bytes(frame) + Bytes(frame));
-}
-
-// ---- the sensor on a pseudo-terminal ---------------------------------------------
-
-// The program's side of a pseudo-terminal: the slave opened raw and non-blocking.
-class PtyClient {
-public:
-    explicit PtyClient(const QString& path) {
-        m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    }
-    ~PtyClient() { close(); }
-    bool isOpen() const { return m_fd >= 0; }
-    void close() {
-        if (m_fd >= 0) ::close(m_fd);
-        m_fd = -1;
-    }
-    void write(const Telegram& t) { ASSERT_EQ(::write(m_fd, t.data(), t.size()), 36); }
-    // Reads until n bytes are there, the line hangs up or waitMs pass.
-    QByteArray read(qsizetype n = 36, int waitMs = kWaitMs) {
-        QByteArray got;
-        PumpUntil([&] {
-            char buffer[256];
-            const ssize_t r = ::read(m_fd, buffer, sizeof buffer);
-            if (r > 0) got.append(buffer, r);
-            m_hungUp = r == 0 || (r < 0 && errno != EAGAIN);
-            return got.size() >= n || m_hungUp;
-        }, waitMs);
-        return got;
-    }
-    bool hungUp() const { return m_hungUp; }
-
-private:
-    int m_fd = -1;
-    bool m_hungUp = false;
-};
-
-TEST(SimPty, AnswersSurvivesReopenAndHangsUp) {
+TEST(SimLog, StaysBoundedWhileTheSensorIsPolledForHours) {
     sim::Sensor sensor;
-    sim::PtyServer server(sensor, false);
-    const QString link = QDir::temp().filePath(QString("tavrix-sim-test-%1").arg(getpid()));
-    ASSERT_TRUE(server.open(link)) << qPrintable(server.errorString());
-    EXPECT_TRUE(server.path().startsWith("/dev/"));
-    EXPECT_EQ(QFileInfo(link).symLinkTarget(), server.path());
-    {
-        PtyClient client(link);
-        ASSERT_TRUE(client.isOpen());
-        client.write(Request(7));
-        EXPECT_EQ(client.read().left(5), "TAVRI");
+    Record last{};
+    for (int i = 0; i < static_cast<int>(sim::kMaxLogEntries); ++i) {
+        last[0] = static_cast<uint16_t>(i);
+        sensor.answer(Request(sensorlink::kCodeParaWrite, last));
     }
-    PumpFor(50);
-    PtyClient client(server.path());   // the program closed the port and opens it again
-    ASSERT_TRUE(client.isOpen());
-    const Telegram write = Request(1, {1000});
-    client.write(write);
-    EXPECT_EQ(client.read(), Echo(write));
-
-    sensor.addFault(5, {sim::FaultKind::Close, 4}, 1);
-    client.write(Request(5));
-    const QByteArray got = client.read(100);
-    EXPECT_EQ(got.size(), 4);
-    EXPECT_TRUE(client.hungUp());
-    EXPECT_FALSE(server.isOpen());
+    // Two entries a request: the log was thinned but holds the latest traffic.
+    EXPECT_LE(sensor.log().size(), sim::kMaxLogEntries);
+    EXPECT_EQ(sensor.requests().back(), Request(sensorlink::kCodeParaWrite, last));
 }
 
-TEST(SimPty, PacedExchangeTakesAsLongAsOnALine) {
-    sim::Sensor sensor;
-    sim::PtyServer paced(sensor, true);
-    ASSERT_TRUE(paced.open()) << qPrintable(paced.errorString());
-    PtyClient client(paced.path());
-    ASSERT_TRUE(client.isOpen());
-    for (int i = 0; i < 3; ++i) {
-        QElapsedTimer clock;
-        clock.start();
-        client.write(Request(5));
-        const QByteArray got = client.read();
-        EXPECT_EQ(got.size(), 36);
-        EXPECT_GE(clock.elapsed(), 35);   // 72 byte times of about 0.52 ms
-    }
-
-    // Triggered frames come on the pseudo-terminal too, and on demand once the request has
-    // come down the line. The model may send frames of its own meanwhile, so look for a
-    // whole code-50 frame in what arrives.
-    client.write(Request(50));
-    ASSERT_TRUE(PumpUntil([&] { return sensor.requests().size() == 4; }));
-    sensor.emitTriggeredFrame();
-    const QByteArray stream = client.read(36 * 8, 500);
-    EXPECT_TRUE(stream.contains(QByteArray::fromHex("00aa0032")));
-}
-
-// ---- the program -----------------------------------------------------------------
+// ---- the program ---------------------------------------------------------------------
 
 QString SimulatorPath() {
     return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim");
 }
 
-// The simulator program serving TCP on a free loopback port, with one client connected.
-class RunningSimulator {
-public:
-    explicit RunningSimulator(const QStringList& args) {
-        m_process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
-        if (!m_process.waitForStarted(kWaitMs) ||
-            !PumpUntil([&] { return m_process.canReadLine(); }))
-            return;
-        bool ok = false;
-        const int port = m_process.readLine().trimmed().toInt(&ok);
-        if (!ok) return;
-        m_client.connectToHost(QHostAddress::LocalHost, static_cast<quint16>(port));
-        PumpUntil([&] { return m_client.state() == QAbstractSocket::ConnectedState; });
-    }
-    ~RunningSimulator() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
-    bool isServing() const { return m_client.state() == QAbstractSocket::ConnectedState; }
-    // Sends a request and returns what arrives: n bytes, then whatever follows briefly.
-    QByteArray exchange(const Telegram& request, qsizetype n = 36) {
-        QByteArray got;
-        m_client.write(Bytes(request));
-        PumpUntil([&] { got += m_client.readAll(); return got.size() >= n; });
-        PumpFor(kSettleMs);
-        return got + m_client.readAll();
-    }
-    // What the program wrote on stderr so far.
-    QString errors() {
-        PumpFor(kSettleMs);
-        return m_process.readAllStandardError();
-    }
-
-private:
-    QProcess m_process;
-    QTcpSocket m_client;
-};
-
-TEST(SimProgram, PrintsItsPortAndAnswers) {
-    ASSERT_TRUE(QFileInfo(SimulatorPath()).isExecutable()) << "build tavrix-sensor-sim first";
-    RunningSimulator program({"--id", "UNIT 42", "--seed", "9", "--scene", "steady", "--fault",
-                              "5:shortx1"});
-    ASSERT_TRUE(program.isServing());
-    EXPECT_EQ(program.exchange(Request(7)), QByteArray("UNIT 42").leftJustified(36, '\0'));
-    EXPECT_EQ(program.exchange(Request(5), 35).size(), 35);
-    const auto frame = Words(program.exchange(Request(5)));
-    ASSERT_EQ(frame.size(), 18u);
-    EXPECT_NEAR(frame[2], 2048, 30);   // the steady scene: no object in the beam
+// Starts the simulator program on a free loopback TCP port and connects client to it.
+bool StartSimulator(QProcess& process, QTcpSocket& client, const QStringList& args) {
+    process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
+    return PumpUntil([&] { return process.canReadLine(); }) &&
+           Connect(client, process.readLine().trimmed().toUShort());
 }
 
-TEST(SimProgram, EepromFileSurvivesARestart) {
+// Sends a request and returns what arrives: n bytes, then whatever follows briefly.
+QByteArray Exchange(QTcpSocket& client, const Telegram& request, qsizetype n = 36) {
+    QByteArray got;
+    client.write(Bytes(request));
+    PumpUntil([&] { got += client.readAll(); return got.size() >= n; });
+    PumpFor(150);
+    return got + client.readAll();
+}
+
+TEST(SimProgram, ServesWithItsOptionsAndKeepsTheEepromFileAcrossARestart) {
+    ASSERT_TRUE(QFileInfo(SimulatorPath()).isExecutable()) << "build tavrix-sensor-sim first";
     QTemporaryDir dir;
     const QString path = dir.filePath("eeprom.ini");
     const Record stored{700, 0, 1000, 3000, 2, 1, 10, 1, 0, 0, 0, 1800, 150, 40, 3, 4};
     {
-        RunningSimulator program({"--eeprom", path});
-        ASSERT_TRUE(program.isServing());
-        EXPECT_TRUE(program.errors().contains(path));   // not there yet: said on stderr
-        program.exchange(Request(1, stored));
-        const Telegram store = Request(6, stored);
-        EXPECT_EQ(program.exchange(store), Echo(store));
+        QProcess program;
+        QTcpSocket client;
+        ASSERT_TRUE(StartSimulator(program, client, {"--id", "UNIT 42", "--scene", "steady",
+                                                     "--fault", "5:shortx1", "--eeprom", path}));
+        EXPECT_EQ(Exchange(client, Request(7)), QByteArray("UNIT 42").leftJustified(36, '\0'));
+        EXPECT_EQ(Exchange(client, Request(5), 35).size(), 35);
+        EXPECT_NEAR(Words(Exchange(client, Request(5))).at(2), 2048, 30);   // steady: no objects
+        Exchange(client, Request(1, stored));
+        Exchange(client, Request(6));
+        EXPECT_TRUE(program.readAllStandardError().contains(path.toUtf8()));   // not there at first
     }
-    RunningSimulator restarted({"--eeprom", path});
-    ASSERT_TRUE(restarted.isServing());
-    const auto read = Words(restarted.exchange(Request(3)));
+    QProcess restarted;
+    QTcpSocket client;
+    ASSERT_TRUE(StartSimulator(restarted, client, {"--eeprom", path, "--seed", "9"}));
+    const auto read = Words(Exchange(client, Request(3)));
     ASSERT_EQ(read.size(), 18u);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), read.begin() + 2));   // RAM from EEPROM
-    restarted.exchange(Request(1, sim::kDefaultRecord));
-    restarted.exchange(Request(8));
-    EXPECT_EQ(Words(restarted.exchange(Request(3)))[13], 1800);
-    EXPECT_TRUE(restarted.errors().isEmpty());
-
-    // A damaged file: the defaults, and a note on stderr.
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("700 0 1000\n");
-    file.close();
-    RunningSimulator damaged({"--eeprom", path});
-    ASSERT_TRUE(damaged.isServing());
-    EXPECT_EQ(Words(damaged.exchange(Request(3)))[13], sim::kDefaultRecord[11]);
-    EXPECT_TRUE(damaged.errors().contains("only 3 of 16"));
+    EXPECT_TRUE(restarted.readAllStandardError().isEmpty());
 }
 
 TEST(SimProgram, HelpAndUsageErrors) {
@@ -597,8 +383,7 @@ TEST(SimProgram, HelpAndUsageErrors) {
     EXPECT_EQ(process.exitCode(), 0);
     const QString help = process.readAllStandardOutput();
     for (const char* word : {"--tcp", "--pty", "--link", "--paced", "--id", "--fault", "--seed",
-                             "CODE:KIND", "split", "--scene", "steady", "objects", "drift",
-                             "--eeprom"})
+                             "--scene", "--eeprom"})
         EXPECT_TRUE(help.contains(word)) << word;
     for (const QStringList& args : {QStringList{}, QStringList{"--tcp", "1.2.3.4"},
                                     QStringList{"--pty", "--fault", "5:boom"},
@@ -612,18 +397,3 @@ TEST(SimProgram, HelpAndUsageErrors) {
 }
 
 }  // namespace
-
-TEST(SimLog, StaysBoundedWhileTheSensorIsPolledForHours) {
-    sim::Sensor sensor;
-    Record last{};
-    for (int i = 0; i < static_cast<int>(sim::kMaxLogEntries); ++i) {
-        last[0] = static_cast<uint16_t>(i);
-        sensor.answer(Request(sensorlink::kCodeParaWrite, last));
-    }
-    // Two entries a request: the log was thinned but holds the latest traffic.
-    EXPECT_LE(sensor.log().size(), sim::kMaxLogEntries);
-    const auto requests = sensor.requests();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(sim::TelegramCode(requests.back()), sensorlink::kCodeParaWrite);
-    EXPECT_EQ(requests.back()[4] * 256 + requests.back()[5], last[0]);
-}
