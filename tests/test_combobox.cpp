@@ -20,12 +20,8 @@ namespace {
 constexpr int kTestPanelResource = 901;
 enum TestControl : int { C_FIRST = 1, C_DIMMED, C_TEXT, C_BUTTON };
 
-// What the owner's callback on the text control received.
-struct OwnerEvent {
-    int m_event = 0;
-    std::string m_text;   // the text control's text when the event arrived
-};
-std::vector<OwnerEvent> g_ownerEvents;
+// The events the owner's callback on the text control received, each with the text then shown.
+std::vector<std::pair<int, std::string>> g_ownerEvents;
 int g_swallowedKey = 0;
 
 int OwnerCallback(int panel, int control, int event, void*, int eventData1, int) {
@@ -105,8 +101,8 @@ protected:
     // The texts the owner found when each event of this kind arrived.
     static std::vector<std::string> OwnerEventsOf(int event) {
         std::vector<std::string> texts;
-        for (const OwnerEvent& e : g_ownerEvents)
-            if (e.m_event == event) texts.push_back(e.m_text);
+        for (const auto& [received, text] : g_ownerEvents)
+            if (received == event) texts.push_back(text);
         return texts;
     }
 

@@ -153,21 +153,19 @@ std::string FileOf(const std::string& path) {
     return platform::ReadFileBytes(path, bytes) ? bytes : "(none)";
 }
 
-// What a right click must leave as it was, readable in a failure message.
+// What a right click must leave as it was, readable in a failure message: `target`, `poll`,
+// the scale, the control's value, the selector, the panels shown, both status texts, both files.
 std::string Snapshot(int panel, int control) {
     std::ostringstream s;
-    s << "target " << sl::target << ", poll " << sl::poll << ", scale " << graph::scale
-      << ", selectors";
+    s << sl::target << ' ' << sl::poll << ' ' << graph::scale << " \"" << ValueOf(panel, control)
+      << "\" ";
     for (int selector : {MAINP_SELECT_RAM, MAINP_SELECT_EEPROM, MAINP_SELECT_FILE})
-        s << ' ' << ValueOf(sh::mainpanel, selector);
-    s << ", panels shown";
+        s << ValueOf(sh::mainpanel, selector);
     for (int resource = MAINP; resource <= GRAPHP; ++resource)
         s << ' ' << platform::PanelVisible(Handle(resource));
-    s << ", value \"" << ValueOf(panel, control) << "\", status \""
-      << ValueOf(sh::datapanel, DATAP_STATUS) << "\" / \""
-      << ValueOf(sh::interfacepanel, INTERFACEP_STATUS) << "\", settings file \""
-      << FileOf(sh::conSettingsFileName) << "\", history file \""
-      << FileOf(sh::ipComboBoxFileName) << '"';
+    s << " \"" << ValueOf(sh::datapanel, DATAP_STATUS) << "\" \""
+      << ValueOf(sh::interfacepanel, INTERFACEP_STATUS) << "\" \""
+      << FileOf(sh::conSettingsFileName) << "\" \"" << FileOf(sh::ipComboBoxFileName) << '"';
     return s.str();
 }
 
