@@ -182,6 +182,10 @@ TEST_F(ConnectionTest, MissingOrShortSettingsFiles) {
     EXPECT_EQ(selector->itemText(0).toStdString(),
               "1  " + P().m_pty->path().toStdString() + "  simulated sensor");
     EXPECT_EQ(selector->currentText(), "3  (not present)");
+    // One line: the missing number is 0 as well.
+    WriteFile(shell::kSettingsFile, "1\r\n");
+    connection::GetConnectionSettingsFromFile();
+    EXPECT_EQ(sensorlink::comport, 0);
 }
 
 TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
