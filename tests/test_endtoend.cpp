@@ -69,44 +69,36 @@ protected:
         return static_cast<size_t>(std::count(codes.begin(), codes.end(), sl::kCodeData));
     }
 
-    // Presses GO and calls onFrame for each frame taken from the second on (sampled: a frame
-    // may pass unseen) until it returns true, then presses STOP. False when the limit passed
-    // first. The sensor applies a record sent just before GO within one of its cycles, so the
-    // first frame may still show the old one; the GO loop's pause makes the second current.
-    bool RunGo(const std::function<bool()>& onFrame) {
+    // Presses GO, notes value() on each of the next frames from the second on (sampled: a
+    // frame may pass unseen), then presses STOP. The sensor applies a record sent just before
+    // GO within one of its cycles, so the first frame may still show the old one; the GO
+    // loop's pause makes the second current.
+    template <typename T>
+    std::set<T> Watch(const std::function<T()>& value, int frames = kFramesToWatch) {
         const size_t atStart = DataRequests();
         size_t seen = atStart;
-        bool stopped = false, timedOut = false;
+        std::set<T> values;
+        bool stopped = false;
         const double start = platform::Timer();
         QTimer driver;
         QObject::connect(&driver, &QTimer::timeout, [&] {
-            const size_t now = DataRequests();
             // While request n waits for its reply, the frame of request n - 1 is on display.
-            bool done = false;
+            const size_t now = DataRequests();
             if (!stopped && now >= atStart + 3 && now != seen) {
                 seen = now;
-                done = onFrame();
+                values.insert(value());
+                --frames;
             }
-            if (!stopped && !done && platform::Timer() - start > kScenarioLimitS) timedOut = done = true;
-            if (!done) return;
+            const bool late = platform::Timer() - start > kScenarioLimitS;
+            if (stopped || (frames > 0 && !late)) return;
+            EXPECT_FALSE(late) << "the frames stopped";
             stopped = true;
             P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
         });
         driver.start(2);
         P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
-        return !timedOut && stopped;
-    }
-
-    // What value() gives on the frames of a GO that lasts kFramesToWatch of them.
-    template <typename T>
-    std::set<T> Watch(const std::function<T()>& value) {
-        std::set<T> seen;
-        int frames = 0;
-        EXPECT_TRUE(RunGo([&] {
-            seen.insert(value());
-            return ++frames >= kFramesToWatch;
-        }));
-        return seen;
+        EXPECT_TRUE(stopped);
+        return values;
     }
 
     void SetPara(int control, int value) { platform::SetCtrlVal(shell::parapanel, control, value); }
@@ -127,15 +119,12 @@ protected:
 TEST_F(EndToEnd, SavingTheStripChartDuringGoWritesItsPictureAndThePollingGoesOn) {
     const std::string path = Dir() + "/live.png";
     int frames = 0;
-    size_t requestsAtSave = 0;
-    ASSERT_TRUE(RunGo([&] {
-        if (++frames == kFramesToWatch) {
-            Save(shell::datapanel, ui::DATAP_BUTTON_SAVECHART, path);
-            EXPECT_EQ(sl::poll, 1);
-            requestsAtSave = DataRequests();
-        }
-        return requestsAtSave > 0 && DataRequests() >= requestsAtSave + kFramesToWatch;
-    }));
+    // Saved half-way through: the polling goes on for as many frames after it.
+    EXPECT_EQ(Watch<int>([&] {
+                  if (++frames == kFramesToWatch) Save(shell::datapanel, ui::DATAP_BUTTON_SAVECHART, path);
+                  return int{sl::poll};
+              }, 2 * kFramesToWatch),
+              std::set<int>{1});
     ASSERT_EQ(platform::PopupLog().size(), 1u);
     EXPECT_EQ(platform::PopupLog()[0].kind, platform::PopupRecord::FileSelect);
     EXPECT_EQ(platform::PopupLog()[0].title + "|" + platform::PopupLog()[0].text, "PNG|chart.png");

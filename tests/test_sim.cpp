@@ -74,6 +74,10 @@ bool Connect(QTcpSocket& socket, quint16 port) {
     return PumpUntil([&] { return socket.state() == QAbstractSocket::ConnectedState; });
 }
 
+QString SimulatorPath() {
+    return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim");
+}
+
 // ---- fault rules ---------------------------------------------------------------------
 
 // What a rule does to a reply of 36 bytes 0x11, in words.
@@ -144,15 +148,26 @@ protected:
             ASSERT_GE(m_fd, 0);
         }
     }
+    // Runs the simulator program on a free loopback TCP port, ending one that runs, and
+    // connects to it.
+    void Run(const QStringList& args) {
+        m_process.kill();
+        m_process.waitForFinished();
+        m_process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
+        ASSERT_TRUE(PumpUntil([&] { return m_process.canReadLine(); })) << "no tavrix-sensor-sim";
+        m_socket.abort();
+        ASSERT_TRUE(Connect(m_socket, m_process.readLine().trimmed().toUShort()));
+    }
+
     void Send(const QByteArray& bytes) {
-        if (m_tcp)
+        if (m_fd < 0)
             m_socket.write(bytes);
         else
             EXPECT_EQ(::write(m_fd, bytes.data(), bytes.size()), bytes.size());
     }
     // What arrived so far; notes whether the link has ended (closed or hung up).
     QByteArray Available() {
-        if (m_tcp) {
+        if (m_fd < 0) {
             m_ended = m_socket.state() == QAbstractSocket::UnconnectedState;
             return m_socket.readAll();
         }
@@ -179,6 +194,7 @@ protected:
     QTcpSocket m_socket;
     int m_fd = -1;
     bool m_ended = false;
+    QProcess m_process;
 };
 
 class SimLink : public LinkFixture, public ::testing::WithParamInterface<Link> {
@@ -200,6 +216,7 @@ TEST_P(SimLink, AnswersEveryCodeAndLogsTheTraffic) {
     ASSERT_EQ(read.size(), 18u);
     EXPECT_EQ(read[1], 3);
     EXPECT_TRUE(std::equal(a.begin(), a.end(), read.begin() + 2));
+    PumpFor(10);   // the model takes up a record written at its next 1 ms tick
     const auto frame = Words(Exchange(Request(5)));
     ASSERT_EQ(frame.size(), 18u);
     EXPECT_EQ(frame[1], 5);
@@ -236,12 +253,9 @@ TEST_P(SimLink, FaultsApplyToTheirCodeAndCountAndTimeTheReply) {
     EXPECT_EQ(Exchange(Request(5)).size(), 36);
     EXPECT_EQ(m_sensor.faultApplied(none), 1);
     const Telegram write = Request(1, {1000});
-    m_sensor.addFault(1, {sim::FaultKind::WrongByte, 10, 0xFF}, 1);
+    m_sensor.addFault(1, {sim::FaultKind::WrongByte, 10, 0xFF}, 1);   // applied together
     m_sensor.addFault(1, {sim::FaultKind::WrongMark}, 1);
-    QByteArray expected = Echo(write);
-    expected[1] = char(sim::kWrongReplyMark);
-    expected[10] = char(0xFF);
-    EXPECT_EQ(Exchange(write), expected);
+    EXPECT_EQ(Exchange(write), Echo(write).replace(1, 1, "\xAB").replace(10, 1, "\xFF"));
     EXPECT_EQ(Exchange(write), Echo(write));   // both counts used up
     const int always = m_sensor.addFault(7, {sim::FaultKind::WrongMark});
     for (int i = 0; i < 2; ++i) EXPECT_EQ(uint8_t(Exchange(Request(7))[1]), sim::kWrongReplyMark);
@@ -299,15 +313,13 @@ TEST_F(SimTcp, TriggeredFramesFollowOutputChangesOnTheirConnectionUntilItCloses)
     QTcpSocket other;   // never asks for triggered frames
     ASSERT_TRUE(Connect(other, m_tcp->port()));
     Send(Bytes(Request(50)));
-    // Objects take the default record's signal out of the window: three changes within 6 s.
+    // Objects take the default record's signal out of the window: three changes within 6 s,
+    // each a frame with the other output state (as each recorded line in test_endtoend.cpp).
     const QByteArray got = Receive(3 * 36, 6000);
     ASSERT_GE(got.size(), 3 * 36);
-    for (qsizetype at = 0; at + 36 <= got.size(); at += 36) {
-        EXPECT_EQ(Words(got.mid(at, 36))[1], 50);
-        if (at > 0) {
-            EXPECT_NE(Words(got.mid(at, 36))[3], Words(got.mid(at - 36, 36))[3]) << "no change";
-        }
-    }
+    const auto first = Words(got.left(36)), second = Words(got.mid(36, 36));
+    EXPECT_EQ(first[1], 50);
+    EXPECT_NE(first[3], second[3]);
     EXPECT_TRUE(other.readAll().isEmpty());
     m_socket.close();   // from now on nothing is sent: the log stops growing
     ASSERT_TRUE(PumpUntil([&] { return m_tcp->connectionCount() == 1; }));
@@ -330,58 +342,31 @@ TEST(SimLog, StaysBoundedWhileTheSensorIsPolledForHours) {
 
 // ---- the program ---------------------------------------------------------------------
 
-QString SimulatorPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim");
-}
+using SimProgram = LinkFixture;
 
-// Starts the simulator program on a free loopback TCP port and connects client to it.
-bool StartSimulator(QProcess& process, QTcpSocket& client, const QStringList& args) {
-    process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
-    return PumpUntil([&] { return process.canReadLine(); }) &&
-           Connect(client, process.readLine().trimmed().toUShort());
-}
-
-// Sends a request and returns what arrives: n bytes, then whatever follows briefly.
-QByteArray Exchange(QTcpSocket& client, const Telegram& request, qsizetype n = 36) {
-    QByteArray got;
-    client.write(Bytes(request));
-    PumpUntil([&] { got += client.readAll(); return got.size() >= n; });
-    PumpFor(150);
-    return got + client.readAll();
-}
-
-TEST(SimProgram, ServesWithItsOptionsAndKeepsTheEepromFileAcrossARestart) {
-    ASSERT_TRUE(QFileInfo(SimulatorPath()).isExecutable()) << "build tavrix-sensor-sim first";
+TEST_F(SimProgram, ServesWithItsOptionsAndKeepsTheEepromFileAcrossARestart) {
     QTemporaryDir dir;
     const QString path = dir.filePath("eeprom.ini");
     const Record stored{700, 0, 1000, 3000, 2, 1, 10, 1, 0, 0, 0, 1800, 150, 40, 3, 4};
-    {
-        QProcess program;
-        QTcpSocket client;
-        ASSERT_TRUE(StartSimulator(program, client, {"--id", "UNIT 42", "--scene", "steady",
-                                                     "--fault", "5:shortx1", "--eeprom", path}));
-        EXPECT_EQ(Exchange(client, Request(7)), QByteArray("UNIT 42").leftJustified(36, '\0'));
-        EXPECT_EQ(Exchange(client, Request(5), 35).size(), 35);
-        EXPECT_NEAR(Words(Exchange(client, Request(5))).at(2), 2048, 30);   // steady: no objects
-        Exchange(client, Request(1, stored));
-        Exchange(client, Request(6));
-        EXPECT_TRUE(program.readAllStandardError().contains(path.toUtf8()));   // not there at first
-    }
-    QProcess restarted;
-    QTcpSocket client;
-    ASSERT_TRUE(StartSimulator(restarted, client, {"--eeprom", path, "--seed", "9"}));
-    const auto read = Words(Exchange(client, Request(3)));
+    Run({"--id", "UNIT 42", "--scene", "steady", "--fault", "5:shortx1", "--eeprom", path});
+    EXPECT_EQ(Exchange(Request(7)), QByteArray("UNIT 42").leftJustified(36, '\0'));
+    EXPECT_EQ(Exchange(Request(5), 35).size(), 35);
+    EXPECT_NEAR(Words(Exchange(Request(5))).at(2), 2048, 30);   // steady: no objects
+    Exchange(Request(1, stored));
+    Exchange(Request(6));
+    EXPECT_TRUE(m_process.readAllStandardError().contains(path.toUtf8()));   // not there at first
+    Run({"--eeprom", path, "--seed", "9"});
+    const auto read = Words(Exchange(Request(3)));
     ASSERT_EQ(read.size(), 18u);
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), read.begin() + 2));   // RAM from EEPROM
-    EXPECT_TRUE(restarted.readAllStandardError().isEmpty());
+    EXPECT_TRUE(m_process.readAllStandardError().isEmpty());
 }
 
-TEST(SimProgram, HelpAndUsageErrors) {
-    QProcess process;
-    process.start(SimulatorPath(), {"--help"});
-    ASSERT_TRUE(process.waitForFinished(kWaitMs));
-    EXPECT_EQ(process.exitCode(), 0);
-    const QString help = process.readAllStandardOutput();
+TEST_F(SimProgram, HelpAndUsageErrors) {
+    m_process.start(SimulatorPath(), {"--help"});
+    ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
+    EXPECT_EQ(m_process.exitCode(), 0);
+    const QString help = m_process.readAllStandardOutput();
     for (const char* word : {"--tcp", "--pty", "--link", "--paced", "--id", "--fault", "--seed",
                              "--scene", "--eeprom"})
         EXPECT_TRUE(help.contains(word)) << word;
@@ -389,10 +374,10 @@ TEST(SimProgram, HelpAndUsageErrors) {
                                     QStringList{"--pty", "--fault", "5:boom"},
                                     QStringList{"--tcp", "127.0.0.1:0", "--paced"},
                                     QStringList{"--tcp", "127.0.0.1:0", "--scene", "fog"}}) {
-        process.start(SimulatorPath(), args);
-        ASSERT_TRUE(process.waitForFinished(kWaitMs));
-        EXPECT_EQ(process.exitCode(), 2) << qPrintable(args.join(' '));
-        EXPECT_FALSE(process.readAllStandardError().isEmpty());
+        m_process.start(SimulatorPath(), args);
+        ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
+        EXPECT_EQ(m_process.exitCode(), 2) << qPrintable(args.join(' '));
+        EXPECT_FALSE(m_process.readAllStandardError().isEmpty());
     }
 }
 

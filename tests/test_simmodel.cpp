@@ -10,7 +10,6 @@
 #include <numeric>
 #include <vector>
 
-#include "link/paramfile.h"
 #include "link/telegram.h"
 #include "sim/model.h"
 #include "sim/sensor.h"
@@ -187,14 +186,13 @@ TEST(SimReceiver, DynKeepsTheLevelInsideTheWindow) {
     r[sim::kWordDynWinHi] = 1300;
     constexpr int kSettleTicks = 4000;
     constexpr int kMarginCounts = 40;   // noise and the regulation's lag
-    for (uint16_t power : {uint16_t{0}, uint16_t{1000}}) {   // the regulation starts from here
+    // The regulation starts from the power word; the lens soils and is cleaned meanwhile.
+    for (uint16_t power : {uint16_t{0}, uint16_t{1000}}) {
         r[sim::kWordPower] = power;
-        for (Scene scene : {Scene::Steady, Scene::Drift}) {
-            const std::vector<int> raws = Column(RunModel(r, scene, 90000));
-            const auto [lo, hi] = std::minmax_element(raws.begin() + kSettleTicks, raws.end());
-            EXPECT_GE(*lo, 1000 - kMarginCounts) << power << " " << int(scene);
-            EXPECT_LE(*hi, 1300 + kMarginCounts) << power << " " << int(scene);
-        }
+        const std::vector<int> raws = Column(RunModel(r, Scene::Drift, 90000));
+        const auto [lo, hi] = std::minmax_element(raws.begin() + kSettleTicks, raws.end());
+        EXPECT_GE(*lo, 1000 - kMarginCounts) << power;
+        EXPECT_LE(*hi, 1300 + kMarginCounts) << power;
     }
 }
 
@@ -297,9 +295,6 @@ TEST(SimEeprom, StoreAndLoadThroughTheProtocolAndItsFile) {
         EXPECT_EQ(ReadRecord(sensor), kStored);   // the next read only
         EXPECT_EQ(ReadRecord(sensor), sim::kDefaultRecord);
     }
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll().toStdString(), sl::FormatParameterFile(kStored.data()));
     sim::Sensor restarted;
     EXPECT_EQ(restarted.useEepromFile(path), "");
     EXPECT_EQ(restarted.eeprom(), kStored);
@@ -312,8 +307,7 @@ TEST(SimEeprom, BadFilesLeaveTheDefaultsAndFailedWritesAreReported) {
     // Too short, and too large (the file's contents are tested in test_core.cpp).
     for (const QByteArray& text : {QByteArray("1 2 3\n"), QByteArray(70000, ' ')}) {
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(text);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) > 0);
         file.close();
         sim::Sensor sensor;
         EXPECT_FALSE(sensor.useEepromFile(path).isEmpty()) << text.left(40).toStdString();
