@@ -1,11 +1,14 @@
 #pragma once
 // Brings the whole program up for a test: a temporary program directory, scripted pop-ups,
 // the simulated sensor in-process on TCP or on a pseudo-terminal, and the real panels.
+#include <QComboBox>
 #include <QHostAddress>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -80,6 +83,7 @@ public:
     }
 
     ~Program() {
+        m_sampler.reset();
         if (sensorlink::tcpcon)
             platform::DisconnectFromTCPServer(static_cast<unsigned>(sensorlink::g_hconversation));
         platform::SetPopupHandler({});
@@ -144,6 +148,51 @@ public:
         return codes;
     }
 
+    int Requests(int code) const {
+        int n = 0;
+        for (int c : RequestCodes()) n += c == code;
+        return n;
+    }
+
+    // Boxes shown since the log was cleared with this title and a text containing part.
+    static int Shown(const std::string& title, const std::string& part = "") {
+        int n = 0;
+        for (const auto& popup : platform::PopupLog())
+            n += popup.title == title && popup.text.find(part) != std::string::npos;
+        return n;
+    }
+
+    // Runs step every few milliseconds while a blocking click runs, until StopSampler().
+    void WhileRunning(std::function<void()> step) {
+        m_sampler = std::make_unique<QTimer>();
+        QObject::connect(m_sampler.get(), &QTimer::timeout, std::move(step));
+        m_sampler->start(5);
+    }
+    void StopSampler() { m_sampler.reset(); }
+
+    // The recorder panel as the user works it: a file chosen in the dialog, a mode picked.
+    void ChooseRecordFile(const std::string& path, int result = 2) {
+        m_filePath = path;
+        m_fileResult = result;
+        Click(shell::recpanel, ui::RECP_BUTTON_SELFILE);
+    }
+    void ChooseRecordMode(int mode) const {
+        auto* ring = qobject_cast<QComboBox*>(Widget(shell::recpanel, ui::RECP_MODE));
+        ring->setCurrentIndex(mode);
+        emit ring->activated(mode);
+    }
+
+    // The data lines of a record file (those after its header), without CR LF.
+    static std::vector<std::string> RecordLines(const std::string& path) {
+        std::string bytes;
+        platform::ReadFileBytes(path, bytes);
+        std::vector<std::string> lines;
+        for (size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2)
+            lines.push_back(bytes.substr(at, end - at));
+        if (!lines.empty() && lines.front().rfind("DATE\t", 0) == 0) lines.erase(lines.begin());
+        return lines;
+    }
+
     sim::Sensor m_sensor{42};
     Transport m_transport;
     QTemporaryDir m_dir;
@@ -152,6 +201,7 @@ public:
     std::string m_filePath;            // what the scripted file dialog chooses
     int m_fileResult = 2;              // and its result: 0 cancel, 1 existing, 2 new
     int m_confirmAnswer = 1;           // scripted answer to confirmations
+    std::unique_ptr<QTimer> m_sampler;  // see WhileRunning()
 };
 
 }  // namespace apptest
