@@ -6,7 +6,6 @@
 #include <QImageReader>
 #include <QTimer>
 
-#include <algorithm>
 #include <functional>
 #include <set>
 #include <utility>
@@ -14,7 +13,6 @@
 #include "apptest.h"
 #include "graph/graph.h"
 #include "recorder/recorder.h"
-#include "recorder/recordformat.h"
 #include "sim/model.h"
 
 using namespace apptest;
@@ -64,26 +62,21 @@ protected:
     Program& P() { return m_program; }
     std::string Dir() const { return m_program.m_dir.path().toStdString(); }
 
-    size_t DataRequests() const {
-        const std::vector<int> codes = m_program.RequestCodes();
-        return static_cast<size_t>(std::count(codes.begin(), codes.end(), sl::kCodeData));
-    }
-
     // Presses GO, notes value() on each of the next frames from the second on (sampled: a
     // frame may pass unseen), then presses STOP. The sensor applies a record sent just before
     // GO within one of its cycles, so the first frame may still show the old one; the GO
     // loop's pause makes the second current.
     template <typename T>
     std::set<T> Watch(const std::function<T()>& value, int frames = kFramesToWatch) {
-        const size_t atStart = DataRequests();
-        size_t seen = atStart;
+        const int atStart = P().Requests(sl::kCodeData);
+        int seen = atStart;
         std::set<T> values;
         bool stopped = false;
         const double start = platform::Timer();
         QTimer driver;
         QObject::connect(&driver, &QTimer::timeout, [&] {
             // While request n waits for its reply, the frame of request n - 1 is on display.
-            const size_t now = DataRequests();
+            const int now = P().Requests(sl::kCodeData);
             if (!stopped && now >= atStart + 3 && now != seen) {
                 seen = now;
                 values.insert(value());
@@ -234,10 +227,8 @@ TEST_F(EndToEnd, OutputModeInvertsTheLedForTheSameSignal) {
 TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
     const std::string path = Dir() + "/objects.dat";
     P().Click(shell::mainpanel, ui::MAINP_BUTTON_RECORDER);
-    Save(shell::recpanel, ui::RECP_BUTTON_SELFILE, path);
-    auto* mode = qobject_cast<QComboBox*>(P().Widget(shell::recpanel, ui::RECP_MODE));
-    mode->setCurrentIndex(recorder::kModeTriggered);
-    emit mode->activated(recorder::kModeTriggered);
+    P().ChooseRecordFile(path);
+    P().ChooseRecordMode(recorder::kModeTriggered);
 
     std::vector<std::pair<int, int>> sent;   // (raw, within tolerance) of each frame
     QObject::connect(&P().m_sensor, &sim::Sensor::triggeredFrame, [&](const sim::ReplyPlan& plan) {
@@ -271,14 +262,11 @@ TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
     ASSERT_FALSE(timedOut) << sent.size() << " frames sent";
 
     // The file holds the sensor's frames in order, one line each, and each is an output change.
-    std::string bytes;
-    platform::ReadFileBytes(path, bytes);
-    const QStringList lines = QString::fromStdString(bytes.substr(recorder::kRecordHeader.size()))
-                                  .split("\r\n", Qt::SkipEmptyParts);
-    ASSERT_GE(static_cast<size_t>(lines.size()), sentAtStop);
-    ASSERT_LE(static_cast<size_t>(lines.size()), sent.size());
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(lines[i].split('\t').at(2).toInt(), sent[i].first) << "line " << i;
+    const std::vector<std::string> lines = Program::RecordLines(path);
+    ASSERT_GE(lines.size(), sentAtStop);
+    ASSERT_LE(lines.size(), sent.size());
+    for (size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(QString::fromStdString(lines[i]).split('\t').at(2).toInt(), sent[i].first) << "line " << i;
         if (i > 0) {
             EXPECT_NE(sent[i].second, sent[i - 1].second) << "line " << i;
         }
@@ -286,7 +274,8 @@ TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
     const int passings = wholePassings(lines.size());
     EXPECT_GE(passings, kMinWholePassings);
     // An object already in the beam at the start, and one still in it at the end, add a line.
-    EXPECT_EQ(lines.size(), 2 * passings + sent.front().second + (1 - sent[lines.size() - 1].second));
+    EXPECT_EQ(static_cast<int>(lines.size()),
+              2 * passings + sent.front().second + (1 - sent[lines.size() - 1].second));
     EXPECT_EQ(P().Text(shell::recpanel, ui::RECP_RUNNING_COUNT), std::to_string(lines.size()));
 }
 
