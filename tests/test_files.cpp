@@ -2,6 +2,7 @@
 // written, record files in a folder that does not exist or on a device that takes no bytes,
 // and settings and history files that are empty, binary garbage, 10 MB long or have lines of
 // 100 000 characters. The program goes on, tells the user what failed, and takes what is valid.
+#include <optional>
 #include <random>
 
 #include "apptest.h"
@@ -34,7 +35,9 @@ std::string RandomBytes(size_t n) {
 }
 
 // Bytes that are no UTF-8 are shown as one replacement character each.
-size_t Characters(const std::string& shown) { return static_cast<size_t>(QString::fromStdString(shown).size()); }
+size_t Characters(const std::string& shown) {
+    return static_cast<size_t>(QString::fromStdString(shown).size());
+}
 
 std::vector<std::string> HistoryShown() {
     const int list = connection::GetComboRecord(shell::interfacepanel, ui::INTERFACEP_IPADDRESS)->m_listButton;
@@ -77,7 +80,15 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
 
 // ---- record files that cannot be written: timed or triggered, /dev/full or a missing folder ---
 
-class FilesRecording : public ::testing::TestWithParam<std::tuple<int, bool>> {};
+using Recording = std::tuple<int, bool>;   // the mode, and whether the file is /dev/full
+
+class FilesRecording : public ::testing::TestWithParam<Recording> {};
+
+std::string RecordingName(const ::testing::TestParamInfo<Recording>& info) {
+    const auto [mode, devFull] = info.param;
+    return std::string(mode == recorder::kModeTimed ? "Timed" : "Triggered") +
+           (devFull ? "DevFull" : "MissingFolder");
+}
 
 TEST_P(FilesRecording, LinesThatFailAreReportedNotSaved) {
     const auto [mode, devFull] = GetParam();
@@ -92,7 +103,8 @@ TEST_P(FilesRecording, LinesThatFailAreReportedNotSaved) {
     platform::SetCtrlVal(shell::recpanel, ui::RECP_RECVAL, 2);
     platform::ClearPopupLog();
     bool sent = false;   // triggered: two frames, then Stop
-    if (triggered) program->WhileRunning([&] {
+    program->WhileRunning([&] {
+        if (!triggered) return;
         if (program->Requests(sl::kCodeTriggered) == 1 && !std::exchange(sent, true)) {
             program->m_sensor.emitTriggeredFrame();
             program->m_sensor.emitTriggeredFrame();
@@ -104,16 +116,14 @@ TEST_P(FilesRecording, LinesThatFailAreReportedNotSaved) {
     program->StopSampler();
     EXPECT_EQ(program->Text(shell::recpanel, triggered ? ui::RECP_RUNNING_COUNT : ui::RECP_RECORDED), "2");
     EXPECT_EQ(Program::Shown("INFO!"), 0);   // no "File has been saved!", but
-    EXPECT_EQ(Program::Shown("ATTENTION!", "2 of 2 lines could not be written to the record file:\n" + path), 1);
+    EXPECT_EQ(Program::Shown("ATTENTION!", "2 of 2 lines could not be written to the record file:\n" + path),
+              1);
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FilesRecording,
                          ::testing::Combine(::testing::Values(recorder::kModeTimed, recorder::kModeTriggered),
                                             ::testing::Bool()),
-                         [](const auto& info) {
-                             return std::string(std::get<0>(info.param) == recorder::kModeTimed ? "Timed" : "Triggered") +
-                                    (std::get<1>(info.param) ? "DevFull" : "MissingFolder");
-                         });
+                         RecordingName);
 
 // ---- settings and history files of any shape -----------------------------------------------
 
@@ -125,53 +135,43 @@ struct Shape {
     const char* m_file;
     std::string (*m_bytes)(const Program&);
     bool m_connects;
-    std::vector<std::string> (*m_history)();   // the history list it must show, if given
+    std::optional<std::vector<std::string>> m_history;   // the history list it must show
 };
 
 void PrintTo(const Shape& shape, std::ostream* os) { *os << shape.m_name; }
 
-std::string GoodSettings(const Program& p) {
-    std::string bytes;
-    platform::ReadFileBytes(p.Path(shell::kSettingsFile), bytes);
-    return bytes;
+std::vector<std::string> Numbered(size_t n) {   // "s0", "s1", ...
+    std::vector<std::string> addresses;
+    while (addresses.size() < n) addresses.push_back("s" + std::to_string(addresses.size()));
+    return addresses;
 }
 
 const Shape kShapes[] = {
-    {"EmptySettings", shell::kSettingsFile, [](const Program&) { return std::string(); }, false, nullptr},
-    {"GarbageSettings", shell::kSettingsFile, [](const Program&) { return RandomBytes(64 * 1024); }, false, nullptr},
+    {"EmptySettings", shell::kSettingsFile, [](const Program&) { return std::string(); }, false, {}},
+    {"GarbageSettings", shell::kSettingsFile, [](const Program&) { return RandomBytes(64 * 1024); }, false, {}},
     {"TenMegabytesOfSettings", shell::kSettingsFile,
      [](const Program& p) {   // the four lines, then filler
-         std::string bytes = GoodSettings(p);
+         std::string bytes;
+         platform::ReadFileBytes(p.Path(shell::kSettingsFile), bytes);
          while (bytes.size() < kTenMegabytes) bytes += std::string(1000, 'x') + "\r\n";
          return bytes;
      },
-     true, nullptr},
+     true, {}},
     {"SettingsLinesOf100000Characters", shell::kSettingsFile,
-     [](const Program& p) {   // numbers and port text from their first characters, the address up to a NUL
+     [](const Program& p) {   // numbers and port text from their first characters, the address to a NUL
          return "1" + kLongLine + "\r\n1" + kLongLine + "\r\n127.0.0.1" + std::string(1, '\0') + kLongLine +
                 "\r\n" + std::to_string(p.m_tcp->port()) + kLongLine + "\r\n";
      },
-     true, nullptr},
-    {"EmptyHistory", shell::kHistoryFile, [](const Program&) { return std::string(); }, true,
-     [] { return std::vector<std::string>{}; }},
-    {"GarbageHistory", shell::kHistoryFile, [](const Program&) { return RandomBytes(kTenMegabytes); }, true, nullptr},
-    {"TenMegabytesOfHistory", shell::kHistoryFile,
-     [](const Program&) {   // records of 102 bytes: the first ones are shown
-         std::vector<std::string> addresses;
-         while (addresses.size() * 102 < kTenMegabytes) addresses.push_back("s" + std::to_string(addresses.size()));
-         return connection::FormatHistoryFile(addresses);
-     },
-     true,
-     [] {
-         std::vector<std::string> first;
-         while (first.size() < connection::kHistoryMaxRecords) first.push_back("s" + std::to_string(first.size()));
-         return first;
-     }},
-    {"HistoryLineOf100000Characters", shell::kHistoryFile,
-     [](const Program&) {
-         return kLongLine + "\r\n" + connection::FormatHistoryFile(std::vector<std::string>{"a.lan", "b.lan"});
-     },
-     true, [] { return std::vector<std::string>{std::string(connection::kAddressMaxChars, 'x'), "a.lan", "b.lan"}; }},
+     true, {}},
+    {"EmptyHistory", shell::kHistoryFile, [](const Program&) { return std::string(); }, true, Numbered(0)},
+    {"GarbageHistory", shell::kHistoryFile, [](const Program&) { return RandomBytes(kTenMegabytes); }, true,
+     {}},
+    {"TenMegabytesOfHistory", shell::kHistoryFile,   // records of 102 bytes: the first ones are shown
+     [](const Program&) { return connection::FormatHistoryFile(Numbered(kTenMegabytes / 102 + 1)); }, true,
+     Numbered(connection::kHistoryMaxRecords)},
+    {"HistoryLineOf100000Characters", shell::kHistoryFile,   // cut, and the records after it stay
+     [](const Program&) { return kLongLine + "\r\n" + connection::FormatHistoryFile(Numbered(2)); }, true,
+     std::vector<std::string>{std::string(connection::kAddressMaxChars, 'x'), "s0", "s1"}},
 };
 
 class FilesAtStartUp : public ::testing::TestWithParam<Shape> {};
@@ -189,14 +189,16 @@ TEST_P(FilesAtStartUp, TheProgramStartsAndTakesWhatIsValid) {
     } else {
         program->ExpectTimeoutState();
     }
-    EXPECT_LE(Characters(program->Text(shell::interfacepanel, ui::INTERFACEP_IPADDRESS)), connection::kAddressMaxChars);
-    EXPECT_LE(Characters(program->Text(shell::interfacepanel, ui::INTERFACEP_PORTNUMBER)), connection::kPortTextMaxChars);
+    EXPECT_LE(Characters(program->Text(shell::interfacepanel, ui::INTERFACEP_IPADDRESS)),
+              connection::kAddressMaxChars);
+    EXPECT_LE(Characters(program->Text(shell::interfacepanel, ui::INTERFACEP_PORTNUMBER)),
+              connection::kPortTextMaxChars);
     const auto entries = HistoryShown();
     EXPECT_LE(entries.size(), connection::kHistoryMaxRecords);
     for (const std::string& entry : entries)
         EXPECT_TRUE(Characters(entry) <= connection::kAddressMaxChars && entry.find('\0') == std::string::npos);
-    if (shape.m_history != nullptr) {
-        EXPECT_EQ(entries, shape.m_history());
+    if (shape.m_history) {
+        EXPECT_EQ(entries, *shape.m_history);
     }
 }
 

@@ -104,7 +104,8 @@ TEST_F(GraphTest, TracesCarryTheirSlotsOldestFirst) {
     ASSERT_EQ(Strip()->series().size(), static_cast<qsizetype>(newest.size()));
     for (int slot = 0; slot < graph::kTracesPerFrame; ++slot) {
         ASSERT_EQ(Trace(slot)->count(), graph::kHistoryFrames);
-        EXPECT_EQ(Trace(slot)->at(graph::kHistoryFrames - 1), QPointF(graph::kPointsPerScreen - 1, newest[slot]));
+        EXPECT_EQ(Trace(slot)->at(graph::kHistoryFrames - 1),
+                  QPointF(graph::kPointsPerScreen - 1, newest[slot]));
     }
     EXPECT_EQ(Trace(1)->at(0).y(), 1000);
 }

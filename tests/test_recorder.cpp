@@ -50,11 +50,6 @@ Texts Popups() {
     return texts;
 }
 
-std::string LastPopup() {
-    const Texts texts = Popups();
-    return texts.empty() ? "" : texts.back();
-}
-
 // A frame as the sensor sends it after the trigger command.
 QByteArray TriggeredFrame(uint16_t raw, uint16_t temp, uint16_t mark = sl::kReplyMark) {
     uint16_t words[sl::kRecordWords] = {};
@@ -226,17 +221,19 @@ TEST_F(RecorderTest, TimedRecordingPacesCountsAndEndsWithoutAFurtherWait) {
     Type(ui::RECP_INTERVAL, 1);
     Type(ui::RECP_RECVAL, 3);
     std::vector<std::pair<std::string, double>> counts;   // recorded and remaining, when shown
+    const auto shown = [&] {
+        counts.emplace_back(Rec(ui::RECP_RECORDED) + Rec(ui::RECP_REMAINING), platform::Timer());
+    };
     QObject::connect(qobject_cast<QLineEdit*>(P().Widget(shell::recpanel, ui::RECP_REMAINING)),
-                     &QLineEdit::textChanged, [&] {
-                         counts.emplace_back(Rec(ui::RECP_RECORDED) + Rec(ui::RECP_REMAINING), platform::Timer());
-                     });
+                     &QLineEdit::textChanged, shown);
     bool locked = true;   // while recording: red Start, read-only interval and count, no GO
     P().WhileRunning([&] {
         locked &= sl::poll != 1 ||
                   (Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000 &&
                    Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
                    Attribute(ui::RECP_RECVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
-                   P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO) && P().Dimmed(shell::recpanel, ui::RECP_MODE));
+                   P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO) &&
+                   P().Dimmed(shell::recpanel, ui::RECP_MODE));
     });
     P().Click(shell::recpanel, ui::RECP_BUTTON_START);
     const double ended = platform::Timer();
@@ -280,7 +277,7 @@ TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
     P().StopSampler();
     ASSERT_GT(stopped, 0.0);
     EXPECT_LT(ended - stopped, 0.5);
-    EXPECT_EQ(LastPopup(), kSaved);
+    EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(34), kSaved}));
     EXPECT_EQ(ValuesIn(path).size(), 1u);   // the line of that pass is in the file
     EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeData});
 }
@@ -301,7 +298,7 @@ TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndEndsTheRecording) {
     EXPECT_EQ(ValuesIn(path).size(), 1u);
     EXPECT_EQ(Rec(ui::RECP_RECORDED) + " " + Rec(ui::RECP_REMAINING), "1 4");
     EXPECT_EQ(P().Requests(sl::kCodeData), 2);
-    EXPECT_EQ(LastPopup(), kSaved);
+    EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(34), kSaved}));
 }
 
 // ---- triggered recording --------------------------------------------------------------------
@@ -317,7 +314,8 @@ TEST_P(RecorderLinkTest, TriggeredRecordingTakesEveryFrameTheSensorSends) {
     };
     const auto ours = [&] {   // our frames carry temperatures the simulated sensor never reports
         Texts mine;
-        for (const std::string& v : ValuesIn(path)) if (v.find("\t6000") != std::string::npos) mine.push_back(v);
+        for (const std::string& v : ValuesIn(path))
+            if (v.find("\t6000") != std::string::npos) mine.push_back(v);
         return mine;
     };
     int step = 0;
