@@ -322,8 +322,9 @@ TEST_P(RecorderLinkTest, TriggeredRecordingTakesEveryFrameTheSensorSends) {
     bool locked = true;
     const double start = platform::Timer();
     P().WhileRunning([&] {
-        locked &= P().Dimmed(shell::recpanel, ui::RECP_BUTTON_SELFILE) &&
-                  Attribute(ui::RECP_BUTTON_TRIGSTART, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000;
+        if (sl::poll == 1)   // while listening, not while the recording starts or ends
+            locked &= P().Dimmed(shell::recpanel, ui::RECP_BUTTON_SELFILE) &&
+                      Attribute(ui::RECP_BUTTON_TRIGSTART, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000;
         if (step == 0 && P().Requests(sl::kCodeTriggered) == 1) {
             send(TriggeredFrame(1001, 60001));
         } else if (step == 1 && ours().size() == 1) {   // three at once
