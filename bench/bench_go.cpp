@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "bench/benchutil.h"
-#include "link/telegram.h"
+#include "core/telegram.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
 #include "ui/TavrixV20.h"
@@ -186,7 +186,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     PaintCounter paints;
-    QWidget* chart = platform::ControlWidget(shell::datapanel, ui::DATAP_STRIPCHART);
+    QWidget* chart = platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART);
     if (auto* view = qobject_cast<QChartView*>(chart)) view->viewport()->installEventFilter(&paints);
 
     std::vector<double> rates, shares, paintsPerFrame;

@@ -154,8 +154,8 @@ int main(int argc, char** argv) {
     for (int run = 0; run < kGraphRuns; ++run) MeasureRecordedFrames(false, hidden);
     PrintFrameCosts("", hidden);
 
-    platform::HidePanel(shell::datapanel);
-    platform::DisplayPanel(shell::graphpanel);
+    platform::HidePanel(ui::datapanel);
+    platform::DisplayPanel(ui::graphpanel);
     std::vector<FrameCost> shown[2];
     for (int run = 0; run < kGraphRuns; ++run) MeasureRecordedFrames(true, shown);
     PrintFrameCosts(", graph panel shown, with repaint", shown);

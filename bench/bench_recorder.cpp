@@ -50,10 +50,10 @@ private:
 // or NaN when it did not write all its lines.
 double RecordOnce(const std::string& path) {
     platform::DeleteFile(path);
-    platform::ResetTextBox(shell::recpanel, ui::RECP_FILE, path);
+    platform::ResetTextBox(ui::recpanel, ui::RECP_FILE, path);
     LineClock clock;
     QCoreApplication::instance()->installEventFilter(&clock);
-    recorder::CBF_ButtonStartRecord(shell::recpanel, ui::RECP_BUTTON_START,
+    recorder::CBF_ButtonStartRecord(ui::recpanel, ui::RECP_BUTTON_START,
                                     platform::EVENT_COMMIT, nullptr, 0, 0);
     QCoreApplication::instance()->removeEventFilter(&clock);
     if (static_cast<int>(clock.m_times.size()) != kFrames || recorder::linesFailed != 0) {
@@ -79,13 +79,13 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The recorder panel in timed mode, as the user sets it up.
-    recorder::CBF_ButtonRecorder(shell::mainpanel, ui::MAINP_BUTTON_RECORDER,
+    recorder::CBF_ButtonRecorder(ui::mainpanel, ui::MAINP_BUTTON_RECORDER,
                                  platform::EVENT_COMMIT, nullptr, 0, 0);
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_MODE, recorder::kModeTimed);
-    recorder::CBF_EditSelectDataRec(shell::recpanel, ui::RECP_MODE, platform::EVENT_COMMIT,
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_MODE, recorder::kModeTimed);
+    recorder::CBF_EditSelectDataRec(ui::recpanel, ui::RECP_MODE, platform::EVENT_COMMIT,
                                     nullptr, 0, 0);
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_INTERVAL, kIntervalS);
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_RECVAL, kFrames);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kIntervalS);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, kFrames);
 
     QTemporaryDir dir;
     const std::string path = platform::JoinPath(dir.path().toStdString(), "record.dat");

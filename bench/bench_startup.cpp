@@ -19,7 +19,7 @@
 
 #include "bench/benchutil.h"
 #include "link/exchanges.h"
-#include "link/telegram.h"
+#include "core/telegram.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
 #include "sim/sensor.h"
@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     platform::WriteFileBytes(
-        platform::JoinPath(dir.path().toStdString(), shell::kSettingsFile),
+        platform::JoinPath(dir.path().toStdString(), connection::kSettingsFile),
         connection::FormatSettingsFile(bench::TcpSettings(std::to_string(server.port()))));
 
     std::vector<double> times;

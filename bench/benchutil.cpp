@@ -118,20 +118,20 @@ std::string StartProgram(const connection::ConnectionSettings& settings) {
     platform::SetProjectDir(dir);
     // Every box is answered at once, as a user pressing OK or Yes.
     platform::SetPopupHandler([](const platform::PopupRecord&, std::string&) { return 1; });
-    platform::WriteFileBytes(platform::JoinPath(dir, shell::kSettingsFile),
+    platform::WriteFileBytes(platform::JoinPath(dir, connection::kSettingsFile),
                              connection::FormatSettingsFile(settings));
     if (shell::LoadPanels() < 0) return {};
     shell::InitAll();
     graph::InitCharts();
     std::string shown;
-    platform::GetCtrlVal(shell::datapanel, ui::DATAP_STATUS, shown);
+    platform::GetCtrlVal(ui::datapanel, ui::DATAP_STATUS, shown);
     return shown;
 }
 
 long long RunGo(const std::function<bool(long long)>& stop) {
     ExchangeCounter counter(stop);
     QCoreApplication::instance()->installEventFilter(&counter);
-    shell::CBF_ButtonGo(shell::mainpanel, ui::MAINP_BUTTON_GO, platform::EVENT_COMMIT, nullptr,
+    shell::CBF_ButtonGo(ui::mainpanel, ui::MAINP_BUTTON_GO, platform::EVENT_COMMIT, nullptr,
                         0, 0);
     QCoreApplication::instance()->removeEventFilter(&counter);
     return counter.m_frames;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/configfiles.h"
+#include "core/configfiles.h"
 
 namespace bench {
 

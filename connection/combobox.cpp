@@ -4,7 +4,7 @@
 #include <new>
 #include <vector>
 
-#include "connection/completion.h"
+#include "core/completion.h"
 
 namespace connection {
 

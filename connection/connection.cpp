@@ -3,21 +3,21 @@
 #include <vector>
 
 #include "connection/combobox.h"
-#include "connection/configfiles.h"
+#include "core/configfiles.h"
 #include "link/com232.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
-#include "shell/TavrixV20.h"
-#include "shell/helptexts.h"
+#include "ui/panels.h"
+#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
 
 namespace connection {
 
+namespace sl = sensorlink;
+
 namespace {
 
-using namespace sensorlink;
-
-int Panel() { return shell::interfacepanel; }
+int Panel() { return ui::interfacepanel; }
 
 void DimAccept() {
     platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_BUTTON_ACCEPT, platform::ATTR_DIMMED, 1);
@@ -38,9 +38,9 @@ uint16_t NumberOf(int control) {
 
 // What the panel shows, as the settings.
 void ReadPanelSettings() {
-    comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
-    comport = NumberOf(ui::INTERFACEP_COMPORT);
-    ipBuf = TextOf(Panel(), ui::INTERFACEP_IPADDRESS, kAddressMaxChars);
+    sl::comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
+    sl::comport = NumberOf(ui::INTERFACEP_COMPORT);
+    sl::ipBuf = TextOf(Panel(), ui::INTERFACEP_IPADDRESS, kAddressMaxChars);
     portNumStr = TextOf(Panel(), ui::INTERFACEP_PORTNUMBER, kPortTextMaxChars);
 }
 
@@ -83,22 +83,22 @@ std::vector<std::string> HistoryEntries() {
 
 void WriteHistoryFile() {
     const std::vector<std::string> entries = HistoryEntries();
-    if (platform::WriteFileBytes(shell::ipComboBoxFileName, FormatHistoryFile(entries))) return;
+    if (platform::WriteFileBytes(ipComboBoxFileName, FormatHistoryFile(entries))) return;
     if (historyWriteFailureReported) return;
     historyWriteFailureReported = true;
-    platform::MessagePopup(kAttentionTitle, "The list of server addresses could not be saved in\n" +
-                                                shell::ipComboBoxFileName);
+    platform::MessagePopup(platform::kAttentionTitle, "The list of server addresses could not be saved in\n" +
+                                                ipComboBoxFileName);
 }
 
 // A committed address goes to the top of the history, once, and the list keeps the ten most
 // recent; the file is rewritten to match.
 void CommitAddress(int panel, int control) {
     DimAccept();
-    ipBuf = TextOf(panel, control, kAddressMaxChars);
+    sl::ipBuf = TextOf(panel, control, kAddressMaxChars);
     int index = -1;
-    Combo_GetIndexFromValue(panel, control, index, ipBuf);
+    Combo_GetIndexFromValue(panel, control, index, sl::ipBuf);
     if (index >= 0) Combo_DeleteComboItem(panel, control, index, 1);
-    Combo_InsertComboItem(panel, control, 0, ipBuf);
+    Combo_InsertComboItem(panel, control, 0, sl::ipBuf);
     if (const ComboRecord* record = GetComboRecord(panel, control)) {
         int count = 0;
         platform::GetNumListItems(panel, record->m_listButton, count);
@@ -110,16 +110,16 @@ void CommitAddress(int panel, int control) {
 void Discard() {
     ShowSettingsOnPanel(comprotocolold, comportold, ipBufOld, portNumStrOld);
     DimAccept();
-    shell::SetButtonsDimmed(1);
+    ui::SetButtonsDimmed(1);
     InitConnectPanel();
     TryToConnect();
-    shell::SetButtonsDimmed(0);
+    ui::SetButtonsDimmed(0);
 }
 
 // The panel is opened: a running GO loop ends, the port list is brought up to date, and
 // what the panel shows becomes the settings that discarding puts back.
 void OpenPanel() {
-    poll = 0;
+    sl::poll = 0;
     const uint16_t selectedPort = NumberOf(ui::INTERFACEP_COMPORT);
     if (refreshPortTableOnOpen) platform::RefreshSerialPortTable();
     FillSerialPortSelector(selectedPort);
@@ -127,7 +127,7 @@ void OpenPanel() {
     comportold = NumberOf(ui::INTERFACEP_COMPORT);
     ipBufOld = TextOf(Panel(), ui::INTERFACEP_IPADDRESS, kAddressMaxChars);
     portNumStrOld = TextOf(Panel(), ui::INTERFACEP_PORTNUMBER, kPortTextMaxChars);
-    shell::ShowChildPanel(shell::kShowConnection);
+    ui::ShowChildPanel(ui::kShowConnection);
 }
 
 bool Commit(int event) { return event == platform::EVENT_COMMIT; }
@@ -152,9 +152,9 @@ void LoadAddressHistory() {
     Combo_SetComboAttribute(panel, ui::INTERFACEP_IPADDRESS, COMBO_ATTR_FRAME_COLOR,
                             kHistoryFrameColor);
     long long size = 0;
-    if (platform::GetFileInfo(shell::ipComboBoxFileName, size) != 1) return;
+    if (platform::GetFileInfo(ipComboBoxFileName, size) != 1) return;
     std::string bytes;
-    if (!platform::ReadFileBytes(shell::ipComboBoxFileName, bytes)) return;
+    if (!platform::ReadFileBytes(ipComboBoxFileName, bytes)) return;
     const ComboRecord* record = GetComboRecord(panel, ui::INTERFACEP_IPADDRESS);
     if (record == nullptr) return;
     for (const std::string& entry : ParseHistoryFile(bytes)) {
@@ -167,26 +167,26 @@ void LoadAddressHistory() {
 void GetConnectionSettingsFromFile() {
     long long size = 0;
     std::string bytes;
-    if (platform::GetFileInfo(shell::conSettingsFileName, size) != 1 ||
-        !platform::ReadFileBytes(shell::conSettingsFileName, bytes)) {
-        comprotocol = kRS232;
-        comport = 1;
+    if (platform::GetFileInfo(conSettingsFileName, size) != 1 ||
+        !platform::ReadFileBytes(conSettingsFileName, bytes)) {
+        sl::comprotocol = sl::kRS232;
+        sl::comport = 1;
         FillSerialPortSelector(NumberOf(ui::INTERFACEP_COMPORT));
         return;
     }
     const ConnectionSettings settings = ParseSettingsFile(bytes);
-    comprotocol = settings.m_comprotocol;
-    comport = settings.m_comport;
-    ipBuf = settings.m_ipBuf;
+    sl::comprotocol = settings.m_comprotocol;
+    sl::comport = settings.m_comport;
+    sl::ipBuf = settings.m_ipBuf;
     portNumStr = settings.m_portNumStr;
-    FillSerialPortSelector(comport);
-    ShowSettingsOnPanel(comprotocol, comport, ipBuf, portNumStr);
+    FillSerialPortSelector(sl::comport);
+    ShowSettingsOnPanel(sl::comprotocol, sl::comport, sl::ipBuf, portNumStr);
 }
 
 void InitConnectPanel() {
-    comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
-    if (comprotocol != kRS232 && comprotocol != kTCPIP) return;
-    const bool tcp = comprotocol == kTCPIP;
+    sl::comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
+    if (sl::comprotocol != sl::kRS232 && sl::comprotocol != sl::kTCPIP) return;
+    const bool tcp = sl::comprotocol == sl::kTCPIP;
     platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_COMPORT, platform::ATTR_VISIBLE, tcp ? 0 : 1);
     ShowServerAddressBox(tcp);
     platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_PORTNUMBER, platform::ATTR_VISIBLE,
@@ -194,68 +194,65 @@ void InitConnectPanel() {
 }
 
 void TryToConnect() {
-    // Leaving RS-232 for TCP/IP frees the serial port; a port that is not open is no error.
-    platform::CloseCom(comport);
-    shell::ShowStatusText("TRY");
+    sl::ShowStatus("TRY");
     ReadPanelSettings();
     platform::ProcessSystemEvents();
-    platform::SetCtrlVal(shell::datapanel, ui::DATAP_COMPORT, static_cast<int>(comport));
-    platform::SetCtrlVal(shell::datapanel, ui::DATAP_IPADDRESS, ipBuf);
-    portNum = DecimalValue(portNumStr);
-    if (comprotocol == kRS232) {
-        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_COMPORT, platform::ATTR_VISIBLE, 1);
-        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 0);
-        InitRS232();
-    } else if (comprotocol == kTCPIP) {
-        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_COMPORT, platform::ATTR_VISIBLE, 0);
-        platform::SetCtrlAttribute(shell::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 1);
-        InitTCP_IP();
+    platform::SetCtrlVal(ui::datapanel, ui::DATAP_COMPORT, static_cast<int>(sl::comport));
+    platform::SetCtrlVal(ui::datapanel, ui::DATAP_IPADDRESS, sl::ipBuf);
+    sl::portNum = DecimalValue(portNumStr);
+    if (sl::comprotocol == sl::kRS232) {
+        platform::SetCtrlAttribute(ui::datapanel, ui::DATAP_COMPORT, platform::ATTR_VISIBLE, 1);
+        platform::SetCtrlAttribute(ui::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 0);
+    } else if (sl::comprotocol == sl::kTCPIP) {
+        platform::SetCtrlAttribute(ui::datapanel, ui::DATAP_COMPORT, platform::ATTR_VISIBLE, 0);
+        platform::SetCtrlAttribute(ui::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 1);
     }
-    if (ret < 0)
-        SetPopupTimeout();
+    sl::OpenTransport();
+    if (sl::ret < 0)
+        sl::SetPopupTimeout();
     else
-        CheckComLine();
+        sl::CheckComLine();
 }
 
 void SaveCommunicationSettings() {
     ReadPanelSettings();
-    const ConnectionSettings settings{comprotocol, comport, ipBuf, portNumStr};
-    if (platform::WriteFileBytes(shell::conSettingsFileName, FormatSettingsFile(settings))) return;
-    platform::MessagePopup(kAttentionTitle, "The connection settings could not be saved in\n" +
-                                                shell::conSettingsFileName);
+    const ConnectionSettings settings{sl::comprotocol, sl::comport, sl::ipBuf, portNumStr};
+    if (platform::WriteFileBytes(conSettingsFileName, FormatSettingsFile(settings))) return;
+    platform::MessagePopup(platform::kAttentionTitle, "The connection settings could not be saved in\n" +
+                                                conSettingsFileName);
 }
 
 int CBF_ButtonConnect(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonConnect)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonConnect)) return 0;
     if (Commit(event)) OpenPanel();
     return 0;
 }
 
 int CBF_ButtonTryToConnect(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonTryToConnect)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonTryToConnect)) return 0;
     if (!Commit(event)) return 0;
-    shell::SetButtonsDimmed(1);
+    ui::SetButtonsDimmed(1);
     TryToConnect();
-    shell::SetButtonsDimmed(0);
+    ui::SetButtonsDimmed(0);
     return 0;
 }
 
 int CBF_ButtonAccept(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonAccept)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonAccept)) return 0;
     if (!Commit(event)) return 0;
     SaveCommunicationSettings();
-    shell::ShowChildPanel(shell::kShowParameters);
+    ui::ShowChildPanel(ui::kShowParameters);
     return 0;
 }
 
 int CBF_ButtonDiscard(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonDiscard)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonDiscard)) return 0;
     if (Commit(event)) Discard();
     return 0;
 }
 
 int CBF_EditCommunicationProtocol(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditCommunicationProtocol)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditCommunicationProtocol)) return 0;
     if (!Commit(event)) return 0;
     InitConnectPanel();
     DimAccept();
@@ -263,27 +260,27 @@ int CBF_EditCommunicationProtocol(int, int, int event, void*, int, int) {
 }
 
 int CBF_EditSelectComPort(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditConnect)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditConnect)) return 0;
     if (Commit(event)) DimAccept();
     return 0;
 }
 
 int CBF_StringIpAdress(int panel, int control, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoStringIpAdress)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoStringIpAdress)) return 0;
     if (Commit(event)) CommitAddress(panel, control);
     return 0;
 }
 
 int CBF_StringPortNumber(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoStringPortNumber)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoStringPortNumber)) return 0;
     if (Commit(event)) DimAccept();
     return 0;
 }
 
 int CBF_EditID(int panel, int control, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditID)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditID)) return 0;
     if (Commit(event))
-        platform::SetCtrlVal(shell::recpanel, ui::RECP_SENSOR_ID,
+        platform::SetCtrlVal(ui::recpanel, ui::RECP_SENSOR_ID,
                              TextOf(panel, control, kSensorIdMaxChars));
     return 0;
 }
@@ -291,16 +288,18 @@ int CBF_EditID(int panel, int control, int event, void*, int, int) {
 int CBF_INTERFACEP(int, int, int, void*, int, int) { return 0; }
 
 void RegisterCallbacks() {
-    platform::RegisterCallback("CBF_ButtonConnect", CBF_ButtonConnect);
-    platform::RegisterCallback("CBF_ButtonTryToConnect", CBF_ButtonTryToConnect);
-    platform::RegisterCallback("CBF_ButtonAccept", CBF_ButtonAccept);
-    platform::RegisterCallback("CBF_ButtonDiscard", CBF_ButtonDiscard);
-    platform::RegisterCallback("CBF_EditCommunicationProtocol", CBF_EditCommunicationProtocol);
-    platform::RegisterCallback("CBF_EditSelectComPort", CBF_EditSelectComPort);
-    platform::RegisterCallback("CBF_StringIpAdress", CBF_StringIpAdress);
-    platform::RegisterCallback("CBF_StringPortNumber", CBF_StringPortNumber);
-    platform::RegisterCallback("CBF_EditID", CBF_EditID);
-    platform::RegisterCallback("CBF_INTERFACEP", CBF_INTERFACEP);
+    platform::RegisterCallbacks({
+        {"CBF_ButtonConnect", CBF_ButtonConnect},
+        {"CBF_ButtonTryToConnect", CBF_ButtonTryToConnect},
+        {"CBF_ButtonAccept", CBF_ButtonAccept},
+        {"CBF_ButtonDiscard", CBF_ButtonDiscard},
+        {"CBF_EditCommunicationProtocol", CBF_EditCommunicationProtocol},
+        {"CBF_EditSelectComPort", CBF_EditSelectComPort},
+        {"CBF_StringIpAdress", CBF_StringIpAdress},
+        {"CBF_StringPortNumber", CBF_StringPortNumber},
+        {"CBF_EditID", CBF_EditID},
+        {"CBF_INTERFACEP", CBF_INTERFACEP},
+    });
 }
 
 }  // namespace connection

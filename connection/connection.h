@@ -6,6 +6,12 @@
 
 namespace connection {
 
+// The two configuration files in the program's directory.
+constexpr const char* kHistoryFile = "IPComboBox.cfg";
+constexpr const char* kSettingsFile = "ComSettings.cfg";
+inline std::string ipComboBoxFileName;
+inline std::string conSettingsFileName;
+
 inline std::string portNumStr;        // TCP port number as typed, at most 31 characters
 inline uint16_t comprotocolold = 0;   // what the panel showed when it was last opened
 inline uint16_t comportold = 0;
@@ -21,7 +27,6 @@ inline bool refreshPortTableOnOpen = true;
 constexpr int kHistoryEntries = 10;
 constexpr int kHistoryFrameColor = 0xE0E0E0;   // frame colour of the server address box
 constexpr int kSensorIdMaxChars = 99;
-constexpr const char* kAttentionTitle = "ATTENTION!";
 
 void LoadAddressHistory();            // the combo box and its list at start-up
 void GetConnectionSettingsFromFile();

@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "fuzz/fuzzcheck.h"
-#include "link/paramfile.h"
+#include "core/paramfile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace sensorlink;

@@ -7,7 +7,7 @@
 
 #include "fuzz/fuzzcheck.h"
 #include "link/exchanges.h"
-#include "link/frameassembler.h"
+#include "core/frameassembler.h"
 
 namespace sl = sensorlink;
 

@@ -2,7 +2,7 @@
 // written and read back unchanged.
 #include <string_view>
 
-#include "connection/configfiles.h"
+#include "core/configfiles.h"
 #include "fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

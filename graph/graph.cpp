@@ -15,11 +15,12 @@
 #include <span>
 #include <vector>
 
-#include "graph/graphrules.h"
+#include "core/graphrules.h"
 #include "link/com232.h"
+#include "link/exchanges.h"
 #include "platform/platform.h"
-#include "shell/TavrixV20.h"
-#include "shell/helptexts.h"
+#include "ui/panels.h"
+#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
 
 namespace graph {
@@ -71,7 +72,7 @@ void UsePlainBackground(QChart* chart) { chart->setBackgroundBrush(QBrush(Qt::wh
 
 bool GridWanted() {
     int checked = 1;
-    platform::GetCtrlVal(shell::datapanel, ui::DATAP_GRID, checked);
+    platform::GetCtrlVal(ui::datapanel, ui::DATAP_GRID, checked);
     return checked != 0;
 }
 
@@ -116,7 +117,7 @@ void BuildStripChart(QChartView* view) {
 
 // The strip chart of the loaded data panel, built on first use; nullptr without a panel.
 StripChart* Strip() {
-    QChartView* view = ChartView(shell::datapanel, ui::DATAP_STRIPCHART);
+    QChartView* view = ChartView(ui::datapanel, ui::DATAP_STRIPCHART);
     if (view == nullptr) return nullptr;
     if (strip.m_view != view) BuildStripChart(view);
     return &strip;
@@ -176,7 +177,7 @@ void BuildSignalGraph(SignalGraph& graph, QChartView* view, int color) {
 
 // The graph of the loaded graph panel, built on first use; nullptr without a panel.
 SignalGraph* Graph(SignalGraph& graph, int control, int color) {
-    QChartView* view = ChartView(shell::graphpanel, control);
+    QChartView* view = ChartView(ui::graphpanel, control);
     if (view == nullptr) return nullptr;
     if (graph.m_view != view) BuildSignalGraph(graph, view, color);
     return &graph;
@@ -251,18 +252,16 @@ void DrawSegment(SignalGraph* graph, QPointF from, QPointF to) {
 
 int SignalSelected() {
     int signal = kSignalRaw;
-    platform::GetCtrlVal(shell::graphpanel, ui::GRAPHP_SIGNAL, signal);
+    platform::GetCtrlVal(ui::graphpanel, ui::GRAPHP_SIGNAL, signal);
     return signal;
 }
 
 // ---- Pictures
 
-constexpr const char* kAttentionTitle = "ATTENTION!";
-
 // The XY graph the graph panel shows.
 int GraphShown() {
     int tempShown = 0;
-    platform::GetCtrlAttribute(shell::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE,
+    platform::GetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE,
                                tempShown);
     return tempShown != 0 ? ui::GRAPHP_GRAPH_TEMP : ui::GRAPHP_GRAPH_RAW;
 }
@@ -287,13 +286,13 @@ std::string PngOf(QChartView* view) {
 void SaveChartPicture(int panel, int control, const char* defaultName) {
     InitCharts();   // an empty chart still shows its axes
     std::string chosen;
-    if (platform::FileSelectPopup(shell::proj_dir, defaultName, kPictureFilter, kPictureTitle,
+    if (platform::FileSelectPopup(sensorlink::proj_dir, defaultName, kPictureFilter, kPictureTitle,
                                   chosen) <= 0)
         return;
     const std::string path = PicturePath(chosen);
     const std::string png = PngOf(ChartView(panel, control));
     if (!png.empty() && platform::WriteFileBytes(path, png)) return;
-    platform::MessagePopup(kAttentionTitle, "The picture could not be written:\n" + path);
+    platform::MessagePopup(platform::kAttentionTitle, "The picture could not be written:\n" + path);
 }
 
 }  // namespace
@@ -313,9 +312,9 @@ void ShowGridLines(bool visible) {
 
 void InitGraphBuffers() {
     using namespace sensorlink;
-    platform::GetCtrlVal(shell::parapanel, ui::PARAP_TRSHMODE, paraTrshMode);
-    platform::GetCtrlVal(shell::parapanel, ui::PARAP_TOLERANCE, paraTol);
-    platform::GetCtrlVal(shell::parapanel, ui::PARAP_HYSTERESIS, paraHyst);
+    platform::GetCtrlVal(ui::parapanel, ui::PARAP_TRSHMODE, paraTrshMode);
+    platform::GetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, paraTol);
+    platform::GetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, paraHyst);
     const ThresholdLines lines = ThresholdRule(paraTrshMode, dataRef, paraTol, paraHyst);
     std::copy(ana0Buf + kTracesPerFrame, ana0Buf + kHistoryValues, ana0Buf);
     double* newest = ana0Buf + kHistoryValues - kTracesPerFrame;
@@ -361,8 +360,8 @@ void InitPanelGraph() {
 void SetPanelGraphData() {
     using sensorlink::dataANA0;
     using sensorlink::dataTemp;
-    platform::SetCtrlVal(shell::graphpanel, ui::GRAPHP_RAW, static_cast<int>(dataANA0));
-    platform::SetCtrlVal(shell::graphpanel, ui::GRAPHP_TEMP, static_cast<int>(dataTemp));
+    platform::SetCtrlVal(ui::graphpanel, ui::GRAPHP_RAW, static_cast<int>(dataANA0));
+    platform::SetCtrlVal(ui::graphpanel, ui::GRAPHP_TEMP, static_cast<int>(dataTemp));
     bufCnt[0] = bufCnt[1];
     bufANA0[0] = bufANA0[1];
     bufTemp[0] = bufTemp[1];
@@ -379,50 +378,50 @@ void SetPanelGraphData() {
 }
 
 void SetGraphVisible() {
-    platform::SetCtrlAttribute(shell::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE, 0);
-    platform::SetCtrlAttribute(shell::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE, 0);
+    platform::SetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE, 0);
+    platform::SetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE, 0);
     const int shown = SignalSelected() == kSignalTemp ? ui::GRAPHP_GRAPH_TEMP : ui::GRAPHP_GRAPH_RAW;
-    platform::SetCtrlAttribute(shell::graphpanel, shown, platform::ATTR_VISIBLE, 1);
+    platform::SetCtrlAttribute(ui::graphpanel, shown, platform::ATTR_VISIBLE, 1);
 }
 
 // ---- Callbacks
 
 int CBF_GraphANA0(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoGraph)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoGraph)) return 0;
     if (event == platform::EVENT_LEFT_CLICK) scale = kScaleFixed;
     if (event == platform::EVENT_LEFT_DOUBLE_CLICK) scale = kScaleAutoZoom;
     return 0;
 }
 
 int CBF_GraphData1(int, int, int event, void*, int, int) {
-    shell::ShowHelpOnRightClick(event, shell::InfoGraph);
+    ui::ShowHelpOnRightClick(event, ui::InfoGraph);
     return 0;
 }
 
 int CBF_ButtonShowGraph(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonShowGraph)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonShowGraph)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
-    platform::DisplayPanel(shell::graphpanel);
-    platform::HidePanel(shell::datapanel);
+    platform::DisplayPanel(ui::graphpanel);
+    platform::HidePanel(ui::datapanel);
     return 0;
 }
 
 int CBF_ButtonGpClose(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonClosePanel)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonClosePanel)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
-    platform::DisplayPanel(shell::datapanel);
-    platform::HidePanel(shell::graphpanel);
+    platform::DisplayPanel(ui::datapanel);
+    platform::HidePanel(ui::graphpanel);
     return 0;
 }
 
 int CBF_EditSignal(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditSignal)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditSignal)) return 0;
     if (event == platform::EVENT_COMMIT) SetGraphVisible();
     return 0;
 }
 
 int CBF_PanelGraphGraph(int, int, int event, void*, int, int) {
-    shell::ShowHelpOnRightClick(event, shell::InfoGraphPanel);
+    ui::ShowHelpOnRightClick(event, ui::InfoGraphPanel);
     return 0;
 }
 
@@ -430,31 +429,33 @@ int CBF_PanelGraphGraph(int, int, int event, void*, int, int) {
 int CBF_GRAPHP(int, int, int, void*, int, int) { return 0; }
 
 int CBF_ButtonSaveChart(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonSaveChart)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonSaveChart)) return 0;
     if (event == platform::EVENT_COMMIT)
-        SaveChartPicture(shell::datapanel, ui::DATAP_STRIPCHART, kStripChartPictureName);
+        SaveChartPicture(ui::datapanel, ui::DATAP_STRIPCHART, kStripChartPictureName);
     return 0;
 }
 
 int CBF_ButtonSaveGraph(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonSaveGraph)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonSaveGraph)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
     const int shown = GraphShown();
-    SaveChartPicture(shell::graphpanel, shown,
+    SaveChartPicture(ui::graphpanel, shown,
                      shown == ui::GRAPHP_GRAPH_TEMP ? kTempGraphPictureName : kRawGraphPictureName);
     return 0;
 }
 
 void RegisterCallbacks() {
-    platform::RegisterCallback("CBF_GraphANA0", CBF_GraphANA0);
-    platform::RegisterCallback("CBF_GraphData1", CBF_GraphData1);
-    platform::RegisterCallback("CBF_ButtonShowGraph", CBF_ButtonShowGraph);
-    platform::RegisterCallback("CBF_ButtonGpClose", CBF_ButtonGpClose);
-    platform::RegisterCallback("CBF_EditSignal", CBF_EditSignal);
-    platform::RegisterCallback("CBF_PanelGraphGraph", CBF_PanelGraphGraph);
-    platform::RegisterCallback("CBF_GRAPHP", CBF_GRAPHP);
-    platform::RegisterCallback("CBF_ButtonSaveChart", CBF_ButtonSaveChart);
-    platform::RegisterCallback("CBF_ButtonSaveGraph", CBF_ButtonSaveGraph);
+    platform::RegisterCallbacks({
+        {"CBF_GraphANA0", CBF_GraphANA0},
+        {"CBF_GraphData1", CBF_GraphData1},
+        {"CBF_ButtonShowGraph", CBF_ButtonShowGraph},
+        {"CBF_ButtonGpClose", CBF_ButtonGpClose},
+        {"CBF_EditSignal", CBF_EditSignal},
+        {"CBF_PanelGraphGraph", CBF_PanelGraphGraph},
+        {"CBF_GRAPHP", CBF_GRAPHP},
+        {"CBF_ButtonSaveChart", CBF_ButtonSaveChart},
+        {"CBF_ButtonSaveGraph", CBF_ButtonSaveGraph},
+    });
 }
 
 }  // namespace graph

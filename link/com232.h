@@ -1,13 +1,13 @@
 #pragma once
-// com232: the telegram buffers and records, their packing, and the two transports (RS-232 and
-// TCP) from which every exchange with the sensor is built. One thread; every wait processes
+// com232: the telegram buffers and records, their packing, the state of the two transports
+// (RS-232 and TCP) from which every exchange with the sensor is built, and the hooks through
+// which the link reaches the program above it. One thread; every wait processes
 // events, so other callbacks (STOP, the TCP client callback) run nested inside it.
 #include <cstdint>
 #include <functional>
 #include <string>
 
-#include "link/frameassembler.h"
-#include "link/telegram.h"
+#include "core/telegram.h"
 
 namespace sensorlink {
 
@@ -71,10 +71,18 @@ constexpr int kWriteTimeoutMs = 2000;       // every write but the identificatio
 constexpr int kIdentifyWriteTimeoutMs = 5000;
 constexpr int kReadTimeoutMs = 5000;
 
-// Where status texts go: both status displays (data panel and connection-settings panel).
-// The shell installs it at start-up; without it status texts are only kept in szStatus.
-inline std::function<void(const std::string&)> statusDisplay;
-void ShowStatus(const std::string& text);
+// What the link asks of the program above it. The shell installs it at start-up (InitAll);
+// tests and the command-line tool install their own. A member left empty does nothing.
+struct LinkHooks {
+    std::function<void(const std::string&)> m_showStatus;  // both status displays
+    std::function<void()> m_exchangeFailed;     // after "TIMEOUT": the connection settings
+    std::function<void()> m_readPanel;          // parameter panel -> parameter values
+    std::function<void()> m_parametersChanged;  // parameter values -> parameter panel
+    std::function<void()> m_frameTaken;         // a frame of the GO loop is in the data values
+    std::function<void()> m_sensorReady;        // identified and its parameters read
+};
+inline LinkHooks hooks;
+void ShowStatus(const std::string& text);   // through hooks.m_showStatus
 
 // ---- Packing
 void FillTxBuf(uint16_t code);    // sync, code, words 0-15 of pp into szWriteBuf
@@ -89,24 +97,15 @@ void CopyDatatoVars();            // databuf words 2-17 -> data values
 std::string SerialFailureText(int code);
 std::string TcpFailureText(int code);
 
-// ---- Transports
+// ---- The two transports' own operations (used through link/transport.h)
 void InitRS232();                 // opens comport; outcome in ret (and szStatus on failure)
 void InitTCP_IP();                // connects to ipBuf:portNum; outcome in ret and tcpcon
+// Receives for the conversation. While a reply is awaited the bytes land in order from byte
+// 0 of szReadBuf, never more than are missing; while a stream of frames is taken they stay
+// in the socket; otherwise they are read and dropped.
 int ClientTCPCB(unsigned handle, int event, int errorCode, void* callbackData);
-void WriteTelegram(int tcpTimeoutMs);   // the 36 bytes of szWriteBuf on the selected interface
-// TCP: discards bytes that arrived while no reply was awaited, then expects 36 bytes.
-void ArmReply();
-// TCP: expects the next 36 bytes of a stream of frames (the triggered mode), taking first
-// what has already arrived: frames that came together raise no further data-ready event.
-void ArmNextFrame();
-// Waits at most limitSeconds for the 36-byte reply; returns bytesToRead (0 = complete).
-int32_t AwaitReply(double limitSeconds);
-// Waits without a limit until a frame is complete or poll becomes 0; returns bytesToRead.
-// TCP: the count armed before, filled by the client callback; a frame that does not begin
-// with the reply mark is dropped up to the next mark. RS-232: frames are taken from the
-// queue one by one through serialFrames, in step with the reply mark.
-inline FrameAssembler serialFrames;
-int32_t AwaitReplyUntimed();
-void FlushSerialQueues();         // RS-232 only: discards stale bytes in both queues
+inline bool tcpStreaming = false; // a stream of frames is taken from the socket
+void DiscardUnawaitedTcpBytes();  // reads and drops what the conversation holds
+void FlushSerialQueues();         // discards stale bytes in both serial queues
 
 }  // namespace sensorlink

@@ -2,36 +2,36 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
-#include "graph/graph.h"
-#include "link/paramfile.h"
+#include "core/paramfile.h"
+#include "link/transport.h"
 #include "platform/platform.h"
-#include "shell/TavrixV20.h"
-#include "ui/TavrixV20.h"
 
 namespace sensorlink {
 
 namespace {
 
-bool Serial() { return comprotocol == kRS232; }
+void Call(const std::function<void()>& hook) {
+    if (hook) hook();
+}
 
-// One request and its reply: RS-232 flushes first; TCP arms the awaited count before the
-// write so that a reply arriving during the write's event processing is kept.
-int32_t Exchange(int tcpWriteTimeoutMs, double limitSeconds) {
-    if (Serial())
-        FlushSerialQueues();
-    else
-        ArmReply();
-    WriteTelegram(tcpWriteTimeoutMs);
-    return AwaitReply(limitSeconds);
+// One request and its reply: stale bytes are dropped and the reply is armed before the
+// write, so that a reply arriving during the write's event processing is kept.
+int32_t Exchange(int writeTimeoutMs, double limitSeconds) {
+    Transport& transport = CurrentTransport();
+    transport.FlushQueues();
+    transport.ArmReply();
+    transport.Write(writeTimeoutMs);
+    return transport.AwaitReply(limitSeconds);
 }
 
 // Packs `code` and sends it; the echo is checked by CheckEcho.
 void SendForEcho(uint16_t code) {
     order = code;
     FillTxBuf(order);
-    if (!Serial()) ArmReply();
-    WriteTelegram(kWriteTimeoutMs);
+    CurrentTransport().ArmReply();
+    CurrentTransport().Write(kWriteTimeoutMs);
 }
 
 bool ReadParameterFileInto(const std::string& path, uint16_t words[kRecordWords],
@@ -64,7 +64,7 @@ void Pause(double seconds) {
 }
 
 void CheckEcho(int words) {
-    AwaitReply(kReplyLimitS);
+    CurrentTransport().AwaitReply(kReplyLimitS);
     if (bytesToRead == 0) {
         comecho = 1;
         if (szReadBuf[0] != 0x00 || szReadBuf[1] != 0xAA) comecho = 0;
@@ -78,14 +78,20 @@ void CheckEcho(int words) {
 void SetPopupTimeout() {
     poll = 0;
     comecho = 0;
-    shell::ShowStatusText("TIMEOUT");
-    shell::ShowChildPanel(shell::kShowConnection);
+    ShowStatus("TIMEOUT");
+    Call(hooks.m_exchangeFailed);
+}
+
+void OpenTransport() {
+    // Leaving RS-232 for TCP/IP frees the serial port; a port that is not open is no error.
+    platform::CloseCom(comport);
+    CurrentTransport().Open();
 }
 
 void SendPara() {
-    shell::GetPanelValues();
+    Call(hooks.m_readPanel);
     CopyVarsToPP();
-    if (Serial()) FlushSerialQueues();
+    CurrentTransport().FlushQueues();
     SendForEcho(kCodeParaWrite);
     CheckEcho(kTelegramWords);
     if (comecho == 0) return;
@@ -99,7 +105,7 @@ void SendPara() {
 void GetPara() {
     poll = 0;
     comecho = 1;
-    if (Serial()) FlushSerialQueues();
+    CurrentTransport().FlushQueues();
     if (target == EEPROM) {
         SendForEcho(kCodeEepromLoad);
         CheckEcho(2);
@@ -108,8 +114,7 @@ void GetPara() {
     order = kCodeParaRead;
     FillTxBuf(order);
     Befehl3plus4();
-    shell::SetPanelValues();
-    shell::InitPanelCtrlAttr();
+    Call(hooks.m_parametersChanged);
 }
 
 void Befehl3plus4() {
@@ -124,7 +129,7 @@ void Befehl3plus4() {
 void GetDataFrame() { Exchange(kWriteTimeoutMs, kReplyLimitS); }
 
 void GetData() {
-    if (Serial()) FlushSerialQueues();
+    CurrentTransport().FlushQueues();
     poll = 1;
     while (poll == 1) {
         order = kCodeData;
@@ -133,8 +138,7 @@ void GetData() {
         if (bytesToRead == 0) {
             GetRxBufData();
             CopyDatatoVars();
-            shell::SetPanelData();
-            graph::ShowGraph();
+            Call(hooks.m_frameTaken);
         } else {
             SetPopupTimeout();
         }
@@ -147,48 +151,55 @@ void CheckComLine() {
     Pause(kIdentifyPauseS);
     order = kCodeIdentify;
     FillTxBuf(order);
-    const bool serial = Serial();
-    Exchange(serial ? kWriteTimeoutMs : kIdentifyWriteTimeoutMs,
-             serial ? kIdentifyLimitSerialS : kIdentifyLimitTcpS);
+    Exchange(CurrentTransport().IdentifyWriteTimeoutMs(), CurrentTransport().IdentifyLimitS());
     if (bytesToRead != 0) {
         SetPopupTimeout();
         return;
     }
     std::memcpy(version, szReadBuf, kVersionLength);
     version[kVersionLength] = '\0';
-    shell::ShowStatusText(std::string(version, strnlen(version, kVersionLength)));
+    ShowStatus(std::string(version, strnlen(version, kVersionLength)));
     GetPara();
-    if (comecho == 1)
-        platform::SetCtrlAttribute(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT,
-                                   platform::ATTR_DIMMED, 0);
+    if (comecho == 1) Call(hooks.m_sensorReady);
 }
 
 void SendParaToFile() {
-    if (platform::FileSelectPopup(shell::proj_dir, kParameterFileName, kParameterFileFilter,
+    if (platform::FileSelectPopup(proj_dir, kParameterFileName, kParameterFileFilter,
                                   kParameterFileTitle, file_name) <= 0)
         return;
-    shell::GetPanelValues();
+    Call(hooks.m_readPanel);
     CopyVarsToPP();
     if (!platform::WriteFileBytes(file_name, FormatParameterFile(pp)))
-        platform::MessagePopup("ATTENTION!", "The parameter file could not be written:\n" +
+        platform::MessagePopup(platform::kAttentionTitle, "The parameter file could not be written:\n" +
                                                  file_name);
 }
 
 void ReadParaFromFile() {
-    if (platform::FileSelectPopup(shell::proj_dir, kParameterFileName, kParameterFileFilter,
+    if (platform::FileSelectPopup(proj_dir, kParameterFileName, kParameterFileFilter,
                                   kParameterFileTitle, file_name) <= 0)
         return;
     uint16_t words[kRecordWords];
     std::string reason;
     if (!ReadParameterFileInto(file_name, words, reason)) {
-        platform::MessagePopup("ATTENTION!", "The parameter file was not loaded: " + reason +
+        platform::MessagePopup(platform::kAttentionTitle, "The parameter file was not loaded: " + reason +
                                                  ".\n" + file_name);
         return;
     }
     std::copy(words, words + kRecordWords, pp);
     CopyFileParatoVars();
-    shell::SetPanelValues();
-    shell::InitPanelCtrlAttr();
+    Call(hooks.m_parametersChanged);
 }
+
+void StartTriggeredData() {
+    order = kCodeTriggered;
+    FillTxBuf(order);
+    // Bytes from before the trigger command are no triggered frames.
+    CurrentTransport().BeginStream();
+    CurrentTransport().Write(kWriteTimeoutMs);
+}
+
+int32_t AwaitTriggeredFrame() { return CurrentTransport().AwaitStreamFrame(); }
+
+void StopTriggeredData() { CurrentTransport().EndStream(); }
 
 }  // namespace sensorlink

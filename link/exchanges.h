@@ -20,6 +20,7 @@ inline uint16_t comecho = 0;       // 1 after a good echo or parameter read, 0 a
 constexpr int kVersionLength = 36;
 inline char version[kVersionLength + 1] = {};   // identification text of the sensor
 inline std::string file_name;      // path chosen in the last file dialog
+inline std::string proj_dir;       // the program's directory, where the file dialogs start
 
 // Time limits and pauses, seconds.
 constexpr double kReplyLimitS = 3.0;            // parameter, EEPROM and data exchanges
@@ -36,6 +37,7 @@ constexpr const char* kParameterFileTitle = "Parameter";
 
 void CheckEcho(int words);       // awaits an echo and compares bytes 2 .. 2*words-1
 void SetPopupTimeout();          // the failure handling of every exchange
+void OpenTransport();            // frees the serial port, opens the one comprotocol names
 void SendPara();                 // SEND to RAM, or RAM then EEPROM
 void GetPara();                  // GET from RAM, or EEPROM load then read
 void Befehl3plus4();             // the parameter read proper (code 3 already packed)
@@ -44,6 +46,13 @@ void GetDataFrame();             // one data request; outcome in bytesToRead
 void CheckComLine();             // identification, then the parameter read
 void SendParaToFile();           // SEND with FILE selected
 void ReadParaFromFile();         // GET with FILE selected
+
+// Triggered data: the trigger command after stale bytes are dropped, then frames as the
+// sensor sends them, each whole in szReadBuf (AwaitTriggeredFrame returns 0) until poll
+// becomes 0; StopTriggeredData drops what still arrives.
+void StartTriggeredData();
+int32_t AwaitTriggeredFrame();
+void StopTriggeredData();
 
 // A busy pause that keeps processing events.
 void Pause(double seconds);

@@ -7,17 +7,23 @@
 #include <QPointer>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 
 namespace platform {
 namespace {
 
 // Longest time one ProcessSystemEvents call blocks when nothing happens.
 constexpr int kIdleTickMs = 1;
+constexpr double kMsPerSecond = 1000.0;
 
 QPointer<QEventLoop> runningLoop;                 // the loop of RunUserInterface
 bool quitRequested = false;
 int quitCode = 0;
 bool waitCursorOn = false;
+
+// The test clock: while it is in use, Timer() reads testNowS instead of the monotonic clock.
+bool testClockInUse = false;
+double testNowS = 0.0;
 
 QElapsedTimer& MonotonicClock() {
     static QElapsedTimer clock = [] {
@@ -60,6 +66,12 @@ void QuitUserInterface(int code) {
 }
 
 void ProcessSystemEvents() {
+    if (testClockInUse) {
+        // A pass dispatches what is pending and stands for the tick it would have waited.
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+        testNowS += kIdleTickMs / kMsPerSecond;
+        return;
+    }
     // Dispatch what is pending; when nothing is, block until something happens, but never
     // longer than one tick: the timer wakes the dispatcher if no other event does. One timer
     // serves every call, nested ones included (a nested call only restarts it).
@@ -89,11 +101,23 @@ void SetWaitCursor(int on) {
 }
 
 double Timer() {
+    if (testClockInUse) return testNowS;
     return static_cast<double>(MonotonicClock().nsecsElapsed()) / 1e9;
 }
 
 void Sleep(int milliseconds) {
+    if (testClockInUse) {
+        testNowS += std::max(milliseconds, 0) / kMsPerSecond;
+        return;
+    }
     if (milliseconds > 0) QThread::msleep(static_cast<unsigned long>(milliseconds));
 }
+
+void UseTestClock(bool on) {
+    testClockInUse = on;
+    testNowS = 0.0;
+}
+
+void AdvanceTestClock(double seconds) { testNowS += seconds; }
 
 }  // namespace platform

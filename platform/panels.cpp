@@ -79,8 +79,8 @@ void CollectChildPanels(int panel, std::vector<int>& handles) {
 
 }  // namespace
 
-void RegisterCallback(const std::string& name, CtrlCallbackPtr fn) {
-    CallbackRegistry()[name] = fn;
+void RegisterCallbacks(std::initializer_list<NamedCallback> callbacks) {
+    for (const NamedCallback& callback : callbacks) CallbackRegistry()[callback.m_name] = callback.m_fn;
 }
 
 CtrlCallbackPtr FindCallback(const std::string& name) {

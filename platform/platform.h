@@ -5,6 +5,7 @@
 // non-negative value on success and a negative failure code otherwise.
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -60,7 +61,11 @@ constexpr int kErrLoadPanel = -64;     // the panel resource is unknown or could
 // Callbacks are bound by name, as the panel resources name them. Modules register theirs
 // before the panels are loaded; a name without a registered function leaves that control
 // without a callback.
-void RegisterCallback(const std::string& name, CtrlCallbackPtr fn);
+struct NamedCallback {
+    const char* m_name;
+    CtrlCallbackPtr m_fn;
+};
+void RegisterCallbacks(std::initializer_list<NamedCallback> callbacks);
 CtrlCallbackPtr FindCallback(const std::string& name);
 
 // ---------------------------------------------------------------------------------------------
@@ -202,6 +207,10 @@ void SetPopupHandler(PopupHandler handler);   // empty: real modal boxes again
 const std::vector<PopupRecord>& PopupLog();
 void ClearPopupLog();
 
+// Titles of the boxes: questions and warnings, and explanations.
+constexpr const char* kAttentionTitle = "ATTENTION!";
+constexpr const char* kInfoTitle = "INFO!";
+
 int MessagePopup(const std::string& title, const std::string& text);
 int ConfirmPopup(const std::string& title, const std::string& text);  // non-zero = yes
 // 0 cancelled, 1 an existing file was chosen, 2 a new file name, negative on failure.
@@ -222,6 +231,12 @@ void PostDeferredCall(std::function<void()> call);   // runs later from the even
 void SetWaitCursor(int on);
 double Timer();                          // seconds on a monotonic clock
 void Sleep(int milliseconds);
+// Tests put a clock they advance in the place of the monotonic one, so that time limits are
+// checked exactly and without waiting: it starts at 0, every ProcessSystemEvents call
+// dispatches what is pending without blocking and advances it by one tick (1 ms), and Sleep
+// advances it by the time slept. UseTestClock(false) returns to the monotonic clock.
+void UseTestClock(bool on);
+void AdvanceTestClock(double seconds);
 
 // ---------------------------------------------------------------------------------------------
 // Serial ports. Port n is the n-th entry of the port table (1-based).

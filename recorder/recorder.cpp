@@ -13,9 +13,9 @@
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "recorder/recorder.h"
-#include "recorder/recordformat.h"
-#include "shell/TavrixV20.h"
-#include "shell/helptexts.h"
+#include "core/recordformat.h"
+#include "ui/panels.h"
+#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
 
 namespace recorder {
@@ -61,26 +61,26 @@ constexpr int kLockedWhileRecording[] = {ui::RECP_INTERVAL, ui::RECP_RECVAL,
 
 int RecordMode() {
     int mode = -1;
-    platform::GetCtrlVal(shell::recpanel, ui::RECP_MODE, mode);
+    platform::GetCtrlVal(ui::recpanel, ui::RECP_MODE, mode);
     return mode;
 }
 
-void Show(int control, int value) { platform::SetCtrlVal(shell::recpanel, control, value); }
+void Show(int control, int value) { platform::SetCtrlVal(ui::recpanel, control, value); }
 
 // Counts can outgrow an int in continuous and triggered mode, so they are shown as text.
 void ShowCount(int control, uint64_t count) {
-    platform::SetCtrlVal(shell::recpanel, control, std::to_string(count));
+    platform::SetCtrlVal(ui::recpanel, control, std::to_string(count));
 }
 
 void SetColor(int control, int color) {
-    platform::SetCtrlAttribute(shell::recpanel, control, platform::ATTR_CMD_BUTTON_COLOR, color);
+    platform::SetCtrlAttribute(ui::recpanel, control, platform::ATTR_CMD_BUTTON_COLOR, color);
 }
 
 // file_name is shared with the parameter-file dialog, so the record file is taken from the
 // record-file box again before every recording and manual record.
 void LoadFileName() {
     std::string path;
-    if (platform::GetTextBoxLine(shell::recpanel, ui::RECP_FILE, 0, path) < 0) path.clear();
+    if (platform::GetTextBoxLine(ui::recpanel, ui::RECP_FILE, 0, path) < 0) path.clear();
     sl::file_name = path;
 }
 
@@ -92,10 +92,10 @@ std::string FileForMessage() {
 // many of its lines could not be written.
 void ReportRecordingEnd() {
     if (linesFailed == 0) {
-        platform::MessagePopup(kInfoTitle, kSavedText);
+        platform::MessagePopup(platform::kInfoTitle, kSavedText);
         return;
     }
-    platform::MessagePopup(kAttentionTitle,
+    platform::MessagePopup(platform::kAttentionTitle,
                            std::to_string(linesFailed) + " of " + std::to_string(linesTried) +
                                " lines could not be written to the record file:\n" +
                                FileForMessage());
@@ -103,18 +103,17 @@ void ReportRecordingEnd() {
 
 void LockIntervalControls(bool locked) {
     for (int control : kLockedWhileRecording)
-        platform::SetCtrlAttribute(shell::recpanel, control, platform::ATTR_CTRL_MODE,
+        platform::SetCtrlAttribute(ui::recpanel, control, platform::ATTR_CTRL_MODE,
                                    locked ? platform::kModeIndicator : platform::kModeHot);
     SetColor(ui::RECP_BUTTON_START, locked ? kRecordingColor : kIdleColor);
 }
 
-// A complete frame in szReadBuf: into the data values, the signal graphs, the data panel
-// (with the strip-chart history) and the strip chart.
+// A complete frame in szReadBuf: into the data values, the signal graphs, and (as a frame of
+// the GO loop) the data panel with the strip chart.
 void TakeFrame() {
     sl::CopyDatatoVars();
     graph::SetPanelGraphData();
-    shell::SetPanelData();
-    graph::ShowGraph();
+    if (sl::hooks.m_frameTaken) sl::hooks.m_frameTaken();
 }
 
 // Counts a recorded frame in the displays of the mode shown.
@@ -141,16 +140,16 @@ void InitRecordPanel() {
     const int mode = RecordMode();
     if (mode < 0 || mode >= kModeCount) return;
     for (const ModeVisibility& entry : kVisibility)
-        platform::SetCtrlAttribute(shell::recpanel, entry.m_control, platform::ATTR_VISIBLE,
+        platform::SetCtrlAttribute(ui::recpanel, entry.m_control, platform::ATTR_VISIBLE,
                                    entry.m_shown[mode] ? 1 : 0);
 }
 
 void CalcRecTime() {
-    platform::GetCtrlVal(shell::recpanel, ui::RECP_INTERVAL, zeitint);
-    platform::GetCtrlVal(shell::recpanel, ui::RECP_RECVAL, anzwerte);
+    platform::GetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, zeitint);
+    platform::GetCtrlVal(ui::recpanel, ui::RECP_RECVAL, anzwerte);
     Show(ui::RECP_RECORDED, 0);
     Show(ui::RECP_REMAINING, anzwerte);
-    platform::SetCtrlAttribute(shell::recpanel, ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE,
+    platform::SetCtrlAttribute(ui::recpanel, ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE,
                                anzwerte);
     Show(ui::RECP_PROGRESS, 0);
     const RecordTime time = SplitRecordTime(zeitint, anzwerte);
@@ -166,8 +165,8 @@ void CalcRecTime() {
 
 void Record() {
     LoadFileName();
-    if (platform::ConfirmPopup(kAttentionTitle, kConfirmFileText) == 0) return;
-    platform::MessagePopup(kAttentionTitle, kReminderInterval);
+    if (platform::ConfirmPopup(platform::kAttentionTitle, kConfirmFileText) == 0) return;
+    platform::MessagePopup(platform::kAttentionTitle, kReminderInterval);
     LockIntervalControls(true);
     linesTried = 0;
     linesFailed = 0;
@@ -211,37 +210,27 @@ void SlowDown() {
 }
 
 void TriggeredRecord() {
-    const bool serial = sl::comprotocol == sl::kRS232;
-    sl::order = sl::kCodeTriggered;
-    sl::FillTxBuf(sl::order);
-    // Bytes from before the trigger command are no triggered frames.
-    if (serial)
-        sl::FlushSerialQueues();
-    else
-        sl::ArmReply();
-    sl::WriteTelegram(sl::kWriteTimeoutMs);
+    sl::StartTriggeredData();
     uint64_t runningCount = 0;
     ShowCount(ui::RECP_RUNNING_COUNT, runningCount);
     sl::poll = 1;
     while (sl::poll == 1) {
-        if (sl::AwaitReplyUntimed() != 0) continue;   // stopped before a frame was complete
+        if (sl::AwaitTriggeredFrame() != 0) continue;   // stopped before a frame was complete
         sl::GetRxBufData();
         if (sl::databuf[0] == sl::kReplyMark) {
             TakeFrame();
             ToFile();
             ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
         }
-        if (!serial) sl::ArmNextFrame();
     }
-    // No frame is awaited any more: what still arrives over TCP is read and dropped.
-    if (!serial) sl::bytesToRead = 0;
+    sl::StopTriggeredData();
 }
 
 void RecordManually() {
     LoadFileName();
     graph::SetPanelGraphData();
     if (!ToFile()) {
-        platform::MessagePopup(kAttentionTitle,
+        platform::MessagePopup(platform::kAttentionTitle,
                                "The line could not be written to the record file:\n" +
                                    FileForMessage());
         return;
@@ -253,16 +242,16 @@ void RecordManually() {
 // ---- Callbacks
 
 int CBF_ButtonRecorder(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonOpenRecorder)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonOpenRecorder)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
     InitRecordPanel();
     if (RecordMode() == kModeTimed) CalcRecTime();
-    shell::ShowChildPanel(shell::kShowRecorder);
+    ui::ShowChildPanel(ui::kShowRecorder);
     return 0;
 }
 
 int CBF_EditSelectDataRec(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditSelDataRec)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditSelDataRec)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
     sl::poll = 0;
     const int mode = RecordMode();
@@ -278,58 +267,58 @@ int CBF_EditSelectDataRec(int, int, int event, void*, int, int) {
 }
 
 int CBF_EditInterval(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditInterval)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditInterval)) return 0;
     if (event == platform::EVENT_COMMIT) CalcRecTime();
     return 0;
 }
 
 int CBF_EditRecVal(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoEditRecVal)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditRecVal)) return 0;
     if (event == platform::EVENT_COMMIT) CalcRecTime();
     return 0;
 }
 
 int CBF_ButtonStartRecord(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStartRecord)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStartRecord)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
-    shell::SetButtonsDimmed(1);
+    ui::SetButtonsDimmed(1);
     graph::InitPanelGraph();
     Record();
-    shell::SetButtonsDimmed(0);
+    ui::SetButtonsDimmed(0);
     return 0;
 }
 
 int CBF_ButtonStopRecord(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStopRecord)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStopRecord)) return 0;
     if (event == platform::EVENT_COMMIT) sl::poll = 0;
     return 0;
 }
 
 int CBF_ButtonStartTrigRec(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStartRecord)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStartRecord)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
-    if (platform::ConfirmPopup(kAttentionTitle, kConfirmFileText) == 0) return 0;
-    shell::SetButtonsDimmed(1);
+    if (platform::ConfirmPopup(platform::kAttentionTitle, kConfirmFileText) == 0) return 0;
+    ui::SetButtonsDimmed(1);
     LoadFileName();
-    platform::MessagePopup(kAttentionTitle, kReminderTriggered);
+    platform::MessagePopup(platform::kAttentionTitle, kReminderTriggered);
     SetColor(ui::RECP_BUTTON_TRIGSTART, kRecordingColor);
     linesTried = 0;
     linesFailed = 0;
     TriggeredRecord();
     ReportRecordingEnd();
     SetColor(ui::RECP_BUTTON_TRIGSTART, kIdleColor);
-    shell::SetButtonsDimmed(0);
+    ui::SetButtonsDimmed(0);
     return 0;
 }
 
 int CBF_ButtonStopTrigRec(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonStopRecord)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStopRecord)) return 0;
     if (event == platform::EVENT_COMMIT) sl::poll = 0;
     return 0;
 }
 
 int CBF_ButtonManualRecord(int panel, int control, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonManualRecord)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonManualRecord)) return 0;
     if (event != platform::EVENT_COMMIT) return 0;
     platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, 1);
     RecordManually();
@@ -338,28 +327,28 @@ int CBF_ButtonManualRecord(int panel, int control, int event, void*, int, int) {
 }
 
 int CBF_ButtonSelRecFile(int, int, int event, void*, int, int) {
-    if (shell::ShowHelpOnRightClick(event, shell::InfoButtonSelRecFile)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonSelRecFile)) return 0;
     if (event == platform::EVENT_COMMIT) SelRecFile();
     return 0;
 }
 
 int CBF_DispRecFile(int, int, int event, void*, int, int) {
-    shell::ShowHelpOnRightClick(event, shell::InfoDisRecFile);
+    ui::ShowHelpOnRightClick(event, ui::InfoDisRecFile);
     return 0;
 }
 
 int CBF_DispRecordTime(int, int, int event, void*, int, int) {
-    shell::ShowHelpOnRightClick(event, shell::InfoDispRecordTime);
+    ui::ShowHelpOnRightClick(event, ui::InfoDispRecordTime);
     return 0;
 }
 
 int CBF_DispRecordedValues(int, int, int event, void*, int, int) {
-    shell::ShowHelpOnRightClick(event, shell::InfoDispRecordedValues);
+    ui::ShowHelpOnRightClick(event, ui::InfoDispRecordedValues);
     return 0;
 }
 
 int CBF_DispRemaining(int, int, int event, void*, int, int) {
-    shell::ShowHelpOnRightClick(event, shell::InfoDispRemaining);
+    ui::ShowHelpOnRightClick(event, ui::InfoDispRemaining);
     return 0;
 }
 
@@ -367,11 +356,7 @@ int CBF_DispRemaining(int, int, int event, void*, int, int) {
 int CBF_RECP(int, int, int, void*, int, int) { return 0; }
 
 void RegisterCallbacks() {
-    struct Named {
-        const char* m_name;
-        platform::CtrlCallbackPtr m_fn;
-    };
-    static constexpr Named kCallbacks[] = {
+    platform::RegisterCallbacks({
         {"CBF_ButtonRecorder", CBF_ButtonRecorder},
         {"CBF_EditSelectDataRec", CBF_EditSelectDataRec},
         {"CBF_EditInterval", CBF_EditInterval},
@@ -387,8 +372,7 @@ void RegisterCallbacks() {
         {"CBF_DispRecordedValues", CBF_DispRecordedValues},
         {"CBF_DispRemaining", CBF_DispRemaining},
         {"CBF_RECP", CBF_RECP},
-    };
-    for (const Named& callback : kCallbacks) platform::RegisterCallback(callback.m_name, callback.m_fn);
+    });
 }
 
 }  // namespace recorder

@@ -21,9 +21,7 @@ constexpr const char* kRecordFileName = "record.dat";
 constexpr const char* kRecordFileFilter = "*.dat";
 constexpr const char* kRecordFileTitle = "FILENAME!";
 
-// Box titles and texts.
-constexpr const char* kAttentionTitle = "ATTENTION!";
-constexpr const char* kInfoTitle = "INFO!";
+// Box texts.
 constexpr const char* kNoFileText = "No filename was choosen! \nRecording will not be done! ";
 constexpr const char* kFileExistsText = "File already exist! \nDo you want to select existing file?";
 constexpr const char* kConfirmFileText = "Are you sure, that you have selected the right file name?";

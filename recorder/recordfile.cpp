@@ -8,8 +8,8 @@
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "recorder/recorder.h"
-#include "recorder/recordformat.h"
-#include "shell/TavrixV20.h"
+#include "core/recordformat.h"
+#include "ui/panels.h"
 #include "ui/TavrixV20.h"
 
 namespace recorder {
@@ -18,8 +18,8 @@ namespace {
 
 // Makes the record-file box show `path` as its only line.
 void ShowRecordFile(const std::string& path) {
-    platform::ResetTextBox(shell::recpanel, ui::RECP_FILE, "");
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_FILE, path);
+    platform::ResetTextBox(ui::recpanel, ui::RECP_FILE, "");
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_FILE, path);
 }
 
 std::tm LocalNow() {
@@ -33,16 +33,16 @@ std::tm LocalNow() {
 
 void SelRecFile() {
     using sensorlink::file_name;
-    const int chosen = platform::FileSelectPopup(shell::proj_dir, kRecordFileName,
+    const int chosen = platform::FileSelectPopup(sensorlink::proj_dir, kRecordFileName,
                                                  kRecordFileFilter, kRecordFileTitle, file_name);
     constexpr int kExistingFile = 1;
     if (chosen <= 0) {
-        platform::MessagePopup(kAttentionTitle, kNoFileText);
+        platform::MessagePopup(platform::kAttentionTitle, kNoFileText);
         return;
     }
     if (chosen == kExistingFile) {
-        if (platform::ConfirmPopup(kAttentionTitle, kFileExistsText) == 0) return;
-        platform::MessagePopup(kAttentionTitle, kReminderExistingFile);
+        if (platform::ConfirmPopup(platform::kAttentionTitle, kFileExistsText) == 0) return;
+        platform::MessagePopup(platform::kAttentionTitle, kReminderExistingFile);
         ShowRecordFile(file_name);
         platform::DeleteFile(file_name);
         WriteFileHeader();

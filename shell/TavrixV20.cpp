@@ -9,12 +9,13 @@
 #include "platform/platform.h"
 #include "shell/logo.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace shell {
 
-namespace {
+namespace sl = sensorlink;
 
-using namespace sensorlink;
+namespace {
 
 // The fourteen parameter controls and the values they edit, in panel order.
 struct ParameterControl {
@@ -22,34 +23,20 @@ struct ParameterControl {
     uint16_t* value;
 };
 const ParameterControl kParameterControls[] = {
-    {ui::PARAP_POWER, &paraPower},
-    {ui::PARAP_PMODE, &paraPmode},
-    {ui::PARAP_DYNWINLO, &paraDynWinLo},
-    {ui::PARAP_DYNWINHI, &paraDynWinHi},
-    {ui::PARAP_AVERAGE, &paraAverage},
-    {ui::PARAP_OUTMODE, &paraOutmode},
-    {ui::PARAP_HOLD, &paraHold},
-    {ui::PARAP_TRSHMODE, &paraTrshMode},
-    {ui::PARAP_TRSHTRACING, &paraTrshTracing},
-    {ui::PARAP_TRACINGUP, &paraTrshTracingUp},
-    {ui::PARAP_TRACINGDOWN, &paraTrshTracingDown},
-    {ui::PARAP_TEACHVALUE, &paraTeachValue},
-    {ui::PARAP_TOLERANCE, &paraTol},
-    {ui::PARAP_HYSTERESIS, &paraHyst},
-};
-
-// The controls that must not start a second exchange while one runs, in dimming order.
-struct PanelControl {
-    int* panel;
-    int control;
-};
-const PanelControl kExchangeControls[] = {
-    {&mainpanel, ui::MAINP_BUTTON_SEND},       {&mainpanel, ui::MAINP_BUTTON_GET},
-    {&mainpanel, ui::MAINP_BUTTON_GO},         {&mainpanel, ui::MAINP_SELECT_RAM},
-    {&mainpanel, ui::MAINP_SELECT_EEPROM},     {&mainpanel, ui::MAINP_SELECT_FILE},
-    {&interfacepanel, ui::INTERFACEP_BUTTON_TRY}, {&interfacepanel, ui::INTERFACEP_BUTTON_DISCARD},
-    {&recpanel, ui::RECP_BUTTON_SELFILE},      {&recpanel, ui::RECP_MODE},
-    {&recpanel, ui::RECP_BUTTON_START},        {&recpanel, ui::RECP_BUTTON_TRIGSTART},
+    {ui::PARAP_POWER, &sl::paraPower},
+    {ui::PARAP_PMODE, &sl::paraPmode},
+    {ui::PARAP_DYNWINLO, &sl::paraDynWinLo},
+    {ui::PARAP_DYNWINHI, &sl::paraDynWinHi},
+    {ui::PARAP_AVERAGE, &sl::paraAverage},
+    {ui::PARAP_OUTMODE, &sl::paraOutmode},
+    {ui::PARAP_HOLD, &sl::paraHold},
+    {ui::PARAP_TRSHMODE, &sl::paraTrshMode},
+    {ui::PARAP_TRSHTRACING, &sl::paraTrshTracing},
+    {ui::PARAP_TRACINGUP, &sl::paraTrshTracingUp},
+    {ui::PARAP_TRACINGDOWN, &sl::paraTrshTracingDown},
+    {ui::PARAP_TEACHVALUE, &sl::paraTeachValue},
+    {ui::PARAP_TOLERANCE, &sl::paraTol},
+    {ui::PARAP_HYSTERESIS, &sl::paraHyst},
 };
 
 void Dim(int panel, int control, bool dimmed) {
@@ -59,33 +46,46 @@ void Dim(int panel, int control, bool dimmed) {
 // A ring shows only the values it lists; a value read from the sensor or a file that it
 // does not list gets an item of its own, so that it is kept and sent back unchanged.
 void SetRingOrNumber(int control, uint16_t value) {
-    if (platform::SetCtrlVal(parapanel, control, static_cast<int>(value)) >= 0) return;
-    platform::InsertListItem(parapanel, control, -1, std::to_string(value),
+    if (platform::SetCtrlVal(ui::parapanel, control, static_cast<int>(value)) >= 0) return;
+    platform::InsertListItem(ui::parapanel, control, -1, std::to_string(value),
                              std::to_string(value));
-    platform::SetCtrlVal(parapanel, control, static_cast<int>(value));
+    platform::SetCtrlVal(ui::parapanel, control, static_cast<int>(value));
 }
 
 }  // namespace
 
-void ShowStatusText(const std::string& text) {
-    platform::SetCtrlVal(datapanel, ui::DATAP_STATUS, text);
-    platform::SetCtrlVal(interfacepanel, ui::INTERFACEP_STATUS, text);
+void InstallLinkHooks() {
+    sl::hooks.m_showStatus = ui::ShowStatusText;
+    sl::hooks.m_exchangeFailed = [] { ui::ShowChildPanel(ui::kShowConnection); };
+    sl::hooks.m_readPanel = GetPanelValues;
+    sl::hooks.m_parametersChanged = [] {
+        SetPanelValues();
+        InitPanelCtrlAttr();
+    };
+    sl::hooks.m_frameTaken = [] {
+        SetPanelData();
+        graph::ShowGraph();
+    };
+    sl::hooks.m_sensorReady = [] {
+        platform::SetCtrlAttribute(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT,
+                                   platform::ATTR_DIMMED, 0);
+    };
 }
 
 void InitAll() {
-    anzpara = kRecordWords;
-    anzframe = kTelegramWords;
-    anzdata = kRecordWords;
-    tcpcon = 0;
-    sync = kSyncWord;
-    order = kCodeParaWrite;
-    target = RAM;
-    poll = 0;
-    statusDisplay = ShowStatusText;
+    sl::anzpara = sl::kRecordWords;
+    sl::anzframe = sl::kTelegramWords;
+    sl::anzdata = sl::kRecordWords;
+    sl::tcpcon = 0;
+    sl::sync = sl::kSyncWord;
+    sl::order = sl::kCodeParaWrite;
+    sl::target = sl::RAM;
+    sl::poll = 0;
+    InstallLinkHooks();
 
-    proj_dir = platform::GetProjectDir();
-    ipComboBoxFileName = platform::JoinPath(proj_dir, kHistoryFile);
-    conSettingsFileName = platform::JoinPath(proj_dir, kSettingsFile);
+    sl::proj_dir = platform::GetProjectDir();
+    connection::ipComboBoxFileName = platform::JoinPath(sl::proj_dir, connection::kHistoryFile);
+    connection::conSettingsFileName = platform::JoinPath(sl::proj_dir, connection::kSettingsFile);
 
     ShowLogo(kBrandVariant);
     GetPanelValues();
@@ -94,50 +94,14 @@ void InitAll() {
     connection::GetConnectionSettingsFromFile();
     connection::InitConnectPanel();
 
-    SetButtonsDimmed(1);
+    ui::SetButtonsDimmed(1);
     connection::TryToConnect();
-    SetButtonsDimmed(0);
-}
-
-void ShowChildPanel(int code) {
-    const int buttons[] = {ui::MAINP_BUTTON_CONNECT, ui::MAINP_BUTTON_PARA,
-                           ui::MAINP_BUTTON_RECORDER};
-    for (int button : buttons)
-        platform::SetCtrlAttribute(mainpanel, button, platform::ATTR_CMD_BUTTON_COLOR,
-                                   kButtonColor);
-    platform::HidePanel(interfacepanel);
-    platform::HidePanel(parapanel);
-    platform::HidePanel(recpanel);
-    switch (code) {
-        case kShowConnection:
-            platform::SetCtrlAttribute(mainpanel, ui::MAINP_BUTTON_CONNECT,
-                                       platform::ATTR_CMD_BUTTON_COLOR, kSelectedButtonColor);
-            Dim(interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT, true);
-            platform::DisplayPanel(interfacepanel);
-            break;
-        case kShowParameters:
-            platform::SetCtrlAttribute(mainpanel, ui::MAINP_BUTTON_PARA,
-                                       platform::ATTR_CMD_BUTTON_COLOR, kSelectedButtonColor);
-            platform::DisplayPanel(parapanel);
-            break;
-        case kShowRecorder:
-            platform::SetCtrlAttribute(mainpanel, ui::MAINP_BUTTON_RECORDER,
-                                       platform::ATTR_CMD_BUTTON_COLOR, kSelectedButtonColor);
-            platform::DisplayPanel(recpanel);
-            break;
-        default:
-            break;
-    }
-}
-
-void SetButtonsDimmed(int dimmed) {
-    for (const PanelControl& c : kExchangeControls) Dim(*c.panel, c.control, dimmed != 0);
-    platform::ProcessSystemEvents();
+    ui::SetButtonsDimmed(0);
 }
 
 void GetPanelValues() {
     for (const ParameterControl& c : kParameterControls)
-        platform::GetCtrlVal(parapanel, c.control, *c.value);
+        platform::GetCtrlVal(ui::parapanel, c.control, *c.value);
 }
 
 void SetPanelValues() {
@@ -150,31 +114,31 @@ void InitPanelCtrlAttr() {
 }
 
 void InitPowerMode() {
-    platform::GetCtrlVal(parapanel, ui::PARAP_PMODE, paraPmode);
-    if (paraPmode > 1) return;
-    const bool dynamic = paraPmode == 1;
-    Dim(parapanel, ui::PARAP_POWER, dynamic);
-    Dim(parapanel, ui::PARAP_DYNWINLO, !dynamic);
-    Dim(parapanel, ui::PARAP_DYNWINHI, !dynamic);
+    platform::GetCtrlVal(ui::parapanel, ui::PARAP_PMODE, sl::paraPmode);
+    if (sl::paraPmode > 1) return;
+    const bool dynamic = sl::paraPmode == 1;
+    Dim(ui::parapanel, ui::PARAP_POWER, dynamic);
+    Dim(ui::parapanel, ui::PARAP_DYNWINLO, !dynamic);
+    Dim(ui::parapanel, ui::PARAP_DYNWINHI, !dynamic);
 }
 
 void InitThresholdTracing() {
-    platform::GetCtrlVal(parapanel, ui::PARAP_TRSHTRACING, paraTrshTracing);
-    if (paraTrshTracing > 1) return;
-    const bool tracing = paraTrshTracing == 1;
-    Dim(parapanel, ui::PARAP_TRACINGUP, !tracing);
-    Dim(parapanel, ui::PARAP_TRACINGDOWN, !tracing);
-    Dim(parapanel, ui::PARAP_TEACHVALUE, tracing);
-    Dim(parapanel, ui::PARAP_BUTTON_TEACH, tracing);
+    platform::GetCtrlVal(ui::parapanel, ui::PARAP_TRSHTRACING, sl::paraTrshTracing);
+    if (sl::paraTrshTracing > 1) return;
+    const bool tracing = sl::paraTrshTracing == 1;
+    Dim(ui::parapanel, ui::PARAP_TRACINGUP, !tracing);
+    Dim(ui::parapanel, ui::PARAP_TRACINGDOWN, !tracing);
+    Dim(ui::parapanel, ui::PARAP_TEACHVALUE, tracing);
+    Dim(ui::parapanel, ui::PARAP_BUTTON_TEACH, tracing);
 }
 
 void SetPanelData() {
-    platform::SetCtrlVal(datapanel, ui::DATAP_RAW, static_cast<int>(dataANA0));
-    platform::SetCtrlVal(datapanel, ui::DATAP_TEMP, static_cast<int>(dataTemp));
-    platform::SetCtrlVal(datapanel, ui::DATAP_REF, static_cast<int>(dataRef));
+    platform::SetCtrlVal(ui::datapanel, ui::DATAP_RAW, static_cast<int>(sl::dataANA0));
+    platform::SetCtrlVal(ui::datapanel, ui::DATAP_TEMP, static_cast<int>(sl::dataTemp));
+    platform::SetCtrlVal(ui::datapanel, ui::DATAP_REF, static_cast<int>(sl::dataRef));
     // The LED is lit exactly when the switching output is at +24 V.
-    const bool lit = paraOutmode == 0 ? dataOutTol != 0 : dataOutTol == 0;
-    platform::SetCtrlVal(datapanel, ui::DATAP_LED_OUT, lit ? 1 : 0);
+    const bool lit = sl::paraOutmode == 0 ? sl::dataOutTol != 0 : sl::dataOutTol == 0;
+    platform::SetCtrlVal(ui::datapanel, ui::DATAP_LED_OUT, lit ? 1 : 0);
     graph::InitGraphBuffers();
 }
 

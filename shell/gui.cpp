@@ -3,15 +3,17 @@
 #include "connection/connection.h"
 #include "graph/graph.h"
 #include "link/exchanges.h"
+#include "link/transport.h"
 #include "platform/platform.h"
 #include "recorder/recorder.h"
 #include "shell/TavrixV20.h"
-#include "shell/helptexts.h"
+#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace shell {
 
-using namespace sensorlink;
+namespace sl = sensorlink;
 
 namespace {
 
@@ -20,37 +22,37 @@ constexpr int kExitFailure = -1;
 // Runs one blocking operation with the exchange controls dimmed.
 template <typename Operation>
 void Dimmed(Operation operation) {
-    SetButtonsDimmed(1);
+    ui::SetButtonsDimmed(1);
     operation();
-    SetButtonsDimmed(0);
+    ui::SetButtonsDimmed(0);
 }
 
 // The three selector toggles and the target each stands for.
 struct Selector {
-    int control;
-    uint16_t target;
+    int m_control;
+    uint16_t m_target;
 };
-const Selector kSelectors[] = {{ui::MAINP_SELECT_RAM, RAM},
-                               {ui::MAINP_SELECT_EEPROM, EEPROM},
-                               {ui::MAINP_SELECT_FILE, DATFILE}};
+const Selector kSelectors[] = {{ui::MAINP_SELECT_RAM, sl::RAM},
+                               {ui::MAINP_SELECT_EEPROM, sl::EEPROM},
+                               {ui::MAINP_SELECT_FILE, sl::DATFILE}};
 
 // A toggle switched on selects its target and switches the other two off; a toggle switched
 // off falls back to RAM, so that exactly one stays on.
 int SelectorChanged(int control, int event) {
-    if (ShowHelpOnRightClick(event, InfoSelectMEM)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoSelectMEM)) return 0;
     if (event != platform::EVENT_VAL_CHANGED) return 0;
     int on = 0;
-    platform::GetCtrlVal(mainpanel, control, on);
+    platform::GetCtrlVal(ui::mainpanel, control, on);
     if (on == 1) {
         for (const Selector& s : kSelectors) {
-            if (s.control == control)
-                target = s.target;
+            if (s.m_control == control)
+                sl::target = s.m_target;
             else
-                platform::SetCtrlVal(mainpanel, s.control, 0);
+                platform::SetCtrlVal(ui::mainpanel, s.m_control, 0);
         }
     } else {
-        target = RAM;
-        platform::SetCtrlVal(mainpanel, ui::MAINP_SELECT_RAM, 1);
+        sl::target = sl::RAM;
+        platform::SetCtrlVal(ui::mainpanel, ui::MAINP_SELECT_RAM, 1);
     }
     return 0;
 }
@@ -66,23 +68,23 @@ int LoadPanels() {
     recorder::RegisterCallbacks();
     connection::RegisterCallbacks();
 
-    if ((mainpanel = platform::LoadPanel(0, ui::MAINP)) < 0) return kExitFailure;
-    if ((parapanel = platform::LoadPanel(mainpanel, ui::PARAP)) < 0) return kExitFailure;
-    if ((datapanel = platform::LoadPanel(mainpanel, ui::DATAP)) < 0) return kExitFailure;
-    if ((interfacepanel = platform::LoadPanel(mainpanel, ui::INTERFACEP)) < 0) return kExitFailure;
-    if ((recpanel = platform::LoadPanel(mainpanel, ui::RECP)) < 0) return kExitFailure;
-    if ((graphpanel = platform::LoadPanel(mainpanel, ui::GRAPHP)) < 0) return kExitFailure;
+    if ((ui::mainpanel = platform::LoadPanel(0, ui::MAINP)) < 0) return kExitFailure;
+    if ((ui::parapanel = platform::LoadPanel(ui::mainpanel, ui::PARAP)) < 0) return kExitFailure;
+    if ((ui::datapanel = platform::LoadPanel(ui::mainpanel, ui::DATAP)) < 0) return kExitFailure;
+    if ((ui::interfacepanel = platform::LoadPanel(ui::mainpanel, ui::INTERFACEP)) < 0) return kExitFailure;
+    if ((ui::recpanel = platform::LoadPanel(ui::mainpanel, ui::RECP)) < 0) return kExitFailure;
+    if ((ui::graphpanel = platform::LoadPanel(ui::mainpanel, ui::GRAPHP)) < 0) return kExitFailure;
 
-    platform::SetPanelPos(parapanel, kChildPanelTop, kChildPanelLeft);
-    platform::SetPanelPos(interfacepanel, kChildPanelTop, kChildPanelLeft);
-    platform::SetPanelPos(recpanel, kChildPanelTop, kChildPanelLeft);
-    platform::SetPanelPos(datapanel, kDataPanelTop, kDataPanelLeft);
-    platform::SetPanelPos(graphpanel, kDataPanelTop, kDataPanelLeft);
+    platform::SetPanelPos(ui::parapanel, ui::kChildPanelTop, ui::kChildPanelLeft);
+    platform::SetPanelPos(ui::interfacepanel, ui::kChildPanelTop, ui::kChildPanelLeft);
+    platform::SetPanelPos(ui::recpanel, ui::kChildPanelTop, ui::kChildPanelLeft);
+    platform::SetPanelPos(ui::datapanel, ui::kDataPanelTop, ui::kDataPanelLeft);
+    platform::SetPanelPos(ui::graphpanel, ui::kDataPanelTop, ui::kDataPanelLeft);
 
     graph::InitCharts();
-    ShowChildPanel(kShowParameters);
-    platform::DisplayPanel(datapanel);
-    platform::DisplayPanel(mainpanel);
+    ui::ShowChildPanel(ui::kShowParameters);
+    platform::DisplayPanel(ui::datapanel);
+    platform::DisplayPanel(ui::mainpanel);
     return 0;
 }
 
@@ -91,11 +93,8 @@ int WinMain(int argc, char** argv) {
     if (LoadPanels() < 0) return kExitFailure;
     InitAll();
     platform::RunUserInterface();
-    if (tcpcon != 0) {
-        platform::DisconnectFromTCPServer(static_cast<unsigned>(g_hconversation));
-        tcpcon = 0;
-    }
-    platform::DiscardPanel(mainpanel);
+    sl::CurrentTransport().Close();
+    platform::DiscardPanel(ui::mainpanel);
     return 0;
 }
 
@@ -103,7 +102,7 @@ int WinMain(int argc, char** argv) {
 
 int CBF_MAINP(int, int, int event, void*, int, int) {
     if (event == platform::EVENT_CLOSE) {
-        poll = 0;
+        sl::poll = 0;
         platform::QuitUserInterface(0);
     }
     return 0;
@@ -117,47 +116,47 @@ int CBF_DATAP(int, int, int, void*, int, int) { return 0; }
 
 int CBF_GridCtt(int, int control, int event, void*, int, int) {
     if (event == platform::EVENT_VAL_CHANGED) {
-        poll = 0;
+        sl::poll = 0;
         int on = 0;
-        platform::GetCtrlVal(datapanel, control, on);
+        platform::GetCtrlVal(ui::datapanel, control, on);
         graph::ShowGridLines(on != 0);
     }
     return 0;
 }
 
 int CBF_ButtonPara(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoButtonPara)) return 0;
-    if (event == platform::EVENT_COMMIT) ShowChildPanel(kShowParameters);
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonPara)) return 0;
+    if (event == platform::EVENT_COMMIT) ui::ShowChildPanel(ui::kShowParameters);
     return 0;
 }
 
 int CBF_ButtonSend(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoButtonSend)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonSend)) return 0;
     if (event == platform::EVENT_COMMIT)
-        Dimmed([] { target == DATFILE ? SendParaToFile() : SendPara(); });
+        Dimmed([] { sl::target == sl::DATFILE ? sl::SendParaToFile() : sl::SendPara(); });
     return 0;
 }
 
 int CBF_ButtonGet(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoButtonGet)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonGet)) return 0;
     if (event == platform::EVENT_COMMIT)
-        Dimmed([] { target == DATFILE ? ReadParaFromFile() : GetPara(); });
+        Dimmed([] { sl::target == sl::DATFILE ? sl::ReadParaFromFile() : sl::GetPara(); });
     return 0;
 }
 
 int CBF_ButtonGo(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoButtonGo)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonGo)) return 0;
     if (event == platform::EVENT_COMMIT)
         Dimmed([] {
             GetPanelValues();
-            GetData();
+            sl::GetData();
         });
     return 0;
 }
 
 int CBF_ButtonStop(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoButtonStop)) return 0;
-    if (event == platform::EVENT_COMMIT) poll = 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStop)) return 0;
+    if (event == platform::EVENT_COMMIT) sl::poll = 0;
     return 0;
 }
 
@@ -176,20 +175,20 @@ int CBF_SelectFILE(int, int control, int event, void*, int, int) {
 // ---- Parameter panel
 
 int CBF_ButtonTeach(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoButtonTeach)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoButtonTeach)) return 0;
     if (event == platform::EVENT_COMMIT)
-        platform::SetCtrlVal(parapanel, ui::PARAP_TEACHVALUE, static_cast<int>(dataANA0));
+        platform::SetCtrlVal(ui::parapanel, ui::PARAP_TEACHVALUE, static_cast<int>(sl::dataANA0));
     return 0;
 }
 
 int CBF_EditPmode(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoEditPmod)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditPmod)) return 0;
     if (event == platform::EVENT_COMMIT) InitPowerMode();
     return 0;
 }
 
 int CBF_EditThresholdTracing(int, int, int event, void*, int, int) {
-    if (ShowHelpOnRightClick(event, InfoEditThresholdTracing)) return 0;
+    if (ui::ShowHelpOnRightClick(event, ui::InfoEditThresholdTracing)) return 0;
     if (event == platform::EVENT_COMMIT) InitThresholdTracing();
     return 0;
 }
@@ -197,92 +196,89 @@ int CBF_EditThresholdTracing(int, int, int event, void*, int, int) {
 // The other parameter controls keep their value until the next GetPanelValues; their
 // callbacks only explain them.
 int CBF_SlidePower(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditPower);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditPower);
     return 0;
 }
 
 int CBF_EditDynWinLoHi(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditDynWinLoHi);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditDynWinLoHi);
     return 0;
 }
 
 int CBF_EditAverage(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditAverage);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditAverage);
     return 0;
 }
 
 int CBF_EditOutmode(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditOutmode);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditOutmode);
     return 0;
 }
 
 int CBF_EditHold(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditHold);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditHold);
     return 0;
 }
 
 int CBF_EditThresholdMode(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditThresholdMode);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditThresholdMode);
     return 0;
 }
 
 int CBF_EditThresholdTracingUP(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditThresholdTracingUP);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditThresholdTracingUP);
     return 0;
 }
 
 int CBF_EditThresholdTracingDown(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditThresholdTracingDown);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditThresholdTracingDown);
     return 0;
 }
 
 int CBF_EditTeachValue(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditTeachValue);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditTeachValue);
     return 0;
 }
 
 int CBF_EditTolerance(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditTolerance);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditTolerance);
     return 0;
 }
 
 int CBF_EditHysteresis(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoEditHysteresis);
+    ui::ShowHelpOnRightClick(event, ui::InfoEditHysteresis);
     return 0;
 }
 
 // ---- Data panel indicators
 
 int CBF_DispRaw(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoDispRaw);
+    ui::ShowHelpOnRightClick(event, ui::InfoDispRaw);
     return 0;
 }
 
 int CBF_DispRef(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoDispRef);
+    ui::ShowHelpOnRightClick(event, ui::InfoDispRef);
     return 0;
 }
 
 int CBF_DispTemp(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoDispTemp);
+    ui::ShowHelpOnRightClick(event, ui::InfoDispTemp);
     return 0;
 }
 
 int CBF_LedOut(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoLedOut);
+    ui::ShowHelpOnRightClick(event, ui::InfoLedOut);
     return 0;
 }
 
 int CBF_DispStatus(int, int, int event, void*, int, int) {
-    ShowHelpOnRightClick(event, InfoStatus);
+    ui::ShowHelpOnRightClick(event, ui::InfoStatus);
     return 0;
 }
 
 void RegisterCallbacks() {
-    const struct {
-        const char* name;
-        platform::CtrlCallbackPtr fn;
-    } callbacks[] = {
+    platform::RegisterCallbacks({
         {"CBF_MAINP", CBF_MAINP},
         {"CBF_PARAP", CBF_PARAP},
         {"CBF_DATAP", CBF_DATAP},
@@ -314,8 +310,7 @@ void RegisterCallbacks() {
         {"CBF_DispTemp", CBF_DispTemp},
         {"CBF_LedOut", CBF_LedOut},
         {"CBF_DispStatus", CBF_DispStatus},
-    };
-    for (const auto& c : callbacks) platform::RegisterCallback(c.name, c.fn);
+    });
 }
 
 }  // namespace shell

@@ -5,6 +5,7 @@
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace shell {
 
@@ -52,12 +53,12 @@ const std::vector<Variant>& Variants() {
 
 void ShowInfoText(const std::string& text, int left, int top, int pointSize, int textColor,
                   int background) {
-    const int label = platform::NewCtrl(mainpanel, platform::CTRL_TEXT_MSG, "", top, left);
+    const int label = platform::NewCtrl(ui::mainpanel, platform::CTRL_TEXT_MSG, "", top, left);
     if (label < 0) return;
-    platform::SetCtrlAttribute(mainpanel, label, platform::ATTR_TEXT_BGCOLOR, background);
-    platform::SetCtrlAttribute(mainpanel, label, platform::ATTR_TEXT_COLOR, textColor);
-    platform::SetCtrlAttribute(mainpanel, label, platform::ATTR_TEXT_POINT_SIZE, pointSize);
-    platform::SetCtrlVal(mainpanel, label, text);
+    platform::SetCtrlAttribute(ui::mainpanel, label, platform::ATTR_TEXT_BGCOLOR, background);
+    platform::SetCtrlAttribute(ui::mainpanel, label, platform::ATTR_TEXT_COLOR, textColor);
+    platform::SetCtrlAttribute(ui::mainpanel, label, platform::ATTR_TEXT_POINT_SIZE, pointSize);
+    platform::SetCtrlVal(ui::mainpanel, label, text);
 }
 
 }  // namespace
@@ -78,11 +79,11 @@ void ShowLogo(int code) {
     if (code < kMinVariant || code > kMaxVariant) return;
     for (const Variant& v : Variants()) {
         if (v.code != code) continue;
-        platform::SetCtrlAttribute(mainpanel, ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR,
+        platform::SetCtrlAttribute(ui::mainpanel, ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR,
                                    v.bannerColor);
-        platform::SetCtrlAttribute(mainpanel, ui::MAINP_LOGO, platform::ATTR_TOP, v.logoTop);
-        platform::SetCtrlAttribute(mainpanel, ui::MAINP_LOGO, platform::ATTR_LEFT, v.logoLeft);
-        if (*v.bitmap != '\0') platform::DisplayImageFile(mainpanel, ui::MAINP_LOGO, v.bitmap);
+        platform::SetCtrlAttribute(ui::mainpanel, ui::MAINP_LOGO, platform::ATTR_TOP, v.logoTop);
+        platform::SetCtrlAttribute(ui::mainpanel, ui::MAINP_LOGO, platform::ATTR_LEFT, v.logoLeft);
+        if (*v.bitmap != '\0') platform::DisplayImageFile(ui::mainpanel, ui::MAINP_LOGO, v.bitmap);
         v.style(v.title.text, v.title.left, v.title.top, v.title.pointSize);
         for (const TextLine& line : v.contacts)
             v.style(line.text, line.left, line.top, line.pointSize);

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <numbers>
 
-#include "graph/graphrules.h"
+#include "core/graphrules.h"
 
 namespace sim {
 

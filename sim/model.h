@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "link/telegram.h"
+#include "core/telegram.h"
 
 namespace sim {
 

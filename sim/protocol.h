@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "link/frameassembler.h"
+#include "core/frameassembler.h"
 
 namespace sim {
 

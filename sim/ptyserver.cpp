@@ -1,5 +1,7 @@
 #include "sim/ptyserver.h"
 
+#include "sim/clock.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -17,12 +19,10 @@ namespace sim {
 namespace {
 constexpr size_t kReadChunkBytes = 1024;
 constexpr size_t kPtsNameBytes = 128;
-constexpr double kNsPerMs = 1e6;
 }  // namespace
 
 PtyServer::PtyServer(Sensor& sensor, bool paced, QObject* parent)
     : QObject(parent), m_sensor(sensor), m_paced(paced) {
-    m_clock.start();
     m_dueTimer.setSingleShot(true);
     m_dueTimer.setTimerType(Qt::PreciseTimer);
     connect(&m_dueTimer, &QTimer::timeout, this, &PtyServer::handleDue);
@@ -106,7 +106,7 @@ void PtyServer::receive() {
             if (n < 0 && errno != EAGAIN && errno != EINTR) m_notifier->setEnabled(false);
             break;
         }
-        const double now = nowMs();
+        const double now = NowMs();
         const double start = m_paced ? std::max(now, m_rxFreeMs) : now;
         for (ssize_t i = 0; i < n; ++i)
             if (sensorlink::FeedByte(m_parser, buffer[i]))
@@ -119,9 +119,9 @@ void PtyServer::receive() {
 
 void PtyServer::handleDue() {
     while (!m_pending.empty() && m_master >= 0) {
-        const double now = nowMs();
+        const double now = NowMs();
         if (m_pending.front().m_dueMs > now) {
-            m_dueTimer.start(static_cast<int>(std::ceil(m_pending.front().m_dueMs - now)));
+            m_dueTimer.start(TimerIntervalMs(m_pending.front().m_dueMs - now));
             return;
         }
         const Telegram request = m_pending.front().m_request;
@@ -147,10 +147,6 @@ void PtyServer::write(const QByteArray& bytes) {
 
 void PtyServer::forwardTriggered(const ReplyPlan& plan) {
     if (m_triggered && m_sender) m_sender->send(plan);
-}
-
-double PtyServer::nowMs() const {
-    return static_cast<double>(m_clock.nsecsElapsed()) / kNsPerMs;
 }
 
 }  // namespace sim

@@ -1,7 +1,6 @@
 #pragma once
 // The simulated sensor behind a pseudo-terminal, optionally paced like a real line at
 // 19200 baud. The program opens the slave side like a serial port.
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -48,7 +47,6 @@ private:
     void handle(const Telegram& request);
     void write(const QByteArray& bytes);
     void forwardTriggered(const ReplyPlan& plan);
-    double nowMs() const;
 
     // A whole request and when it counts as received.
     struct Pending {
@@ -67,7 +65,6 @@ private:
     Sender* m_sender = nullptr;
     RequestParser m_parser;
     bool m_triggered = false;
-    QElapsedTimer m_clock;
     double m_rxFreeMs = 0.0;     // when the simulated line has delivered the bytes received so far
     std::deque<Pending> m_pending;
     QTimer m_dueTimer;

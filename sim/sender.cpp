@@ -1,19 +1,16 @@
 #include "sim/sender.h"
 
+#include "sim/clock.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
 
 namespace sim {
 
-namespace {
-constexpr double kNsPerMs = 1e6;
-}
-
 Sender::Sender(WriteFn write, CloseFn close, double byteTimeMs, QObject* parent)
     : QObject(parent), m_write(std::move(write)), m_close(std::move(close)),
       m_byteTimeMs(byteTimeMs) {
-    m_clock.start();
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, &Sender::pump);
@@ -41,22 +38,18 @@ void Sender::enqueue(Step step) {
     if (m_steps.size() == 1) pump();
 }
 
-double Sender::nowMs() const {
-    return static_cast<double>(m_clock.nsecsElapsed()) / kNsPerMs;
-}
-
 // Writes whatever is due now and arms the timer for the next byte or step.
 void Sender::pump() {
     while (!m_steps.empty()) {
         Step& step = m_steps.front();
-        const double now = nowMs();
+        const double now = NowMs();
         if (!m_frontStarted) {
             m_frontStarted = true;
             m_frontStartMs = now + step.m_waitMs;
             m_frontSent = 0;
         }
         if (now < m_frontStartMs) {
-            m_timer.start(static_cast<int>(std::ceil(m_frontStartMs - now)));
+            m_timer.start(TimerIntervalMs(m_frontStartMs - now));
             return;
         }
         qsizetype due = step.m_bytes.size();
@@ -68,7 +61,7 @@ void Sender::pump() {
         }
         if (m_frontSent < step.m_bytes.size()) {
             const double next = m_frontStartMs + static_cast<double>(m_frontSent + 1) * m_byteTimeMs;
-            m_timer.start(std::max(static_cast<int>(std::ceil(next - now)), 1));
+            m_timer.start(TimerIntervalMs(std::max(next - now, 1.0)));
             return;
         }
         const bool close = step.m_close;

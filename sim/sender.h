@@ -3,7 +3,6 @@
 // in pieces with pauses, optionally paced at a line's byte rate, and a planned hang-up
 // closes the connection once the bytes before it have left.
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 #include <deque>
@@ -39,7 +38,6 @@ private:
 
     void enqueue(Step step);
     void pump();
-    double nowMs() const;
 
     WriteFn m_write;
     CloseFn m_close;
@@ -49,7 +47,6 @@ private:
     bool m_frontStarted = false;   // the start time of the front step is fixed
     double m_frontStartMs = 0.0;   // when the front step may start
     qsizetype m_frontSent = 0;     // bytes of the front step already written
-    QElapsedTimer m_clock;
     QTimer m_timer;
 };
 

@@ -4,7 +4,8 @@
 #include <QSaveFile>
 #include <algorithm>
 
-#include "link/paramfile.h"
+#include "core/paramfile.h"
+#include "sim/clock.h"
 
 namespace sim {
 
@@ -20,7 +21,6 @@ void StoreRecord(const Telegram& request, Record& record) {
 }  // namespace
 
 Sensor::Sensor(uint64_t seed, QObject* parent) : QObject(parent), m_model(StartModel(seed)) {
-    m_clock.start();
     m_triggerTimer.setTimerType(Qt::PreciseTimer);
     m_triggerTimer.setInterval(kTriggerPollMs);
     connect(&m_triggerTimer, &QTimer::timeout, this, &Sensor::advance);
@@ -111,7 +111,7 @@ std::vector<Telegram> Sensor::requests() const {
 // Steps the model up to the present; output changes become triggered frames while
 // a connection awaits them.
 void Sensor::advance() {
-    const qint64 now = m_clock.elapsed();
+    const auto now = static_cast<qint64>(NowMs());
     // After a long idle spell only the last moments matter; stepping through hours of
     // ticks would stall the first request.
     if (now - m_model.m_tick * kModelTickMs > kMaxCatchUpMs)

@@ -2,7 +2,6 @@
 // The simulated sensor without a transport: RAM and EEPROM records (the EEPROM optionally
 // kept in a file), identification text, the signal model, the answer to each request,
 // injected faults and a log of all traffic.
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -99,7 +98,6 @@ private:
     QString m_eepromPath;        // file that keeps the EEPROM record; empty: none
     std::string m_identification = kDefaultIdentification;
     ModelState m_model;
-    QElapsedTimer m_clock;
     QTimer m_triggerTimer;
     int m_watchers = 0;
     std::vector<FaultEntry> m_faults;

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "connection/configfiles.h"
+#include "core/configfiles.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
@@ -78,7 +78,7 @@ public:
             settings.m_comprotocol = sensorlink::kRS232;
             settings.m_comport = 1;
         }
-        platform::WriteFileBytes(Path(shell::kSettingsFile),
+        platform::WriteFileBytes(Path(connection::kSettingsFile),
                                  connection::FormatSettingsFile(settings));
     }
 
@@ -132,13 +132,13 @@ public:
     // The failure handling's end state: "TIMEOUT", polling stopped, the connection-settings
     // panel in front with its accept button dimmed.
     void ExpectTimeoutState() const {
-        EXPECT_EQ(Text(shell::datapanel, ui::DATAP_STATUS), "TIMEOUT");
-        EXPECT_EQ(Text(shell::interfacepanel, ui::INTERFACEP_STATUS), "TIMEOUT");
+        EXPECT_EQ(Text(ui::datapanel, ui::DATAP_STATUS), "TIMEOUT");
+        EXPECT_EQ(Text(ui::interfacepanel, ui::INTERFACEP_STATUS), "TIMEOUT");
         EXPECT_EQ(sensorlink::poll, 0);
         EXPECT_EQ(sensorlink::comecho, 0);
-        EXPECT_TRUE(platform::PanelVisible(shell::interfacepanel));
-        EXPECT_FALSE(platform::PanelVisible(shell::parapanel));
-        EXPECT_TRUE(Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+        EXPECT_TRUE(platform::PanelVisible(ui::interfacepanel));
+        EXPECT_FALSE(platform::PanelVisible(ui::parapanel));
+        EXPECT_TRUE(Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
     }
 
     // The command codes of the requests the sensor received since the log was cleared.
@@ -174,10 +174,10 @@ public:
     void ChooseRecordFile(const std::string& path, int result = 2) {
         m_filePath = path;
         m_fileResult = result;
-        Click(shell::recpanel, ui::RECP_BUTTON_SELFILE);
+        Click(ui::recpanel, ui::RECP_BUTTON_SELFILE);
     }
     void ChooseRecordMode(int mode) const {
-        auto* ring = qobject_cast<QComboBox*>(Widget(shell::recpanel, ui::RECP_MODE));
+        auto* ring = qobject_cast<QComboBox*>(Widget(ui::recpanel, ui::RECP_MODE));
         ring->setCurrentIndex(mode);
         emit ring->activated(mode);
     }

@@ -29,7 +29,7 @@ protected:
     void Make(Transport transport, const std::string& historyFile = "") {
         connection::refreshPortTableOnOpen = false;   // the port table holds the simulator
         m_program = std::make_unique<Program>(transport);
-        if (!historyFile.empty()) WriteFile(shell::kHistoryFile, historyFile);
+        if (!historyFile.empty()) WriteFile(connection::kHistoryFile, historyFile);
     }
 
     Program& P() const { return *m_program; }
@@ -42,7 +42,7 @@ protected:
         return bytes;
     }
 
-    int Panel() const { return shell::interfacepanel; }
+    int Panel() const { return ui::interfacepanel; }
     const connection::ComboRecord& Combo() const {
         return *connection::GetComboRecord(Panel(), ui::INTERFACEP_IPADDRESS);
     }
@@ -57,7 +57,7 @@ protected:
     }
     void ExpectHistory(const Entries& expected) {
         EXPECT_EQ(History(), expected);
-        EXPECT_EQ(ReadFile(shell::kHistoryFile), connection::FormatHistoryFile(expected));
+        EXPECT_EQ(ReadFile(connection::kHistoryFile), connection::FormatHistoryFile(expected));
     }
 
     // Types into a text box as the user does and confirms with Enter.
@@ -95,7 +95,7 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
     Make(Transport::Tcp, file);
     P().Start();
     ASSERT_EQ(History(), stored);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_CONNECT);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
     ASSERT_FALSE(AcceptDimmed());
 
@@ -111,7 +111,7 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
     expected.insert(expected.begin(), "fresh.lan");
     expected.pop_back();
     ExpectHistory(expected);
-    EXPECT_EQ(ReadFile(shell::kHistoryFile).size(), 10u * 102u);
+    EXPECT_EQ(ReadFile(connection::kHistoryFile).size(), 10u * 102u);
 
     // A pick from the list, made with the mouse, moves that entry to the top.
     platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_BUTTON_ACCEPT, platform::ATTR_DIMMED, 0);
@@ -129,7 +129,7 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
     // An empty address is stored as a record of 100 NUL bytes.
     Enter(ui::INTERFACEP_IPADDRESS, "");
     EXPECT_EQ(History().front(), "");
-    EXPECT_EQ(ReadFile(shell::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
+    EXPECT_EQ(ReadFile(connection::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
 }
 
 class HistoryLineEnds : public ConnectionTest, public ::testing::WithParamInterface<const char*> {};
@@ -153,9 +153,9 @@ INSTANTIATE_TEST_SUITE_P(CrLfAndLf, HistoryLineEnds, ::testing::Values("\r\n", "
 
 TEST_F(ConnectionTest, MissingOrShortSettingsFiles) {
     Make(Transport::Pty);
-    platform::DeleteFile(P().Path(shell::kSettingsFile));
+    platform::DeleteFile(P().Path(connection::kSettingsFile));
     ASSERT_EQ(shell::LoadPanels(), 0);
-    shell::conSettingsFileName = P().Path(shell::kSettingsFile);
+    connection::conSettingsFileName = P().Path(connection::kSettingsFile);
     const std::string address = P().Text(Panel(), ui::INTERFACEP_IPADDRESS);
     const int protocol = P().Value(Panel(), ui::INTERFACEP_PROTOCOL);
     sensorlink::comprotocol = sensorlink::kTCPIP;
@@ -169,7 +169,7 @@ TEST_F(ConnectionTest, MissingOrShortSettingsFiles) {
     EXPECT_EQ(P().Value(Panel(), ui::INTERFACEP_PROTOCOL), protocol);
 
     // Two lines: the missing texts are empty.
-    WriteFile(shell::kSettingsFile, "1\r\n3\r\n");
+    WriteFile(connection::kSettingsFile, "1\r\n3\r\n");
     connection::GetConnectionSettingsFromFile();
     EXPECT_EQ(sensorlink::comprotocol, sensorlink::kTCPIP);
     EXPECT_EQ(sensorlink::ipBuf, "");
@@ -183,7 +183,7 @@ TEST_F(ConnectionTest, MissingOrShortSettingsFiles) {
               "1  " + P().m_pty->path().toStdString() + "  simulated sensor");
     EXPECT_EQ(selector->currentText(), "3  (not present)");
     // One line: the missing number is 0 as well.
-    WriteFile(shell::kSettingsFile, "1\r\n");
+    WriteFile(connection::kSettingsFile, "1\r\n");
     connection::GetConnectionSettingsFromFile();
     EXPECT_EQ(sensorlink::comport, 0);
 }
@@ -191,13 +191,13 @@ TEST_F(ConnectionTest, MissingOrShortSettingsFiles) {
 TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
     Make(Transport::Tcp);
     P().Start();
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_CONNECT);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     ASSERT_TRUE(AcceptDimmed());
-    platform::DeleteFile(P().Path(shell::kSettingsFile));
+    platform::DeleteFile(P().Path(connection::kSettingsFile));
     P().Click(Panel(), ui::INTERFACEP_BUTTON_ACCEPT);   // dimmed: stores nothing
     EXPECT_TRUE(platform::PanelVisible(Panel()));
     long long size = 0;
-    EXPECT_EQ(platform::GetFileInfo(P().Path(shell::kSettingsFile), size), 0);
+    EXPECT_EQ(platform::GetFileInfo(P().Path(connection::kSettingsFile), size), 0);
 
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
     ASSERT_FALSE(AcceptDimmed());
@@ -222,22 +222,22 @@ TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
     P().m_sensor.clearLog();
     Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left");   // goes to the recorder panel only
-    EXPECT_EQ(P().Text(shell::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
+    EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
     ASSERT_FALSE(AcceptDimmed());
     P().Click(Panel(), ui::INTERFACEP_BUTTON_ACCEPT);
-    EXPECT_EQ(ReadFile(shell::kSettingsFile), "1\r\n1\r\n127.0.0.1\r\n" + Port() + "\r\n");
-    EXPECT_TRUE(platform::PanelVisible(shell::parapanel));
+    EXPECT_EQ(ReadFile(connection::kSettingsFile), "1\r\n1\r\n127.0.0.1\r\n" + Port() + "\r\n");
+    EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
     EXPECT_FALSE(platform::PanelVisible(Panel()));
     EXPECT_TRUE(P().RequestCodes().empty());   // accepting makes no connection attempt
 }
 
 TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanelShowed) {
     Make(Transport::Tcp);
-    WriteFile(shell::kSettingsFile, "1\r\n1\r\n127.0.0.1\r\n" + Port() + "x\r\n");
+    WriteFile(connection::kSettingsFile, "1\r\n1\r\n127.0.0.1\r\n" + Port() + "x\r\n");
     P().Start();
     EXPECT_EQ(sensorlink::portNum, m_program->m_tcp->port());
-    EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_CONNECT);
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     Enter(ui::INTERFACEP_PORTNUMBER, "1");   // nothing listens there
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
     P().ExpectTimeoutState();
@@ -259,22 +259,22 @@ class StartUp : public ConnectionTest, public ::testing::WithParamInterface<Tran
 TEST_P(StartUp, WithTheSensorTheProgramComesUpOnTheParameterPanel) {
     Make(GetParam());
     P().Start();
-    EXPECT_TRUE(platform::PanelVisible(shell::parapanel));
+    EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
     EXPECT_FALSE(platform::PanelVisible(Panel()));
-    EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
     EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_DYNWINHI), P().m_sensor.ram()[3]);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_HYSTERESIS), P().m_sensor.ram()[13]);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_DYNWINHI), P().m_sensor.ram()[3]);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), P().m_sensor.ram()[13]);
     // The data panel and the connection panel show the interface in use.
     const bool serial = GetParam() == Transport::Pty;
-    EXPECT_EQ(Visible(shell::datapanel, ui::DATAP_COMPORT), serial);
-    EXPECT_EQ(Visible(shell::datapanel, ui::DATAP_IPADDRESS), !serial);
+    EXPECT_EQ(Visible(ui::datapanel, ui::DATAP_COMPORT), serial);
+    EXPECT_EQ(Visible(ui::datapanel, ui::DATAP_IPADDRESS), !serial);
     EXPECT_EQ(Visible(Panel(), ui::INTERFACEP_COMPORT), serial);
     EXPECT_EQ(Visible(Panel(), Combo().m_listButton), !serial);
     if (serial)
-        EXPECT_EQ(P().Value(shell::datapanel, ui::DATAP_COMPORT), 1);
+        EXPECT_EQ(P().Value(ui::datapanel, ui::DATAP_COMPORT), 1);
     else
-        EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_IPADDRESS), "127.0.0.1");
+        EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_IPADDRESS), "127.0.0.1");
 }
 
 TEST_P(StartUp, WithoutTheSensorTheProgramWaitsOnTheConnectionPanel) {

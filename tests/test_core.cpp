@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "connection/completion.h"
-#include "connection/configfiles.h"
-#include "graph/graphrules.h"
-#include "link/frameassembler.h"
-#include "link/paramfile.h"
-#include "recorder/recordformat.h"
+#include "core/completion.h"
+#include "core/configfiles.h"
+#include "core/graphrules.h"
+#include "core/frameassembler.h"
+#include "core/paramfile.h"
+#include "core/recordformat.h"
 
 namespace {
 

@@ -54,7 +54,7 @@ protected:
     void SetUp() override {
         P().m_sensor.setScene(sim::Scene::Steady);
         P().Start();
-        ASSERT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
         P().m_sensor.clearLog();
         platform::ClearPopupLog();
     }
@@ -86,15 +86,15 @@ protected:
             if (stopped || (frames > 0 && !late)) return;
             EXPECT_FALSE(late) << "the frames stopped";
             stopped = true;
-            P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+            P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
         });
         driver.start(2);
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
         EXPECT_TRUE(stopped);
         return values;
     }
 
-    void SetPara(int control, int value) { platform::SetCtrlVal(shell::parapanel, control, value); }
+    void SetPara(int control, int value) { platform::SetCtrlVal(ui::parapanel, control, value); }
 
     // Presses SAVE PNG on the given panel with the dialog answering path and result.
     void Save(int panel, int button, const std::string& path, int result = 2) {
@@ -114,7 +114,7 @@ TEST_F(EndToEnd, SavingTheStripChartDuringGoWritesItsPictureAndThePollingGoesOn)
     int frames = 0;
     // Saved half-way through: the polling goes on for as many frames after it.
     EXPECT_EQ(Watch<int>([&] {
-                  if (++frames == kFramesToWatch) Save(shell::datapanel, ui::DATAP_BUTTON_SAVECHART, path);
+                  if (++frames == kFramesToWatch) Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, path);
                   return int{sl::poll};
               }, 2 * kFramesToWatch),
               std::set<int>{1});
@@ -122,24 +122,24 @@ TEST_F(EndToEnd, SavingTheStripChartDuringGoWritesItsPictureAndThePollingGoesOn)
     EXPECT_EQ(platform::PopupLog()[0].kind, platform::PopupRecord::FileSelect);
     EXPECT_EQ(platform::PopupLog()[0].title + "|" + platform::PopupLog()[0].text, "PNG|chart.png");
     const QImage picture = ReadPng(path);
-    EXPECT_EQ(picture.size(), ViewSize(shell::datapanel, ui::DATAP_STRIPCHART));
+    EXPECT_EQ(picture.size(), ViewSize(ui::datapanel, ui::DATAP_STRIPCHART));
     EXPECT_GT(PixelsOfColour(picture, 0x00A000), 100);   // the steady raw signal's green line
 }
 
 // The graph panel saves the graph the SIGNAL selector shows, under a name that says which.
 TEST_F(EndToEnd, SavingOnTheGraphPanelWritesTheGraphShown) {
-    P().Click(shell::datapanel, ui::DATAP_BUTTON_SHOWGRAPH);
-    ASSERT_TRUE(platform::PanelVisible(shell::graphpanel));
+    P().Click(ui::datapanel, ui::DATAP_BUTTON_SHOWGRAPH);
+    ASSERT_TRUE(platform::PanelVisible(ui::graphpanel));
     for (uint16_t i = 0; i < 20; ++i) {   // recorded frames: a rising raw signal and temperature
         sl::dataANA0 = static_cast<uint16_t>(1000 + 50 * i);
         sl::dataTemp = static_cast<uint16_t>(2000 + 5 * i);
         graph::SetPanelGraphData();
     }
-    Save(shell::graphpanel, ui::GRAPHP_BUTTON_SAVEGRAPH, Dir() + "/raw.png");
-    auto* signal = qobject_cast<QComboBox*>(P().Widget(shell::graphpanel, ui::GRAPHP_SIGNAL));
+    Save(ui::graphpanel, ui::GRAPHP_BUTTON_SAVEGRAPH, Dir() + "/raw.png");
+    auto* signal = qobject_cast<QComboBox*>(P().Widget(ui::graphpanel, ui::GRAPHP_SIGNAL));
     signal->setCurrentIndex(graph::kSignalTemp);
     emit signal->activated(graph::kSignalTemp);
-    Save(shell::graphpanel, ui::GRAPHP_BUTTON_SAVEGRAPH, Dir() + "/temp.png");
+    Save(ui::graphpanel, ui::GRAPHP_BUTTON_SAVEGRAPH, Dir() + "/temp.png");
     std::vector<std::string> defaults;
     for (const auto& popup : platform::PopupLog()) defaults.push_back(popup.title + "|" + popup.text);
     EXPECT_EQ(defaults, (std::vector<std::string>{"PNG|raw.png", "PNG|temp.png"}));
@@ -148,7 +148,7 @@ TEST_F(EndToEnd, SavingOnTheGraphPanelWritesTheGraphShown) {
          {std::tuple{"/raw.png", ui::GRAPHP_GRAPH_RAW, graph::kRawGraphColor, graph::kTempGraphColor},
           std::tuple{"/temp.png", ui::GRAPHP_GRAPH_TEMP, graph::kTempGraphColor, graph::kRawGraphColor}}) {
         const QImage picture = ReadPng(Dir() + name);
-        EXPECT_EQ(picture.size(), ViewSize(shell::graphpanel, view)) << name;
+        EXPECT_EQ(picture.size(), ViewSize(ui::graphpanel, view)) << name;
         EXPECT_GT(PixelsOfColour(picture, colour), 50) << name;
         EXPECT_EQ(PixelsOfColour(picture, other), 0) << name;
     }
@@ -156,13 +156,13 @@ TEST_F(EndToEnd, SavingOnTheGraphPanelWritesTheGraphShown) {
 
 TEST_F(EndToEnd, CancelWritesNothingAFailureIsReportedAndANameGetsItsSuffix) {
     const std::string cancelled = Dir() + "/cancelled.png";
-    Save(shell::datapanel, ui::DATAP_BUTTON_SAVECHART, cancelled, 0);
+    Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, cancelled, 0);
     long long size = 0;
     EXPECT_EQ(platform::GetFileInfo(cancelled, size), 0);
     const std::string nowhere = Dir() + "/no such folder/chart.png";
-    Save(shell::datapanel, ui::DATAP_BUTTON_SAVECHART, nowhere);
+    Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, nowhere);
     platform::WriteFileBytes(Dir() + "/plain.png", "old");   // replaced
-    Save(shell::datapanel, ui::DATAP_BUTTON_SAVECHART, Dir() + "/plain", 2);
+    Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, Dir() + "/plain", 2);
     EXPECT_EQ(platform::GetFileInfo(Dir() + "/plain", size), 0);
     EXPECT_FALSE(ReadPng(Dir() + "/plain.png").isNull());
     // Nothing after the cancelled dialog; one message after the failed one.
@@ -181,19 +181,19 @@ TEST_F(EndToEnd, TeachReachesTheSensorThroughSendAndChangesTheReferenceItReports
     const auto reference = [] { return int{sl::dataRef}; };
     SetPara(ui::PARAP_POWER, kPower);
     SetPara(ui::PARAP_TEACHVALUE, kFirstTeach);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_EQ(Watch<int>(reference), std::set<int>{kFirstTeach});
 
-    P().Click(shell::parapanel, ui::PARAP_BUTTON_TEACH);   // takes the raw value shown last
-    const int taught = P().Value(shell::parapanel, ui::PARAP_TEACHVALUE);
-    EXPECT_EQ(std::to_string(taught), P().Text(shell::datapanel, ui::DATAP_RAW));
+    P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);   // takes the raw value shown last
+    const int taught = P().Value(ui::parapanel, ui::PARAP_TEACHVALUE);
+    EXPECT_EQ(std::to_string(taught), P().Text(ui::datapanel, ui::DATAP_RAW));
     EXPECT_NEAR(taught, kPower * kCountsPerPower, kSteadyNoise);
     EXPECT_EQ(Watch<int>(reference), std::set<int>{kFirstTeach});   // the panel only, so far
 
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_EQ(P().m_sensor.ram()[sim::kWordTeachValue], taught);
     EXPECT_EQ(Watch<int>(reference), std::set<int>{taught});
-    EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_REF), std::to_string(taught));
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_REF), std::to_string(taught));
 }
 
 TEST_F(EndToEnd, OutputModeInvertsTheLedForTheSameSignal) {
@@ -210,10 +210,10 @@ TEST_F(EndToEnd, OutputModeInvertsTheLedForTheSameSignal) {
         SCOPED_TRACE("teach " + std::to_string(teach) + ", output mode " + std::to_string(outmode));
         SetPara(ui::PARAP_TEACHVALUE, teach);
         SetPara(ui::PARAP_OUTMODE, outmode);
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
         const auto seen = Watch<std::pair<int, int>>([&] {
             EXPECT_NEAR(sl::dataANA0, level, kSteadyNoise);
-            return std::pair{int{sl::dataOutTol}, P().Value(shell::datapanel, ui::DATAP_LED_OUT)};
+            return std::pair{int{sl::dataOutTol}, P().Value(ui::datapanel, ui::DATAP_LED_OUT)};
         });
         EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{outTol, led}}));
     }
@@ -226,7 +226,7 @@ TEST_F(EndToEnd, OutputModeInvertsTheLedForTheSameSignal) {
 // leaving the window and then returning. The recording may start while an object is in the beam.
 TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
     const std::string path = Dir() + "/objects.dat";
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_RECORDER);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
     P().ChooseRecordFile(path);
     P().ChooseRecordMode(recorder::kModeTriggered);
 
@@ -250,15 +250,15 @@ TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
     QObject::connect(&driver, &QTimer::timeout, [&] {
         const bool done = !sent.empty() && sent.back().second == 1 &&
                           wholePassings(sent.size()) >= kMinWholePassings &&
-                          P().Text(shell::recpanel, ui::RECP_RUNNING_COUNT) == std::to_string(sent.size());
+                          P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == std::to_string(sent.size());
         timedOut = !done && platform::Timer() - start > kScenarioLimitS;
         if (!done && !timedOut) return;
         driver.stop();
         sentAtStop = sent.size();
-        P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+        P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
     });
     driver.start(5);
-    P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTART);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
     ASSERT_FALSE(timedOut) << sent.size() << " frames sent";
 
     // The file holds the sensor's frames in order, one line each, and each is an output change.
@@ -276,7 +276,7 @@ TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
     // An object already in the beam at the start, and one still in it at the end, add a line.
     EXPECT_EQ(static_cast<int>(lines.size()),
               2 * passings + sent.front().second + (1 - sent[lines.size() - 1].second));
-    EXPECT_EQ(P().Text(shell::recpanel, ui::RECP_RUNNING_COUNT), std::to_string(lines.size()));
+    EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT), std::to_string(lines.size()));
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ protected:
         m_program = std::make_unique<Program>(transport);
         P().m_sensor.setScene(sim::Scene::Steady);   // no triggered frames of its own
         P().Start();
-        ASSERT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
         P().m_sensor.clearLog();
         platform::ClearPopupLog();
     }
@@ -85,7 +85,7 @@ protected:
     std::string RecordFile() const { return P().Path("faults.dat"); }
     std::vector<std::string> Lines() const { return Program::RecordLines(RecordFile()); }
     void OpenRecorder(int mode) {
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_RECORDER);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
         P().ChooseRecordFile(RecordFile());
         P().ChooseRecordMode(mode);
     }
@@ -100,13 +100,13 @@ protected:
             ASSERT_TRUE(P().m_pty->open());
             platform::SetSerialPortTable({{P().m_pty->path().toStdString(), "simulated sensor"}});
         }
-        if (!platform::PanelVisible(shell::interfacepanel))
-            P().Click(shell::mainpanel, ui::MAINP_BUTTON_CONNECT);
-        P().Click(shell::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
-        EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-        EXPECT_FALSE(P().Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+        if (!platform::PanelVisible(ui::interfacepanel))
+            P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
+        P().Click(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
+        EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        EXPECT_FALSE(P().Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
         P().m_sensor.clearLog();
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
         EXPECT_EQ(sl::comecho, 1);
         EXPECT_EQ(P().Requests(sl::kCodeParaRead), 1);   // after an EEPROM load if chosen
     }
@@ -157,7 +157,7 @@ protected:
             P().ExpectTimeoutState();
         } else {
             EXPECT_EQ(sl::comecho, 1);
-            EXPECT_NE(P().Text(shell::datapanel, ui::DATAP_STATUS), "TIMEOUT");
+            EXPECT_NE(P().Text(ui::datapanel, ui::DATAP_STATUS), "TIMEOUT");
         }
         EXPECT_EQ(Program::Shown("TCP Client"), Is("Close") && Tcp(Link()) ? 1 : 0);
     }
@@ -183,10 +183,10 @@ protected:
 
 void FaultMatrix::RunSend() {
     const bool eeprom = Code() == sl::kCodeEepromStore;
-    if (eeprom) P().Click(shell::mainpanel, ui::MAINP_SELECT_EEPROM);
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_TOLERANCE, kToleranceSent);
+    if (eeprom) P().Click(ui::mainpanel, ui::MAINP_SELECT_EEPROM);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, kToleranceSent);
     // The store's pause follows its exchange whatever its echo gave (the write here is good).
-    RunCommand(shell::mainpanel, ui::MAINP_BUTTON_SEND,
+    RunCommand(ui::mainpanel, ui::MAINP_BUTTON_SEND,
                eeprom ? Chain{sl::kCodeParaWrite, sl::kCodeEepromStore} : Chain{sl::kCodeParaWrite},
                eeprom ? sl::kEepromStorePauseS : 0.0);
     EXPECT_EQ(P().m_sensor.ram()[12], kToleranceSent);   // the sensor took the record anyway
@@ -197,17 +197,17 @@ void FaultMatrix::RunSend() {
 
 void FaultMatrix::RunGet() {
     const bool eeprom = Code() == sl::kCodeEepromLoad;
-    if (eeprom) P().Click(shell::mainpanel, ui::MAINP_SELECT_EEPROM);
+    if (eeprom) P().Click(ui::mainpanel, ui::MAINP_SELECT_EEPROM);
     // The program's values and panel differ from the sensor's, so a taken record shows.
     const uint16_t teach = P().m_sensor.ram()[11];
     sl::paraTeachValue = static_cast<uint16_t>(teach + 1);
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_TEACHVALUE, teach + 1);
-    RunCommand(shell::mainpanel, ui::MAINP_BUTTON_GET,
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TEACHVALUE, teach + 1);
+    RunCommand(ui::mainpanel, ui::MAINP_BUTTON_GET,
                eeprom ? Chain{sl::kCodeEepromLoad, sl::kCodeParaRead} : Chain{sl::kCodeParaRead}, 0.0);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TEACHVALUE), Effect() == 'P' ? teach : teach + 1);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), Effect() == 'P' ? teach : teach + 1);
     if (Code() == sl::kCodeParaRead && Is("WrongByte")) {   // taken as it came
         const uint16_t word = P().m_sensor.ram()[10];
-        EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TRACINGDOWN), (word & 0xFF00) | (~word & 0x00FF));
+        EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TRACINGDOWN), (word & 0xFF00) | (~word & 0x00FF));
     }
 }
 
@@ -217,10 +217,10 @@ void FaultMatrix::RunGo() {
     const double start = platform::Timer();
     P().WhileRunning([&] {
         if (P().Requests(sl::kCodeData) >= kFrames || platform::Timer() - start > kGiveUpS)
-            P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+            P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
     });
     Inject();
-    const double took = Timed(shell::mainpanel, ui::MAINP_BUTTON_GO);
+    const double took = Timed(ui::mainpanel, ui::MAINP_BUTTON_GO);
     P().StopSampler();
     ExpectOutcome();
     EXPECT_EQ(sl::poll, 0);
@@ -234,11 +234,11 @@ void FaultMatrix::RunGo() {
 }
 
 void FaultMatrix::RunTryToConnect() {
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_CONNECT);
-    RunCommand(shell::interfacepanel, ui::INTERFACEP_BUTTON_TRY, {sl::kCodeIdentify, sl::kCodeParaRead},
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
+    RunCommand(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY, {sl::kCodeIdentify, sl::kCodeParaRead},
                sl::kIdentifyPauseS);
     if (Fails()) return;
-    EXPECT_FALSE(P().Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+    EXPECT_FALSE(P().Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
     // The text is shown as it came, a changed second byte included.
     const uint8_t second = Is("WrongMark") ? sim::kWrongReplyMark : sim::kDefaultIdentification[1];
     EXPECT_EQ(static_cast<uint8_t>(sl::version[1]), second);
@@ -273,10 +273,10 @@ void FaultMatrix::RunTriggered() {
                     now - lastEmit > (effect == 'X' ? 1.0 : 0.0)) ||
                    now - start > giveUp) {
             stopped = now;
-            P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+            P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
         }
     });
-    P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTART);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
     const double ended = platform::Timer();
     P().StopSampler();
     ASSERT_GT(stopped, 0.0);
@@ -284,7 +284,7 @@ void FaultMatrix::RunTriggered() {
     EXPECT_LT(stopped - start, giveUp);   // every expected line came before the give-up
 
     const auto lines = Lines();
-    EXPECT_EQ(P().Text(shell::recpanel, ui::RECP_RUNNING_COUNT), std::to_string(lines.size()));   // none lost
+    EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT), std::to_string(lines.size()));   // none lost
     EXPECT_EQ(static_cast<int>(lines.size()), expectedLines);
     if (effect != 'X' && !lines.empty() && !sent.empty()) {   // the frames after the fault are in step
         EXPECT_EQ(lines.back().substr(20), sent.back());
@@ -347,12 +347,12 @@ protected:
     // And after reconnecting, GO brings frames again.
     void ExpectGoWorks() {
         ExpectRecovery();
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_PARA);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_PARA);
         P().m_sensor.clearLog();
         P().WhileRunning([this] {
-            if (P().Requests(sl::kCodeData) >= 3) P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+            if (P().Requests(sl::kCodeData) >= 3) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
         });
-        EXPECT_LT(Timed(shell::mainpanel, ui::MAINP_BUTTON_GO), sl::kReplyLimitS);
+        EXPECT_LT(Timed(ui::mainpanel, ui::MAINP_BUTTON_GO), sl::kReplyLimitS);
         P().StopSampler();
         EXPECT_GE(P().Requests(sl::kCodeData), 3);
         EXPECT_EQ(sl::comecho, 1);
@@ -360,21 +360,21 @@ protected:
 };
 
 TEST_F(DroppedConnection, DuringGo) {
-    EXPECT_LT(DropDuring(sl::kCodeData, 3, shell::mainpanel, ui::MAINP_BUTTON_GO), 10.0);
+    EXPECT_LT(DropDuring(sl::kCodeData, 3, ui::mainpanel, ui::MAINP_BUTTON_GO), 10.0);
     EXPECT_EQ(sl::tcpcon, 0);
     ExpectGoWorks();
 }
 
 TEST_F(DroppedConnection, DuringTimedRecording) {
     OpenRecorder(recorder::kModeTimed);
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_INTERVAL, 1);
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_RECVAL, 100);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, 1);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 100);
     // Two good passes a second apart, a third whose reply is lost with the connection.
-    EXPECT_LT(DropDuring(sl::kCodeData, 2, shell::recpanel, ui::RECP_BUTTON_START),
+    EXPECT_LT(DropDuring(sl::kCodeData, 2, ui::recpanel, ui::RECP_BUTTON_START),
               2 * 1.0 + sl::kReplyLimitS + 1.0);
     // Every frame that came was written and counted; the lost one neither.
     EXPECT_EQ(Lines().size(), 2u);
-    EXPECT_EQ(P().Text(shell::recpanel, ui::RECP_RECORDED), "2");
+    EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_RECORDED), "2");
     EXPECT_EQ(LastPopup(), recorder::kSavedText);
     ExpectGoWorks();
 }
@@ -386,27 +386,27 @@ TEST_F(DroppedConnection, DuringTriggeredListening) {
     P().WhileRunning([&] {
         if (step == 0 && P().Requests(sl::kCodeTriggered) == 1) {
             P().m_sensor.emitTriggeredFrame();
-        } else if (step == 1 && P().Text(shell::recpanel, ui::RECP_RUNNING_COUNT) == "1") {
+        } else if (step == 1 && P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == "1") {
             P().m_sensor.addFault(sl::kCodeTriggered, {FaultKind::Close, 0}, 1);
             P().m_sensor.emitTriggeredFrame();
         } else if (step == 2 && Program::Shown("TCP Client") == 1) {
             stopped = platform::Timer() + 1.0;   // the loop keeps listening until Stop
         } else if (step == 3 && platform::Timer() > stopped) {
             EXPECT_EQ(sl::poll, 1);
-            P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+            P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
         } else {
             return;
         }
         ++step;
     });
-    P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTART);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
     const double ended = platform::Timer();
     P().StopSampler();
     ASSERT_EQ(step, 4);
     EXPECT_LT(ended - stopped, kStopWithinS);
     EXPECT_EQ(Program::Shown("TCP Client"), 1);
     EXPECT_EQ(Lines().size(), 1u);
-    EXPECT_EQ(P().Text(shell::recpanel, ui::RECP_RUNNING_COUNT), "1");
+    EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT), "1");
     EXPECT_EQ(LastPopup(), recorder::kSavedText);
     ExpectGoWorks();
 }

@@ -7,7 +7,7 @@
 
 #include "apptest.h"
 #include "connection/combobox.h"
-#include "connection/configfiles.h"
+#include "core/configfiles.h"
 #include "connection/connection.h"
 #include "recorder/recorder.h"
 
@@ -40,11 +40,11 @@ size_t Characters(const std::string& shown) {
 }
 
 std::vector<std::string> HistoryShown() {
-    const int list = connection::GetComboRecord(shell::interfacepanel, ui::INTERFACEP_IPADDRESS)->m_listButton;
+    const int list = connection::GetComboRecord(ui::interfacepanel, ui::INTERFACEP_IPADDRESS)->m_listButton;
     int count = 0;
-    platform::GetNumListItems(shell::interfacepanel, list, count);
+    platform::GetNumListItems(ui::interfacepanel, list, count);
     std::vector<std::string> entries(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) platform::GetValueFromIndex(shell::interfacepanel, list, i, entries[i]);
+    for (int i = 0; i < count; ++i) platform::GetValueFromIndex(ui::interfacepanel, list, i, entries[i]);
     return entries;
 }
 
@@ -56,24 +56,24 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     // program takes RS-232 port 1, the simulator.
     platform::SetProjectDir("/proc/self");
     program->Start();
-    ASSERT_EQ(program->Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    ASSERT_EQ(program->Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
     platform::ClearPopupLog();
-    program->Click(shell::mainpanel, ui::MAINP_BUTTON_CONNECT);
+    program->Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     for (const char* address : {"first.lan", "second.lan"}) {
-        platform::SetCtrlVal(shell::interfacepanel, ui::INTERFACEP_IPADDRESS, address);
-        connection::CBF_StringIpAdress(shell::interfacepanel, ui::INTERFACEP_IPADDRESS,
+        platform::SetCtrlVal(ui::interfacepanel, ui::INTERFACEP_IPADDRESS, address);
+        connection::CBF_StringIpAdress(ui::interfacepanel, ui::INTERFACEP_IPADDRESS,
                                        platform::EVENT_COMMIT, nullptr, 0, 0);
     }
     EXPECT_EQ(HistoryShown(), (std::vector<std::string>{"second.lan", "first.lan"}));
-    EXPECT_EQ(Program::Shown("ATTENTION!", shell::kHistoryFile), 1);   // once, not per commit
-    program->Click(shell::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
-    ASSERT_FALSE(program->Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
-    program->Click(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT);
-    EXPECT_EQ(Program::Shown("ATTENTION!", shell::kSettingsFile), 1);
+    EXPECT_EQ(Program::Shown("ATTENTION!", connection::kHistoryFile), 1);   // once, not per commit
+    program->Click(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
+    ASSERT_FALSE(program->Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+    program->Click(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT);
+    EXPECT_EQ(Program::Shown("ATTENTION!", connection::kSettingsFile), 1);
     EXPECT_EQ(platform::PopupLog().size(), 2u);
-    EXPECT_TRUE(platform::PanelVisible(shell::parapanel));
+    EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
     program->m_sensor.clearLog();   // and the sensor is still served
-    program->Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
+    program->Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(program->RequestCodes(), std::vector<int>{sl::kCodeParaRead});
     EXPECT_EQ(sl::comecho, 1);
 }
@@ -97,10 +97,10 @@ TEST_P(FilesRecording, LinesThatFailAreReportedNotSaved) {
     program->m_sensor.setScene(sim::Scene::Steady);   // no triggered frames of its own
     program->Start();
     const std::string path = devFull ? "/dev/full" : program->Path("no such folder/record.dat");
-    program->Click(shell::mainpanel, ui::MAINP_BUTTON_RECORDER);
+    program->Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
     program->ChooseRecordFile(path);   // as a new name: nothing is deleted
     program->ChooseRecordMode(mode);
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_RECVAL, 2);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 2);
     platform::ClearPopupLog();
     bool sent = false;   // triggered: two frames, then Stop
     program->WhileRunning([&] {
@@ -109,12 +109,12 @@ TEST_P(FilesRecording, LinesThatFailAreReportedNotSaved) {
             program->m_sensor.emitTriggeredFrame();
             program->m_sensor.emitTriggeredFrame();
         }
-        if (program->Text(shell::recpanel, ui::RECP_RUNNING_COUNT) == "2")
-            program->Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+        if (program->Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == "2")
+            program->Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
     });
-    program->Click(shell::recpanel, triggered ? ui::RECP_BUTTON_TRIGSTART : ui::RECP_BUTTON_START);
+    program->Click(ui::recpanel, triggered ? ui::RECP_BUTTON_TRIGSTART : ui::RECP_BUTTON_START);
     program->StopSampler();
-    EXPECT_EQ(program->Text(shell::recpanel, triggered ? ui::RECP_RUNNING_COUNT : ui::RECP_RECORDED), "2");
+    EXPECT_EQ(program->Text(ui::recpanel, triggered ? ui::RECP_RUNNING_COUNT : ui::RECP_RECORDED), "2");
     EXPECT_EQ(Program::Shown("INFO!"), 0);   // no "File has been saved!", but
     EXPECT_EQ(Program::Shown("ATTENTION!", "2 of 2 lines could not be written to the record file:\n" + path),
               1);
@@ -147,29 +147,29 @@ std::vector<std::string> Numbered(size_t n) {   // "s0", "s1", ...
 }
 
 const Shape kShapes[] = {
-    {"EmptySettings", shell::kSettingsFile, [](const Program&) { return std::string(); }, false, {}},
-    {"GarbageSettings", shell::kSettingsFile, [](const Program&) { return RandomBytes(64 * 1024); }, false, {}},
-    {"TenMegabytesOfSettings", shell::kSettingsFile,
+    {"EmptySettings", connection::kSettingsFile, [](const Program&) { return std::string(); }, false, {}},
+    {"GarbageSettings", connection::kSettingsFile, [](const Program&) { return RandomBytes(64 * 1024); }, false, {}},
+    {"TenMegabytesOfSettings", connection::kSettingsFile,
      [](const Program& p) {   // the four lines, then filler
          std::string bytes;
-         platform::ReadFileBytes(p.Path(shell::kSettingsFile), bytes);
+         platform::ReadFileBytes(p.Path(connection::kSettingsFile), bytes);
          while (bytes.size() < kTenMegabytes) bytes += std::string(1000, 'x') + "\r\n";
          return bytes;
      },
      true, {}},
-    {"SettingsLinesOf100000Characters", shell::kSettingsFile,
+    {"SettingsLinesOf100000Characters", connection::kSettingsFile,
      [](const Program& p) {   // numbers and port text from their first characters, the address to a NUL
          return "1" + kLongLine + "\r\n1" + kLongLine + "\r\n127.0.0.1" + std::string(1, '\0') + kLongLine +
                 "\r\n" + std::to_string(p.m_tcp->port()) + kLongLine + "\r\n";
      },
      true, {}},
-    {"EmptyHistory", shell::kHistoryFile, [](const Program&) { return std::string(); }, true, Numbered(0)},
-    {"GarbageHistory", shell::kHistoryFile, [](const Program&) { return RandomBytes(kTenMegabytes); }, true,
+    {"EmptyHistory", connection::kHistoryFile, [](const Program&) { return std::string(); }, true, Numbered(0)},
+    {"GarbageHistory", connection::kHistoryFile, [](const Program&) { return RandomBytes(kTenMegabytes); }, true,
      {}},
-    {"TenMegabytesOfHistory", shell::kHistoryFile,   // records of 102 bytes: the first ones are shown
+    {"TenMegabytesOfHistory", connection::kHistoryFile,   // records of 102 bytes: the first ones are shown
      [](const Program&) { return connection::FormatHistoryFile(Numbered(kTenMegabytes / 102 + 1)); }, true,
      Numbered(connection::kHistoryMaxRecords)},
-    {"HistoryLineOf100000Characters", shell::kHistoryFile,   // cut, and the records after it stay
+    {"HistoryLineOf100000Characters", connection::kHistoryFile,   // cut, and the records after it stay
      [](const Program&) { return kLongLine + "\r\n" + connection::FormatHistoryFile(Numbered(2)); }, true,
      std::vector<std::string>{std::string(connection::kAddressMaxChars, 'x'), "s0", "s1"}},
 };
@@ -185,13 +185,13 @@ TEST_P(FilesAtStartUp, TheProgramStartsAndTakesWhatIsValid) {
     const double took = platform::Timer() - start;
     EXPECT_LT(took, kStartUpLimitS + (shape.m_connects ? 0.0 : sl::kConnectTimeoutMs / 1000.0));
     if (shape.m_connects) {
-        EXPECT_EQ(program->Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        EXPECT_EQ(program->Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
     } else {
         program->ExpectTimeoutState();
     }
-    EXPECT_LE(Characters(program->Text(shell::interfacepanel, ui::INTERFACEP_IPADDRESS)),
+    EXPECT_LE(Characters(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS)),
               connection::kAddressMaxChars);
-    EXPECT_LE(Characters(program->Text(shell::interfacepanel, ui::INTERFACEP_PORTNUMBER)),
+    EXPECT_LE(Characters(program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER)),
               connection::kPortTextMaxChars);
     const auto entries = HistoryShown();
     EXPECT_LE(entries.size(), connection::kHistoryMaxRecords);

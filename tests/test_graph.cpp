@@ -8,7 +8,7 @@
 
 #include "apptest.h"
 #include "graph/graph.h"
-#include "graph/graphrules.h"
+#include "core/graphrules.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
@@ -20,7 +20,7 @@ using Points = std::vector<QPointF>;
 QChart* Chart(int panel, int control) {
     return qobject_cast<QChartView*>(platform::ControlWidget(panel, control))->chart();
 }
-QChart* Strip() { return Chart(shell::datapanel, ui::DATAP_STRIPCHART); }
+QChart* Strip() { return Chart(ui::datapanel, ui::DATAP_STRIPCHART); }
 QValueAxis* Axis(QChart* chart, Qt::Orientation orientation) {
     return qobject_cast<QValueAxis*>(chart->axes(orientation).value(0));
 }
@@ -30,7 +30,7 @@ double Newest(int slot) { return Trace(slot)->at(graph::kHistoryFrames - 1).y();
 // Every series of an XY graph, point by point.
 std::vector<Points> Segments(int control) {
     std::vector<Points> all;
-    for (QAbstractSeries* series : Chart(shell::graphpanel, control)->series()) {
+    for (QAbstractSeries* series : Chart(ui::graphpanel, control)->series()) {
         const QList<QPointF> points = qobject_cast<QLineSeries*>(series)->points();
         all.emplace_back(points.begin(), points.end());
     }
@@ -57,7 +57,7 @@ protected:
         std::fill(std::begin(graph::ana0Buf), std::end(graph::ana0Buf), 0.0);
         graph::scale = graph::kScaleFixed;
         m_program.Start();
-        ASSERT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
         P().m_sensor.clearLog();
     }
     Program& P() { return m_program; }
@@ -68,21 +68,21 @@ protected:
 
 TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSend) {
     // The sensor runs WIN with tolerance 200 and its reference at the teach value.
-    ASSERT_EQ(P().Value(shell::parapanel, ui::PARAP_TRSHMODE), graph::kModeWin);
-    ASSERT_EQ(P().Value(shell::parapanel, ui::PARAP_TOLERANCE), 200);
+    ASSERT_EQ(P().Value(ui::parapanel, ui::PARAP_TRSHMODE), graph::kModeWin);
+    ASSERT_EQ(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), 200);
     size_t requestsAtEdit = 0;
     double upperBefore = -1.0;
     P().WhileRunning([&] {
         const size_t requests = P().m_sensor.requests().size();
         if (requestsAtEdit == 0 && requests >= 3) {
             upperBefore = Newest(2);
-            platform::SetCtrlVal(shell::parapanel, ui::PARAP_TOLERANCE, 777);
+            platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, 777);
             requestsAtEdit = requests;
         } else if (requestsAtEdit != 0 && requests >= requestsAtEdit + 2) {
-            P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+            P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
         }
     });
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
     P().StopSampler();
     ASSERT_NE(requestsAtEdit, 0u);
     const double ref = sl::dataRef;
@@ -95,9 +95,9 @@ TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSen
 }
 
 TEST_F(GraphTest, TracesCarryTheirSlotsOldestFirst) {
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_TRSHMODE, graph::kModeLow);
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_TOLERANCE, 200);
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_HYSTERESIS, 50);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TRSHMODE, graph::kModeLow);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, 200);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 50);
     for (int i = 0; i < graph::kHistoryFrames; ++i) Frame(static_cast<uint16_t>(1000 + i), 3000);
     // Reference, raw, both LOW thresholds at ref - tol, both hysteresis lines 50 above them.
     const std::vector<double> newest = {3000, 1099, 2800, 2800, 2850, 2850};
@@ -111,7 +111,7 @@ TEST_F(GraphTest, TracesCarryTheirSlotsOldestFirst) {
 }
 
 TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
-    QWidget* chart = qobject_cast<QChartView*>(P().Widget(shell::datapanel, ui::DATAP_STRIPCHART))->viewport();
+    QWidget* chart = qobject_cast<QChartView*>(P().Widget(ui::datapanel, ui::DATAP_STRIPCHART))->viewport();
     QValueAxis* x = Axis(Strip(), Qt::Horizontal);
     QValueAxis* y = Axis(Strip(), Qt::Vertical);
     const auto range = [&] { return std::make_pair(y->min(), y->max()); };
@@ -121,8 +121,8 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));   // applied with the next frame only
     Frame(1200, 1000);
     EXPECT_EQ(range(), std::make_pair(0.0, 1225.0));   // down to 0, up to the largest of all traces
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_TOLERANCE, 0);
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_HYSTERESIS, 0);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, 0);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 0);
     for (int i = 0; i < graph::kHistoryFrames; ++i) Frame(2000, 2000);
     EXPECT_EQ(range(), std::make_pair(1975.0, 2025.0));   // all equal: v - 25 .. v + 25
     QTest::mouseClick(chart, Qt::LeftButton);
@@ -130,9 +130,9 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));
 
     ASSERT_TRUE(x->isGridLineVisible() && y->isGridLineVisible());
-    P().Click(shell::datapanel, ui::DATAP_GRID);
+    P().Click(ui::datapanel, ui::DATAP_GRID);
     EXPECT_FALSE(x->isGridLineVisible() || y->isGridLineVisible());
-    P().Click(shell::datapanel, ui::DATAP_GRID);
+    P().Click(ui::datapanel, ui::DATAP_GRID);
     EXPECT_TRUE(x->isGridLineVisible() && y->isGridLineVisible());
 }
 
@@ -145,12 +145,12 @@ TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
     Recorded(100, 300);
     EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_RAW), std::vector<Points>{{QPointF(0, 100)}});
     EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_TEMP), std::vector<Points>{{QPointF(0, 300)}});
-    EXPECT_EQ(P().Text(shell::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(shell::graphpanel, ui::GRAPHP_TEMP),
+    EXPECT_EQ(P().Text(ui::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(ui::graphpanel, ui::GRAPHP_TEMP),
               "100 300");
     Recorded(150, 310);
     EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_RAW), (std::vector<Points>{{QPointF(0, 100), QPointF(1, 150)}}));
     EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_TEMP), (std::vector<Points>{{QPointF(0, 300), QPointF(1, 310)}}));
-    QValueAxis* rawY = Axis(Chart(shell::graphpanel, ui::GRAPHP_GRAPH_RAW), Qt::Vertical);
+    QValueAxis* rawY = Axis(Chart(ui::graphpanel, ui::GRAPHP_GRAPH_RAW), Qt::Vertical);
     EXPECT_TRUE(rawY->min() <= 100 && rawY->max() >= 150);   // the axes hold every point
 
     constexpr int kFrames = 65536;
@@ -171,20 +171,20 @@ TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
     }
     EXPECT_EQ(points, static_cast<size_t>(kFrames));
     EXPECT_EQ(segments[segments.size() - 2].back(), QPointF(65535, 65535 % 4000));
-    EXPECT_EQ(Axis(Chart(shell::graphpanel, ui::GRAPHP_GRAPH_RAW), Qt::Horizontal)->max(), 65535);
+    EXPECT_EQ(Axis(Chart(ui::graphpanel, ui::GRAPHP_GRAPH_RAW), Qt::Horizontal)->max(), 65535);
 }
 
 TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
-    P().Click(shell::datapanel, ui::DATAP_BUTTON_SHOWGRAPH);
-    EXPECT_TRUE(platform::PanelVisible(shell::graphpanel) && !platform::PanelVisible(shell::datapanel));
-    platform::InsertListItem(shell::graphpanel, ui::GRAPHP_SIGNAL, -1, "OTHER", "7");
+    P().Click(ui::datapanel, ui::DATAP_BUTTON_SHOWGRAPH);
+    EXPECT_TRUE(platform::PanelVisible(ui::graphpanel) && !platform::PanelVisible(ui::datapanel));
+    platform::InsertListItem(ui::graphpanel, ui::GRAPHP_SIGNAL, -1, "OTHER", "7");
     const auto choose = [&](int index) {   // as the user picks an item: is raw, is temp shown
-        auto* ring = qobject_cast<QComboBox*>(P().Widget(shell::graphpanel, ui::GRAPHP_SIGNAL));
+        auto* ring = qobject_cast<QComboBox*>(P().Widget(ui::graphpanel, ui::GRAPHP_SIGNAL));
         ring->setCurrentIndex(index);
         emit ring->activated(index);
         int raw = 0, temp = 0;
-        platform::GetCtrlAttribute(shell::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE, raw);
-        platform::GetCtrlAttribute(shell::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE, temp);
+        platform::GetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE, raw);
+        platform::GetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE, temp);
         return std::make_pair(raw != 0, temp != 0);
     };
     EXPECT_EQ(choose(1), std::make_pair(false, true));
@@ -194,8 +194,8 @@ TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
     graph::InitPanelGraph();   // hidden graphs go on being drawn
     Recorded(40, 41);
     EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_TEMP), std::vector<Points>{{QPointF(0, 41)}});
-    P().Click(shell::graphpanel, ui::GRAPHP_BUTTON_CLOSE);
-    EXPECT_TRUE(platform::PanelVisible(shell::datapanel) && !platform::PanelVisible(shell::graphpanel));
+    P().Click(ui::graphpanel, ui::GRAPHP_BUTTON_CLOSE);
+    EXPECT_TRUE(platform::PanelVisible(ui::datapanel) && !platform::PanelVisible(ui::graphpanel));
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include "connection/connection.h"
 #include "graph/graph.h"
 #include "recorder/recorder.h"
-#include "shell/helptexts.h"
+#include "ui/helptexts.h"
 #include "ui/TavrixV20Panels.h"
 
 using namespace apptest;

@@ -1,7 +1,7 @@
 // The help texts word for word, and the right-click helper that shows them. That every control
 // answers a real right click with its text is proven by the program-level help tests.
 #include "platform/platform.h"
-#include "shell/helptexts.h"
+#include "ui/helptexts.h"
 
 #include <gtest/gtest.h>
 

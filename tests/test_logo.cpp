@@ -27,14 +27,14 @@ constexpr int kTextTolerance = 0x30;   // anti-aliasing leaves the core of a gly
 
 int Attribute(int control, int attr) {
     int value = -1;
-    EXPECT_GE(platform::GetCtrlAttribute(shell::mainpanel, control, attr, value), 0) << attr;
+    EXPECT_GE(platform::GetCtrlAttribute(ui::mainpanel, control, attr, value), 0) << attr;
     return value;
 }
 
 std::set<int> Controls() {
     std::set<int> ids;
     for (int id = 1; id <= 200; ++id)
-        if (platform::ControlWidget(shell::mainpanel, id) != nullptr) ids.insert(id);
+        if (platform::ControlWidget(ui::mainpanel, id) != nullptr) ids.insert(id);
     return ids;
 }
 
@@ -61,16 +61,16 @@ class LogoTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ui::RegisterPanelResources();
-        shell::mainpanel = platform::LoadPanel(0, ui::MAINP);
-        ASSERT_GT(shell::mainpanel, 0);
-        platform::DisplayPanel(shell::mainpanel);
+        ui::mainpanel = platform::LoadPanel(0, ui::MAINP);
+        ASSERT_GT(ui::mainpanel, 0);
+        platform::DisplayPanel(ui::mainpanel);
         m_formControls = Controls();
     }
-    void TearDown() override { platform::DiscardPanel(shell::mainpanel); }
+    void TearDown() override { platform::DiscardPanel(ui::mainpanel); }
 
     // The banner colour, the logo picture's top and left, and whether it shows a bitmap.
     static std::tuple<int, int, int, bool> Banner() {
-        const auto* logo = qobject_cast<QLabel*>(platform::ControlWidget(shell::mainpanel, ui::MAINP_LOGO));
+        const auto* logo = qobject_cast<QLabel*>(platform::ControlWidget(ui::mainpanel, ui::MAINP_LOGO));
         return {Attribute(ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR),
                 Attribute(ui::MAINP_LOGO, platform::ATTR_TOP),
                 Attribute(ui::MAINP_LOGO, platform::ATTR_LEFT), logo && !logo->pixmap().isNull()};
@@ -84,18 +84,18 @@ protected:
         std::vector<int> labels;   // those created since the panel was loaded, in creation order
         std::ranges::set_difference(Controls(), m_formControls, std::back_inserter(labels));
         ASSERT_EQ(labels.size(), expected.size());
-        const QImage drawn = platform::PanelWidget(shell::mainpanel)->grab().toImage();
+        const QImage drawn = platform::PanelWidget(ui::mainpanel)->grab().toImage();
         for (size_t i = 0; i < labels.size(); ++i) {
             const int id = labels[i];
             const Expected& e = expected[i];
             SCOPED_TRACE(e.text);
             std::string text;
-            platform::GetCtrlVal(shell::mainpanel, id, text);
+            platform::GetCtrlVal(ui::mainpanel, id, text);
             EXPECT_EQ(std::tuple(text, Attribute(id, platform::ATTR_LEFT), Attribute(id, platform::ATTR_TOP),
                                  Attribute(id, platform::ATTR_TEXT_POINT_SIZE),
                                  Attribute(id, platform::ATTR_TEXT_COLOR), Attribute(id, platform::ATTR_TEXT_BGCOLOR)),
                       std::tuple(e.text, e.left, e.top, e.pointSize, textColour, background));
-            const auto* label = qobject_cast<QLabel*>(platform::ControlWidget(shell::mainpanel, id));
+            const auto* label = qobject_cast<QLabel*>(platform::ControlWidget(ui::mainpanel, id));
             ASSERT_TRUE(label && label->isVisible());
             EXPECT_EQ(label->font().family(), QApplication::font().family());
             const QSize needed = label->fontMetrics().size(0, label->text());
@@ -115,8 +115,8 @@ TEST_F(LogoTest, Variant5ShowsTheBrandInWhiteOnTheBlueBanner) {
     shell::ShowLogo(5);
     EXPECT_EQ(Banner(), std::make_tuple(kVariant5Banner, 6, 325, true));
     // The picture lies on the banner, beside the contact lines and above the title.
-    const QRect banner = platform::ControlWidget(shell::mainpanel, ui::MAINP_BANNER)->geometry();
-    const QRect logo = platform::ControlWidget(shell::mainpanel, ui::MAINP_LOGO)->geometry();
+    const QRect banner = platform::ControlWidget(ui::mainpanel, ui::MAINP_BANNER)->geometry();
+    const QRect logo = platform::ControlWidget(ui::mainpanel, ui::MAINP_LOGO)->geometry();
     EXPECT_TRUE(banner.contains(logo));
     EXPECT_LE(logo.bottom(), 30);
     // Title, then company, telephone and web address of the brand.

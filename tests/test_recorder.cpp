@@ -11,7 +11,7 @@
 #include "apptest.h"
 #include "graph/graph.h"
 #include "recorder/recorder.h"
-#include "recorder/recordformat.h"
+#include "core/recordformat.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
@@ -67,17 +67,17 @@ protected:
     void Bring(Transport link) {
         m_program = std::make_unique<Program>(link);
         P().Start();
-        ASSERT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_RECORDER);
-        ASSERT_TRUE(platform::PanelVisible(shell::recpanel));
+        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
+        ASSERT_TRUE(platform::PanelVisible(ui::recpanel));
         P().m_sensor.clearLog();
     }
 
     Program& P() { return *m_program; }
-    std::string Rec(int control) { return P().Text(shell::recpanel, control); }
+    std::string Rec(int control) { return P().Text(ui::recpanel, control); }
     int Attribute(int control, int attr) {
         int value = -1;
-        platform::GetCtrlAttribute(shell::recpanel, control, attr, value);
+        platform::GetCtrlAttribute(ui::recpanel, control, attr, value);
         return value;
     }
     // A new record file and a mode; the boxes shown so far are forgotten.
@@ -89,14 +89,14 @@ protected:
         return path;
     }
     void Type(int control, int value) {   // into a spin box, then Enter
-        auto* spin = qobject_cast<QSpinBox*>(P().Widget(shell::recpanel, control));
+        auto* spin = qobject_cast<QSpinBox*>(P().Widget(ui::recpanel, control));
         spin->setFocus();
         spin->selectAll();
         QTest::keyClicks(spin, QString::number(value));
         QTest::keyClick(spin, Qt::Key_Return);
     }
     std::vector<QPointF> RawGraphPoints() {
-        auto* view = qobject_cast<QChartView*>(P().Widget(shell::graphpanel, ui::GRAPHP_GRAPH_RAW));
+        auto* view = qobject_cast<QChartView*>(P().Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW));
         std::vector<QPointF> points;
         for (QAbstractSeries* series : view->chart()->series())
             for (const QPointF& p : qobject_cast<QLineSeries*>(series)->points()) points.push_back(p);
@@ -143,9 +143,9 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
 
     platform::ClearPopupLog();
     P().m_confirmAnswer = 0;   // No at the confirmation records nothing, in either mode
-    P().Click(shell::recpanel, ui::RECP_BUTTON_START);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     P().ChooseRecordMode(recorder::kModeTriggered);
-    P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTART);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
     EXPECT_EQ(Popups(), (Texts{kConfirm, kConfirm}));
     EXPECT_EQ(Bytes(old), kHeader);
     EXPECT_TRUE(P().RequestCodes().empty());
@@ -160,7 +160,7 @@ TEST_F(RecorderTest, ManualLinesAndTheRecordFile) {
     sl::dataANA0 = 0;
     sl::dataTemp = 65535;
     const std::time_t before = std::time(nullptr);
-    P().Click(shell::recpanel, ui::RECP_BUTTON_MANUAL);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
     const std::time_t after = std::time(nullptr);
     ASSERT_TRUE(Bytes(path).starts_with(kHeader));
     const std::string line = Bytes(path).substr(kHeader.size());
@@ -177,8 +177,8 @@ TEST_F(RecorderTest, ManualLinesAndTheRecordFile) {
 
     P().ChooseRecordMode(recorder::kModeTimed);   // a timed recording of one frame follows
     EXPECT_TRUE(RawGraphPoints().empty());
-    platform::SetCtrlVal(shell::recpanel, ui::RECP_RECVAL, 1);
-    P().Click(shell::recpanel, ui::RECP_BUTTON_START);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 1);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     EXPECT_EQ(Bytes(path).rfind("DATE"), 0u);
     EXPECT_EQ(ValuesIn(path).size(), 2u);
 
@@ -187,7 +187,7 @@ TEST_F(RecorderTest, ManualLinesAndTheRecordFile) {
     platform::DeleteFile(path);
     sl::dataANA0 = 4095;
     sl::dataTemp = 7;
-    P().Click(shell::recpanel, ui::RECP_BUTTON_MANUAL);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
     EXPECT_EQ(Bytes(path).find("DATE"), std::string::npos);
     EXPECT_EQ(ValuesIn(path), Texts{"4095\t7"});
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "1");
@@ -195,10 +195,10 @@ TEST_F(RecorderTest, ManualLinesAndTheRecordFile) {
     const std::string nowhere = P().Path("no such folder/manual.dat");
     P().ChooseRecordFile(nowhere);
     platform::ClearPopupLog();
-    P().Click(shell::recpanel, ui::RECP_BUTTON_MANUAL);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
     EXPECT_EQ(Popups(), Texts{"ATTENTION!|The line could not be written to the record file:\n" + nowhere});
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "1");
-    EXPECT_FALSE(P().Dimmed(shell::recpanel, ui::RECP_BUTTON_MANUAL));
+    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_BUTTON_MANUAL));
 }
 
 // ---- timed and continuous recording ---------------------------------------------------------
@@ -224,7 +224,7 @@ TEST_F(RecorderTest, TimedRecordingPacesCountsAndEndsWithoutAFurtherWait) {
     const auto shown = [&] {
         counts.emplace_back(Rec(ui::RECP_RECORDED) + Rec(ui::RECP_REMAINING), platform::Timer());
     };
-    QObject::connect(qobject_cast<QLineEdit*>(P().Widget(shell::recpanel, ui::RECP_REMAINING)),
+    QObject::connect(qobject_cast<QLineEdit*>(P().Widget(ui::recpanel, ui::RECP_REMAINING)),
                      &QLineEdit::textChanged, shown);
     bool locked = true;   // while recording: red Start, read-only interval and count, no GO
     P().WhileRunning([&] {
@@ -232,10 +232,10 @@ TEST_F(RecorderTest, TimedRecordingPacesCountsAndEndsWithoutAFurtherWait) {
                   (Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000 &&
                    Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
                    Attribute(ui::RECP_RECVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
-                   P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO) &&
-                   P().Dimmed(shell::recpanel, ui::RECP_MODE));
+                   P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO) &&
+                   P().Dimmed(ui::recpanel, ui::RECP_MODE));
     });
-    P().Click(shell::recpanel, ui::RECP_BUTTON_START);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     const double ended = platform::Timer();
     P().StopSampler();
 
@@ -254,13 +254,13 @@ TEST_F(RecorderTest, TimedRecordingPacesCountsAndEndsWithoutAFurtherWait) {
     ASSERT_EQ(values.size(), 3u);
     EXPECT_EQ(values[2], std::to_string(sl::dataANA0) + "\t" + std::to_string(sl::dataTemp));
     EXPECT_EQ(P().RequestCodes(), (std::vector<int>{5, 5, 5}));
-    EXPECT_EQ(P().Value(shell::recpanel, ui::RECP_PROGRESS), 3);
+    EXPECT_EQ(P().Value(ui::recpanel, ui::RECP_PROGRESS), 3);
     EXPECT_EQ(Attribute(ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE), 3);
     EXPECT_EQ(RawGraphPoints().size(), 3u);
     // Everything is operable again.
     EXPECT_EQ(Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR), 0xE0E0E0);
     EXPECT_EQ(Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE), platform::kModeHot);
-    EXPECT_FALSE(P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO));
+    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO));
 }
 
 TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
@@ -270,9 +270,9 @@ TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
     P().WhileRunning([&] {
         if (stopped > 0.0 || Rec(ui::RECP_RUNNING_COUNT) != "1") return;
         stopped = platform::Timer();
-        P().Click(shell::recpanel, ui::RECP_BUTTON_STOP);
+        P().Click(ui::recpanel, ui::RECP_BUTTON_STOP);
     });
-    P().Click(shell::recpanel, ui::RECP_BUTTON_START);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     const double ended = platform::Timer();
     P().StopSampler();
     ASSERT_GT(stopped, 0.0);
@@ -291,7 +291,7 @@ TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndEndsTheRecording) {
         P().m_sensor.addFault(sl::kCodeData, {sim::FaultKind::NoReply}, -1);
         broken = true;
     });
-    P().Click(shell::recpanel, ui::RECP_BUTTON_START);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     P().StopSampler();
     ASSERT_TRUE(broken);
     P().ExpectTimeoutState();
@@ -323,7 +323,7 @@ TEST_P(RecorderLinkTest, TriggeredRecordingTakesEveryFrameTheSensorSends) {
     const double start = platform::Timer();
     P().WhileRunning([&] {
         if (sl::poll == 1)   // while listening, not while the recording starts or ends
-            locked &= P().Dimmed(shell::recpanel, ui::RECP_BUTTON_SELFILE) &&
+            locked &= P().Dimmed(ui::recpanel, ui::RECP_BUTTON_SELFILE) &&
                       Attribute(ui::RECP_BUTTON_TRIGSTART, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000;
         if (step == 0 && P().Requests(sl::kCodeTriggered) == 1) {
             send(TriggeredFrame(1001, 60001));
@@ -335,14 +335,14 @@ TEST_P(RecorderLinkTest, TriggeredRecordingTakesEveryFrameTheSensorSends) {
         } else if (step == 3 && ours().size() == 5) {
             P().m_sensor.emitTriggeredFrame();
         } else if (step == 4 && std::stoi(Rec(ui::RECP_RUNNING_COUNT)) == 5 + sensorFrames) {
-            P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+            P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
         } else {
-            if (platform::Timer() - start > 20.0) P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+            if (platform::Timer() - start > 20.0) P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
             return;
         }
         ++step;
     });
-    P().Click(shell::recpanel, ui::RECP_BUTTON_TRIGSTART);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
     P().StopSampler();
     ASSERT_EQ(step, 5);
 
@@ -356,7 +356,7 @@ TEST_P(RecorderLinkTest, TriggeredRecordingTakesEveryFrameTheSensorSends) {
     EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeTriggered});
     EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(42), kSaved}));
     EXPECT_EQ(Attribute(ui::RECP_BUTTON_TRIGSTART, platform::ATTR_CMD_BUTTON_COLOR), 0xE0E0E0);
-    EXPECT_FALSE(P().Dimmed(shell::recpanel, ui::RECP_BUTTON_SELFILE));
+    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_BUTTON_SELFILE));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, RecorderLinkTest,
@@ -372,13 +372,13 @@ TEST_F(RecorderTest, ManualRecordDuringGoWritesTheLatestFrame) {
     P().WhileRunning([&] {
         const size_t requests = P().m_sensor.requests().size();
         if (taken.size() == 2 || requests < requestsAtLast + 3) return;
-        P().Click(shell::recpanel, ui::RECP_BUTTON_MANUAL);
+        P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
         taken.push_back(std::to_string(sl::dataANA0) + "\t" + std::to_string(sl::dataTemp));
         points.emplace_back(points.size(), sl::dataANA0);
         requestsAtLast = requests;
-        if (taken.size() == 2) P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+        if (taken.size() == 2) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
     });
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
     P().StopSampler();
     ASSERT_EQ(taken.size(), 2u);
     EXPECT_EQ(ValuesIn(path), taken);

@@ -5,7 +5,7 @@
 #include <QTimer>
 
 #include "apptest.h"
-#include "link/paramfile.h"
+#include "core/paramfile.h"
 #include "shell/TavrixV20.h"
 #include "sim/sensor.h"
 
@@ -19,16 +19,16 @@ protected:
     void SetUp() override {
         m_program = std::make_unique<Program>(GetParam());
         m_program->Start();
-        ASSERT_EQ(m_program->Text(shell::datapanel, ui::DATAP_STATUS),
+        ASSERT_EQ(m_program->Text(ui::datapanel, ui::DATAP_STATUS),
                   sim::kDefaultIdentification);
         m_program->m_sensor.clearLog();
     }
     void TearDown() override { m_program.reset(); }
 
     Program& P() { return *m_program; }
-    void SelectTarget(int control) { P().Click(shell::mainpanel, control); }
+    void SelectTarget(int control) { P().Click(ui::mainpanel, control); }
     void SetParameter(int control, int value) {
-        platform::SetCtrlVal(shell::parapanel, control, value);
+        platform::SetCtrlVal(ui::parapanel, control, value);
     }
 
     // The telegram the PC sends for `code` with the record `words` as payload.
@@ -44,26 +44,26 @@ protected:
 }  // namespace
 
 TEST_P(ShellTest, StartUpShowsTheSensorAndItsParameters) {
-    EXPECT_TRUE(platform::PanelVisible(shell::parapanel));
-    EXPECT_FALSE(platform::PanelVisible(shell::interfacepanel));
-    EXPECT_EQ(P().Text(shell::interfacepanel, ui::INTERFACEP_STATUS),
+    EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
+    EXPECT_FALSE(platform::PanelVisible(ui::interfacepanel));
+    EXPECT_EQ(P().Text(ui::interfacepanel, ui::INTERFACEP_STATUS),
               sim::kDefaultIdentification);
-    EXPECT_FALSE(P().Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+    EXPECT_FALSE(P().Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
     // The sensor's record is on the panel.
     const sim::Record& ram = P().m_sensor.ram();
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_POWER), ram[0]);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TRSHMODE), ram[7]);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TEACHVALUE), ram[11]);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TOLERANCE), ram[12]);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_POWER), ram[0]);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TRSHMODE), ram[7]);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), ram[11]);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), ram[12]);
     // Nothing stays dimmed after start-up.
-    EXPECT_FALSE(P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO));
-    EXPECT_FALSE(P().Dimmed(shell::recpanel, ui::RECP_BUTTON_START));
+    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO));
+    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_BUTTON_START));
 }
 
 TEST_P(ShellTest, SendAndGetSendExactlyTheirTelegrams) {
     SetParameter(ui::PARAP_POWER, 1000);
     SetParameter(ui::PARAP_TOLERANCE, 321);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     uint16_t record[16];
     shell::GetPanelValues();
     sensorlink::CopyVarsToPP();
@@ -77,26 +77,26 @@ TEST_P(ShellTest, SendAndGetSendExactlyTheirTelegrams) {
     P().m_sensor.clearLog();
     SelectTarget(ui::MAINP_SELECT_EEPROM);
     const double start = platform::Timer();
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_GE(platform::Timer() - start, sensorlink::kEepromStorePauseS);
     EXPECT_EQ(P().RequestCodes(), (std::vector<int>{1, 6}));
     EXPECT_EQ(P().m_sensor.eeprom()[12], 321);
 
     P().m_sensor.clearLog();
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(P().RequestCodes(), (std::vector<int>{8, 3}));
 
     P().m_sensor.clearLog();
     SelectTarget(ui::MAINP_SELECT_RAM);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(P().RequestCodes(), (std::vector<int>{3}));
-    EXPECT_FALSE(P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
+    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
 }
 
 TEST_P(ShellTest, GetFromTheSensorReplacesTheEditsAndTeach) {
     SetParameter(ui::PARAP_TEACHVALUE, 7);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TEACHVALUE), P().m_sensor.ram()[11]);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), P().m_sensor.ram()[11]);
 }
 
 struct FailureCase {
@@ -118,15 +118,15 @@ TEST_P(ShellFailureTest, EveryFailureEndsInTheOneHandling) {
     const auto& [transport, c] = GetParam();
     Program program(transport);
     program.Start();
-    ASSERT_EQ(program.Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    const int teach = program.Value(shell::parapanel, ui::PARAP_TEACHVALUE);
+    ASSERT_EQ(program.Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    const int teach = program.Value(ui::parapanel, ui::PARAP_TEACHVALUE);
     program.m_sensor.clearLog();
-    if (c.target == sensorlink::EEPROM) program.Click(shell::mainpanel, ui::MAINP_SELECT_EEPROM);
+    if (c.target == sensorlink::EEPROM) program.Click(ui::mainpanel, ui::MAINP_SELECT_EEPROM);
     program.m_sensor.addFault(c.faultCode, c.fault, 1);
-    if (!c.send) platform::SetCtrlVal(shell::parapanel, ui::PARAP_TEACHVALUE, teach + 1);
+    if (!c.send) platform::SetCtrlVal(ui::parapanel, ui::PARAP_TEACHVALUE, teach + 1);
 
     const double start = platform::Timer();
-    program.Click(shell::mainpanel, c.send ? ui::MAINP_BUTTON_SEND : ui::MAINP_BUTTON_GET);
+    program.Click(ui::mainpanel, c.send ? ui::MAINP_BUTTON_SEND : ui::MAINP_BUTTON_GET);
     const double took = platform::Timer() - start;
 
     EXPECT_EQ(program.RequestCodes(), c.codes);
@@ -136,13 +136,13 @@ TEST_P(ShellFailureTest, EveryFailureEndsInTheOneHandling) {
     // A failed GET takes nothing from the sensor: the panel keeps the edit, or, when the read
     // itself failed, shows the parameter values as they were before.
     if (!c.send)
-        EXPECT_EQ(program.Value(shell::parapanel, ui::PARAP_TEACHVALUE),
+        EXPECT_EQ(program.Value(ui::parapanel, ui::PARAP_TEACHVALUE),
                   c.refreshes ? teach : teach + 1);
     // The buttons are usable again, and the next attempt works.
-    EXPECT_FALSE(program.Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
-    program.Click(shell::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
-    EXPECT_EQ(program.Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    EXPECT_FALSE(program.Dimmed(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
+    EXPECT_FALSE(program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
+    program.Click(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
+    EXPECT_EQ(program.Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    EXPECT_FALSE(program.Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
 }
 
 using sim::FaultKind;
@@ -181,18 +181,18 @@ TEST_P(ShellTest, GoPollsUntilStopAndShowsEveryFrame) {
     QObject::connect(&stopper, &QTimer::timeout, [&] {
         frames = static_cast<int>(P().m_sensor.requests().size());
         if (frames >= 5) {
-            EXPECT_TRUE(P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
+            EXPECT_TRUE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
             stopper.stop();
-            P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+            P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
         }
     });
     stopper.start(20);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
     EXPECT_GE(frames, 5);
     EXPECT_EQ(sensorlink::poll, 0);
-    EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_RAW), std::to_string(sensorlink::dataANA0));
-    EXPECT_EQ(P().Text(shell::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    EXPECT_FALSE(P().Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_RAW), std::to_string(sensorlink::dataANA0));
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
 }
 
 TEST_P(ShellTest, GoEndsAtTheFirstIncompleteFrame) {
@@ -202,7 +202,7 @@ TEST_P(ShellTest, GoEndsAtTheFirstIncompleteFrame) {
                      [&] { P().m_sensor.addFault(5, {FaultKind::Short, 1}, 1); });
     breaker.start(200);
     const double start = platform::Timer();
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
     EXPECT_LT(platform::Timer() - start, 10.0);
     P().ExpectTimeoutState();
 }
@@ -212,13 +212,13 @@ TEST_P(ShellTest, TeachDuringGoTakesTheRawValueOnDisplay) {
     teacher.setSingleShot(true);
     int shown = -1;
     QObject::connect(&teacher, &QTimer::timeout, [&] {
-        P().Click(shell::parapanel, ui::PARAP_BUTTON_TEACH);
-        shown = std::stoi(P().Text(shell::datapanel, ui::DATAP_RAW));
-        P().Click(shell::mainpanel, ui::MAINP_BUTTON_STOP);
+        P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);
+        shown = std::stoi(P().Text(ui::datapanel, ui::DATAP_RAW));
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
     });
     teacher.start(300);
-    P().Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
-    EXPECT_EQ(P().Value(shell::parapanel, ui::PARAP_TEACHVALUE), shown);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, ShellTest, ::testing::Values(Transport::Tcp, Transport::Pty),
@@ -232,7 +232,7 @@ TEST(ShellIdentification, ShownThenReplacedWhenTheReadFails) {
     ASSERT_EQ(shell::LoadPanels(), 0);
     QTimer watcher;   // samples the status display while the start-up waits
     QObject::connect(&watcher, &QTimer::timeout, [&] {
-        const std::string text = program.Text(shell::datapanel, ui::DATAP_STATUS);
+        const std::string text = program.Text(ui::datapanel, ui::DATAP_STATUS);
         if (shown.empty() || shown.back() != text) shown.push_back(text);
     });
     watcher.start(5);
@@ -247,14 +247,14 @@ TEST(ShellStartUp, WithoutASensorTheProgramWaitsOnTheConnectionPanel) {
     program.Start();
     program.ExpectTimeoutState();
     int color = 0;
-    platform::GetCtrlAttribute(shell::mainpanel, ui::MAINP_BUTTON_CONNECT,
+    platform::GetCtrlAttribute(ui::mainpanel, ui::MAINP_BUTTON_CONNECT,
                                platform::ATTR_CMD_BUTTON_COLOR, color);
-    EXPECT_EQ(color, shell::kSelectedButtonColor);
-    platform::GetCtrlAttribute(shell::mainpanel, ui::MAINP_BUTTON_PARA,
+    EXPECT_EQ(color, ui::kSelectedButtonColor);
+    platform::GetCtrlAttribute(ui::mainpanel, ui::MAINP_BUTTON_PARA,
                                platform::ATTR_CMD_BUTTON_COLOR, color);
-    EXPECT_EQ(color, shell::kButtonColor);
-    EXPECT_FALSE(program.Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO));
-    EXPECT_FALSE(program.Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
+    EXPECT_EQ(color, ui::kButtonColor);
+    EXPECT_FALSE(program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO));
+    EXPECT_FALSE(program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
 }
 
 TEST(ShellLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
@@ -265,18 +265,18 @@ TEST(ShellLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
     // closes the window once frames arrive.
     QTimer starter, closer;
     QObject::connect(&starter, &QTimer::timeout, [&] {
-        if (started || shell::mainpanel <= 0 || sensorlink::tcpcon == 0 ||
-            program.Dimmed(shell::mainpanel, ui::MAINP_BUTTON_GO))
+        if (started || ui::mainpanel <= 0 || sensorlink::tcpcon == 0 ||
+            program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO))
             return;
         started = true;
         program.m_sensor.clearLog();
-        program.Click(shell::mainpanel, ui::MAINP_BUTTON_GO);
+        program.Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
     });
     QObject::connect(&closer, &QTimer::timeout, [&] {
         if (closed || !started || program.m_sensor.requests().size() < 3) return;
         EXPECT_EQ(sensorlink::poll, 1);
         closed = true;
-        platform::PanelWidget(shell::mainpanel)->close();
+        platform::PanelWidget(ui::mainpanel)->close();
     });
     starter.start(10);
     closer.start(10);
@@ -293,17 +293,17 @@ TEST(ShellLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
 TEST(ShellChildPanels, OnlyTheChosenPanelShows) {
     Program program(Transport::Tcp);
     ASSERT_EQ(shell::LoadPanels(), 0);
-    const int panels[] = {shell::interfacepanel, shell::parapanel, shell::recpanel};
+    const int panels[] = {ui::interfacepanel, ui::parapanel, ui::recpanel};
     const int buttons[] = {ui::MAINP_BUTTON_CONNECT, ui::MAINP_BUTTON_PARA,
                            ui::MAINP_BUTTON_RECORDER};
     for (int code : {1, 2, 3, 0, 4}) {
-        shell::ShowChildPanel(code);
+        ui::ShowChildPanel(code);
         for (int i = 0; i < 3; ++i) {
             EXPECT_EQ(platform::PanelVisible(panels[i]), code == i + 1) << code;
             int color = 0;
-            platform::GetCtrlAttribute(shell::mainpanel, buttons[i],
+            platform::GetCtrlAttribute(ui::mainpanel, buttons[i],
                                        platform::ATTR_CMD_BUTTON_COLOR, color);
-            EXPECT_EQ(color, code == i + 1 ? shell::kSelectedButtonColor : shell::kButtonColor);
+            EXPECT_EQ(color, code == i + 1 ? ui::kSelectedButtonColor : ui::kButtonColor);
         }
     }
 }
@@ -312,31 +312,31 @@ TEST(ShellParameterPanel, SelectorPowerModeTracingAndLed) {
     Program program(Transport::Tcp);
     ASSERT_EQ(shell::LoadPanels(), 0);
     shell::InitAll();
-    auto on = [&](int control) { return program.Value(shell::mainpanel, control); };
-    program.Click(shell::mainpanel, ui::MAINP_SELECT_FILE);
+    auto on = [&](int control) { return program.Value(ui::mainpanel, control); };
+    program.Click(ui::mainpanel, ui::MAINP_SELECT_FILE);
     EXPECT_EQ(sensorlink::target, sensorlink::DATFILE);
     EXPECT_EQ(on(ui::MAINP_SELECT_RAM), 0);
     EXPECT_EQ(on(ui::MAINP_SELECT_EEPROM), 0);
-    program.Click(shell::mainpanel, ui::MAINP_SELECT_FILE);   // off again: back to RAM
+    program.Click(ui::mainpanel, ui::MAINP_SELECT_FILE);   // off again: back to RAM
     EXPECT_EQ(sensorlink::target, sensorlink::RAM);
     EXPECT_EQ(on(ui::MAINP_SELECT_RAM), 1);
-    program.Click(shell::mainpanel, ui::MAINP_SELECT_RAM);    // RAM cannot be switched off
+    program.Click(ui::mainpanel, ui::MAINP_SELECT_RAM);    // RAM cannot be switched off
     EXPECT_EQ(sensorlink::target, sensorlink::RAM);
     EXPECT_EQ(on(ui::MAINP_SELECT_RAM), 1);
 
     // POWER MODE and THRESHOLD TRACING set the dimming when committed.
-    auto dimmed = [&](int control) { return program.Dimmed(shell::parapanel, control); };
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_PMODE, 1);
-    shell::CBF_EditPmode(shell::parapanel, ui::PARAP_PMODE, platform::EVENT_COMMIT, nullptr, 0, 0);
+    auto dimmed = [&](int control) { return program.Dimmed(ui::parapanel, control); };
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_PMODE, 1);
+    shell::CBF_EditPmode(ui::parapanel, ui::PARAP_PMODE, platform::EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_TRUE(dimmed(ui::PARAP_POWER));
     EXPECT_FALSE(dimmed(ui::PARAP_DYNWINLO));
     EXPECT_FALSE(dimmed(ui::PARAP_DYNWINHI));
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_PMODE, 0);
-    shell::CBF_EditPmode(shell::parapanel, ui::PARAP_PMODE, platform::EVENT_COMMIT, nullptr, 0, 0);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_PMODE, 0);
+    shell::CBF_EditPmode(ui::parapanel, ui::PARAP_PMODE, platform::EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_FALSE(dimmed(ui::PARAP_POWER));
     EXPECT_TRUE(dimmed(ui::PARAP_DYNWINLO));
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_TRSHTRACING, 1);
-    shell::CBF_EditThresholdTracing(shell::parapanel, ui::PARAP_TRSHTRACING,
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TRSHTRACING, 1);
+    shell::CBF_EditThresholdTracing(ui::parapanel, ui::PARAP_TRSHTRACING,
                                     platform::EVENT_COMMIT, nullptr, 0, 0);
     EXPECT_FALSE(dimmed(ui::PARAP_TRACINGUP));
     EXPECT_FALSE(dimmed(ui::PARAP_TRACINGDOWN));
@@ -349,7 +349,7 @@ TEST(ShellParameterPanel, SelectorPowerModeTracingAndLed) {
             sensorlink::paraOutmode = outmode;
             sensorlink::dataOutTol = tol;
             shell::SetPanelData();
-            EXPECT_EQ(program.Value(shell::datapanel, ui::DATAP_LED_OUT),
+            EXPECT_EQ(program.Value(ui::datapanel, ui::DATAP_LED_OUT),
                       outmode == 0 ? tol : 1 - tol);
         }
 }
@@ -357,24 +357,24 @@ TEST(ShellParameterPanel, SelectorPowerModeTracingAndLed) {
 TEST(ShellParameterFile, RoundTripAndRefusals) {
     Program program(Transport::Tcp);
     program.Start();
-    program.Click(shell::mainpanel, ui::MAINP_SELECT_FILE);
+    program.Click(ui::mainpanel, ui::MAINP_SELECT_FILE);
     sensorlink::frei15 = 7;
     sensorlink::frei16 = 9;
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_HYSTERESIS, 77);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 77);
     program.m_filePath = program.Path("Parameter.ini");
     program.m_sensor.clearLog();
-    program.Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    program.Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_TRUE(program.m_sensor.requests().empty());
     std::string saved;
     ASSERT_TRUE(platform::ReadFileBytes(program.m_filePath, saved));
     EXPECT_EQ(saved.size(), 16u * 12u);
 
     // Loading gives back every word, the spare words included.
-    platform::SetCtrlVal(shell::parapanel, ui::PARAP_HYSTERESIS, 1);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 1);
     sensorlink::frei15 = sensorlink::frei16 = 0;
     program.m_fileResult = 1;
-    program.Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(program.Value(shell::parapanel, ui::PARAP_HYSTERESIS), 77);
+    program.Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
+    EXPECT_EQ(program.Value(ui::parapanel, ui::PARAP_HYSTERESIS), 77);
     EXPECT_EQ(sensorlink::frei15, 7);
     EXPECT_EQ(sensorlink::frei16, 9);
 
@@ -385,10 +385,10 @@ TEST(ShellParameterFile, RoundTripAndRefusals) {
         program.m_filePath = program.Path(name);
         if (!content.empty()) platform::WriteFileBytes(program.m_filePath, content);
         platform::ClearPopupLog();
-        program.Click(shell::mainpanel, ui::MAINP_BUTTON_GET);
+        program.Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
         ASSERT_EQ(platform::PopupLog().size(), 2u) << name;   // the dialog, then the refusal
         EXPECT_EQ(platform::PopupLog()[1].title, "ATTENTION!");
-        EXPECT_EQ(program.Value(shell::parapanel, ui::PARAP_HYSTERESIS), 77);
+        EXPECT_EQ(program.Value(ui::parapanel, ui::PARAP_HYSTERESIS), 77);
         EXPECT_EQ(sensorlink::frei16, 9);
     }
 
@@ -396,13 +396,13 @@ TEST(ShellParameterFile, RoundTripAndRefusals) {
     program.m_filePath = program.Path("");
     program.m_fileResult = 1;
     platform::ClearPopupLog();
-    program.Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    program.Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     ASSERT_EQ(platform::PopupLog().size(), 2u);
     EXPECT_EQ(platform::PopupLog()[1].title, "ATTENTION!");
 
     // Cancelling the dialog does nothing.
     program.m_fileResult = 0;
     platform::ClearPopupLog();
-    program.Click(shell::mainpanel, ui::MAINP_BUTTON_SEND);
+    program.Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_EQ(platform::PopupLog().size(), 1u);
 }

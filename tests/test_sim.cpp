@@ -14,7 +14,7 @@
 #include <memory>
 #include <sstream>
 
-#include "link/telegram.h"
+#include "core/telegram.h"
 #include "sim/fault.h"
 #include "sim/model.h"
 #include "sim/ptyserver.h"

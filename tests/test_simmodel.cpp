@@ -10,7 +10,7 @@
 #include <numeric>
 #include <vector>
 
-#include "link/telegram.h"
+#include "core/telegram.h"
 #include "sim/model.h"
 #include "sim/sensor.h"
 

@@ -1,4 +1,4 @@
-#include "connection/configfiles.h"
+#include "core/configfiles.h"
 
 #include <algorithm>
 #include <limits>

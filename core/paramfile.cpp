@@ -1,4 +1,4 @@
-#include "link/paramfile.h"
+#include "core/paramfile.h"
 
 #include <cstdio>
 

@@ -4,7 +4,7 @@
 // does nothing else. The texts are kept exactly as the user has always read them, including
 // their blanks and spellings.
 
-namespace shell {
+namespace ui {
 
 // Parameters and commands.
 extern const char* const InfoButtonPara;
@@ -69,13 +69,10 @@ extern const char* const InfoButtonDiscard;
 extern const char* const InfoEditID;
 extern const char* const InfoStatus;
 
-// Title of every help box.
-constexpr const char* kHelpTitle = "INFO!";
-
 // Shows `text` in a modal "INFO!" box when `event` is a right click and returns true; returns
 // false for every other event. A control callback starts with
 //     if (ShowHelpOnRightClick(event, InfoButtonGo)) return 0;
 // so that a right click never reaches the control's own action.
 bool ShowHelpOnRightClick(int event, const char* text);
 
-}  // namespace shell
+}  // namespace ui

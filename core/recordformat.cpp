@@ -1,4 +1,4 @@
-#include "recorder/recordformat.h"
+#include "core/recordformat.h"
 
 #include <cstdio>
 

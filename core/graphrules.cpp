@@ -1,4 +1,4 @@
-#include "graph/graphrules.h"
+#include "core/graphrules.h"
 
 namespace graph {
 

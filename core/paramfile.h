@@ -14,7 +14,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/telegram.h"
+#include "core/telegram.h"
 
 namespace sensorlink {
 

@@ -1,4 +1,4 @@
-#include "link/telegram.h"
+#include "core/telegram.h"
 
 namespace sensorlink {
 

@@ -1,10 +1,10 @@
 // The help texts, one definition each. Long texts are split at their line breaks; the
 // blanks around them belong to the texts.
-#include "shell/helptexts.h"
+#include "ui/helptexts.h"
 
 #include "platform/platform.h"
 
-namespace shell {
+namespace ui {
 
 // Parameters and commands.
 const char* const InfoButtonPara = "Switch to sensor parameters.";
@@ -183,8 +183,8 @@ const char* const InfoStatus = "Displays interface status.";
 
 bool ShowHelpOnRightClick(int event, const char* text) {
     if (event != platform::EVENT_RIGHT_CLICK) return false;
-    platform::MessagePopup(kHelpTitle, text);
+    platform::MessagePopup(platform::kInfoTitle, text);
     return true;
 }
 
-}  // namespace shell
+}  // namespace ui

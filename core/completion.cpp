@@ -1,4 +1,4 @@
-#include "connection/completion.h"
+#include "core/completion.h"
 
 #include <algorithm>
 

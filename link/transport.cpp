@@ -1,0 +1,129 @@
+#include "link/transport.h"
+
+#include <algorithm>
+
+#include "link/com232.h"
+#include "link/exchanges.h"
+#include "platform/platform.h"
+
+namespace sensorlink {
+
+namespace {
+
+int TelegramLength() { return anzframe * 2; }
+
+// The RS-232 port `comport`: the reply is counted in the input queue when the wait ends.
+class SerialTransport final : public Transport {
+public:
+    void Open() override { InitRS232(); }
+    void Close() override { platform::CloseCom(comport); }
+    void FlushQueues() override { FlushSerialQueues(); }
+    void Write(int /*timeoutMs*/) override {
+        nBytesW = static_cast<int16_t>(
+            std::clamp(platform::ComWrt(comport, szWriteBuf, TelegramLength()), -32768, 32767));
+    }
+    int32_t AwaitReply(double limitSeconds) override {
+        tstart = platform::Timer();
+        do {
+            platform::ProcessSystemEvents();
+            dataSize = platform::GetInQLen(comport);
+            tdiff = platform::Timer() - tstart;
+        } while (dataSize < TelegramLength() && tdiff <= limitSeconds);
+        // Everything queued goes into szReadBuf; what is missing or surplus is counted.
+        const int queued = std::clamp<int32_t>(dataSize, 0, kBufferSize);
+        if (queued > 0) platform::ComRd(comport, szReadBuf, queued);
+        bytesToRead = TelegramLength() - queued;
+        return bytesToRead;
+    }
+    double IdentifyLimitS() const override { return kIdentifyLimitSerialS; }
+    int IdentifyWriteTimeoutMs() const override { return kWriteTimeoutMs; }
+    void BeginStream() override {
+        FlushSerialQueues();
+        ResetAssembler(m_frames);
+    }
+
+protected:
+    bool ReadStreamByte(uint8_t& byte) override {
+        return platform::GetInQLen(comport) > 0 && platform::ComRd(comport, &byte, 1) == 1;
+    }
+};
+
+// The TCP conversation: ClientTCPCB fills szReadBuf while a reply is awaited.
+class TcpTransport final : public Transport {
+public:
+    void Open() override { InitTCP_IP(); }
+    void Close() override {
+        if (tcpcon == 0) return;
+        platform::DisconnectFromTCPServer(static_cast<unsigned>(g_hconversation));
+        g_hconversation = 0;
+        tcpcon = 0;
+    }
+    void ArmReply() override {
+        tcpStreaming = false;
+        DiscardUnawaitedTcpBytes();
+        dataSize = TelegramLength();
+        bytesToRead = TelegramLength();
+    }
+    void Write(int timeoutMs) override {
+        nBytesW = static_cast<int16_t>(std::clamp(
+            platform::ClientTCPWrite(static_cast<unsigned>(g_hconversation), szWriteBuf,
+                                     TelegramLength(), timeoutMs),
+            -32768, 32767));
+    }
+    int32_t AwaitReply(double limitSeconds) override {
+        tstart = platform::Timer();
+        while (bytesToRead > 0) {
+            platform::ProcessSystemEvents();
+            tdiff = platform::Timer() - tstart;
+            if (tdiff > limitSeconds) break;
+        }
+        return bytesToRead;
+    }
+    double IdentifyLimitS() const override { return kIdentifyLimitTcpS; }
+    int IdentifyWriteTimeoutMs() const override { return kIdentifyWriteTimeoutMs; }
+    void BeginStream() override {
+        ArmReply();
+        bytesToRead = 0;
+        // The frames stay in the socket until the stream takes them, so a sensor that sends
+        // faster than they are recorded is held back by TCP instead of filling memory.
+        tcpStreaming = true;
+        ResetAssembler(m_frames);
+    }
+    void EndStream() override {
+        tcpStreaming = false;
+        bytesToRead = 0;
+    }
+
+protected:
+    bool ReadStreamByte(uint8_t& byte) override {
+        return tcpcon != 0 &&
+               platform::ClientTCPRead(static_cast<unsigned>(g_hconversation), &byte, 1, 0) == 1;
+    }
+};
+
+}  // namespace
+
+int32_t Transport::AwaitStreamFrame() {
+    for (;;) {
+        uint8_t byte = 0;
+        while (ReadStreamByte(byte)) {
+            if (!FeedByte(m_frames, byte)) continue;
+            std::copy(m_frames.m_buffer.begin(), m_frames.m_buffer.end(), szReadBuf);
+            bytesToRead = 0;
+            return bytesToRead;
+        }
+        bytesToRead = TelegramLength() - static_cast<int32_t>(std::min<size_t>(
+                                             m_frames.m_filled, kTelegramBytes));
+        if (poll == 0) return bytesToRead;
+        platform::ProcessSystemEvents();
+    }
+}
+
+Transport& CurrentTransport() {
+    static SerialTransport serial;
+    static TcpTransport tcp;
+    if (comprotocol == kRS232) return serial;
+    return tcp;
+}
+
+}  // namespace sensorlink
