@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "ui/panels.h"
 #include "graph/graph.h"
 #include "link/com232.h"
 #include "platform/platform.h"

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "connection/connection.h"
 #include "bench/benchutil.h"
 #include "link/exchanges.h"
 #include "core/telegram.h"

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "link/transport.h"
 #include "link/com232.h"
 #include "platform/platform.h"
 
@@ -43,10 +44,10 @@ int main(int argc, char** argv) {
     constexpr double kLimitS = 3.0;
     std::vector<double> shares, durations;
     for (int run = 0; run < kRuns; ++run) {
-        ArmReply();
+        CurrentTransport().ArmReply();
         const double cpuStart = CpuSeconds();
         const double start = platform::Timer();
-        AwaitReply(kLimitS);
+        CurrentTransport().AwaitReply(kLimitS);
         const double wall = platform::Timer() - start;
         shares.push_back((CpuSeconds() - cpuStart) / wall);
         durations.push_back(wall);

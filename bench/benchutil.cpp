@@ -1,3 +1,4 @@
+#include "connection/connection.h"
 #include "bench/benchutil.h"
 
 #include <sys/resource.h>

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "ui/panels.h"
 #include "core/configfiles.h"
 
 namespace bench {

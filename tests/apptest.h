@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "connection/connection.h"
+#include "ui/panels.h"
 #include "core/configfiles.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"

@@ -51,7 +51,7 @@ protected:
         g_ownerEvents.clear();
         g_swallowedKey = 0;
         autoCompletion = true;
-        platform::RegisterCallback("TestOwner", OwnerCallback);
+        platform::RegisterCallbacks({{"TestOwner", OwnerCallback}});
         platform::RegisterPanelResource({kTestPanelResource, "TESTP", CreateTestPanel, "",
                                          {{C_FIRST, "first", ""},
                                           {C_DIMMED, "dimmed", ""},

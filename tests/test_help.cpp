@@ -26,42 +26,42 @@ constexpr size_t kFramesAfterHelp = 3;      // data requests that prove the poll
 constexpr double kGoLimitS = 20.0;          // the whole GO scenario, on a slow machine
 
 int Handle(int resource) {
-    for (auto [r, handle] : {std::pair{ui::MAINP, sh::mainpanel}, {ui::PARAP, sh::parapanel},
-                             {ui::DATAP, sh::datapanel}, {ui::INTERFACEP, sh::interfacepanel},
-                             {ui::RECP, sh::recpanel}, {ui::GRAPHP, sh::graphpanel}})
+    for (auto [r, handle] : {std::pair{ui::MAINP, ui::mainpanel}, {ui::PARAP, ui::parapanel},
+                             {ui::DATAP, ui::datapanel}, {ui::INTERFACEP, ui::interfacepanel},
+                             {ui::RECP, ui::recpanel}, {ui::GRAPHP, ui::graphpanel}})
         if (r == resource) return handle;
     return 0;
 }
 
 // States that show the controls the start-up state hides or dims, set directly.
 void SelectEeprom() {
-    platform::SetCtrlVal(sh::mainpanel, ui::MAINP_SELECT_RAM, 0);
-    platform::SetCtrlVal(sh::mainpanel, ui::MAINP_SELECT_EEPROM, 1);
+    platform::SetCtrlVal(ui::mainpanel, ui::MAINP_SELECT_RAM, 0);
+    platform::SetCtrlVal(ui::mainpanel, ui::MAINP_SELECT_EEPROM, 1);
     sl::target = sl::EEPROM;
 }
 void Parameters(int powerMode, int tracing) {
-    platform::SetCtrlVal(sh::parapanel, ui::PARAP_PMODE, powerMode);
-    platform::SetCtrlVal(sh::parapanel, ui::PARAP_TRSHTRACING, tracing);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_PMODE, powerMode);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TRSHTRACING, tracing);
     sh::InitPowerMode();
     sh::InitThresholdTracing();
 }
 void Connection(int protocol) {
-    sh::ShowChildPanel(sh::kShowConnection);
-    platform::SetCtrlVal(sh::interfacepanel, ui::INTERFACEP_PROTOCOL, protocol);
+    ui::ShowChildPanel(ui::kShowConnection);
+    platform::SetCtrlVal(ui::interfacepanel, ui::INTERFACEP_PROTOCOL, protocol);
     connection::InitConnectPanel();
     // As after a good connection test, so that the accept button takes clicks.
-    platform::SetCtrlAttribute(sh::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT,
+    platform::SetCtrlAttribute(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT,
                                platform::ATTR_DIMMED, 0);
 }
 void Recorder(int mode) {
-    sh::ShowChildPanel(sh::kShowRecorder);
-    platform::SetCtrlVal(sh::recpanel, ui::RECP_MODE, mode);
+    ui::ShowChildPanel(ui::kShowRecorder);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_MODE, mode);
     recorder::InitRecordPanel();
 }
 void Graph(int signal) {
-    platform::HidePanel(sh::datapanel);
-    platform::DisplayPanel(sh::graphpanel);
-    platform::SetCtrlVal(sh::graphpanel, ui::GRAPHP_SIGNAL, signal);
+    platform::HidePanel(ui::datapanel);
+    platform::DisplayPanel(ui::graphpanel);
+    platform::SetCtrlVal(ui::graphpanel, ui::GRAPHP_SIGNAL, signal);
     graph::SetGraphVisible();
 }
 
@@ -88,56 +88,56 @@ using namespace ui;
 // chart with auto zoom on, so that one taken for a left click would change the scale.
 const HelpGroup kGroups[] = {
     {"Main", MAINP, SelectEeprom,
-     {{MAINP_BUTTON_CONNECT, sh::InfoButtonConnect}, {MAINP_BUTTON_PARA, sh::InfoButtonPara},
-      {MAINP_BUTTON_RECORDER, sh::InfoButtonOpenRecorder}, {MAINP_SELECT_RAM, sh::InfoSelectMEM},
-      {MAINP_SELECT_EEPROM, sh::InfoSelectMEM}, {MAINP_SELECT_FILE, sh::InfoSelectMEM},
-      {MAINP_BUTTON_SEND, sh::InfoButtonSend}, {MAINP_BUTTON_GET, sh::InfoButtonGet},
-      {MAINP_BUTTON_GO, sh::InfoButtonGo}, {MAINP_BUTTON_STOP, sh::InfoButtonStop}}},
+     {{MAINP_BUTTON_CONNECT, ui::InfoButtonConnect}, {MAINP_BUTTON_PARA, ui::InfoButtonPara},
+      {MAINP_BUTTON_RECORDER, ui::InfoButtonOpenRecorder}, {MAINP_SELECT_RAM, ui::InfoSelectMEM},
+      {MAINP_SELECT_EEPROM, ui::InfoSelectMEM}, {MAINP_SELECT_FILE, ui::InfoSelectMEM},
+      {MAINP_BUTTON_SEND, ui::InfoButtonSend}, {MAINP_BUTTON_GET, ui::InfoButtonGet},
+      {MAINP_BUTTON_GO, ui::InfoButtonGo}, {MAINP_BUTTON_STOP, ui::InfoButtonStop}}},
     {"ParametersStatic", PARAP, nullptr,
-     {{PARAP_POWER, sh::InfoEditPower}, {PARAP_PMODE, sh::InfoEditPmod},
-      {PARAP_AVERAGE, sh::InfoEditAverage}, {PARAP_OUTMODE, sh::InfoEditOutmode},
-      {PARAP_HOLD, sh::InfoEditHold}, {PARAP_TRSHMODE, sh::InfoEditThresholdMode},
-      {PARAP_TRSHTRACING, sh::InfoEditThresholdTracing}, {PARAP_TEACHVALUE, sh::InfoEditTeachValue},
-      {PARAP_TOLERANCE, sh::InfoEditTolerance}, {PARAP_HYSTERESIS, sh::InfoEditHysteresis},
-      {PARAP_BUTTON_TEACH, sh::InfoButtonTeach}}},
+     {{PARAP_POWER, ui::InfoEditPower}, {PARAP_PMODE, ui::InfoEditPmod},
+      {PARAP_AVERAGE, ui::InfoEditAverage}, {PARAP_OUTMODE, ui::InfoEditOutmode},
+      {PARAP_HOLD, ui::InfoEditHold}, {PARAP_TRSHMODE, ui::InfoEditThresholdMode},
+      {PARAP_TRSHTRACING, ui::InfoEditThresholdTracing}, {PARAP_TEACHVALUE, ui::InfoEditTeachValue},
+      {PARAP_TOLERANCE, ui::InfoEditTolerance}, {PARAP_HYSTERESIS, ui::InfoEditHysteresis},
+      {PARAP_BUTTON_TEACH, ui::InfoButtonTeach}}},
     {"ParametersDynamicTracing", PARAP, [] { Parameters(1, 1); },
-     {{PARAP_DYNWINLO, sh::InfoEditDynWinLoHi}, {PARAP_DYNWINHI, sh::InfoEditDynWinLoHi},
-      {PARAP_TRACINGUP, sh::InfoEditThresholdTracingUP},
-      {PARAP_TRACINGDOWN, sh::InfoEditThresholdTracingDown}}},
+     {{PARAP_DYNWINLO, ui::InfoEditDynWinLoHi}, {PARAP_DYNWINHI, ui::InfoEditDynWinLoHi},
+      {PARAP_TRACINGUP, ui::InfoEditThresholdTracingUP},
+      {PARAP_TRACINGDOWN, ui::InfoEditThresholdTracingDown}}},
     {"Data", DATAP, [] { graph::scale = graph::kScaleAutoZoom; },
-     {{DATAP_RAW, sh::InfoDispRaw}, {DATAP_REF, sh::InfoDispRef}, {DATAP_TEMP, sh::InfoDispTemp},
-      {DATAP_LED_OUT, sh::InfoLedOut}, {DATAP_STRIPCHART, sh::InfoGraph},
-      {DATAP_LEGEND, sh::InfoGraph}, {DATAP_BUTTON_SHOWGRAPH, sh::InfoButtonShowGraph},
-      {DATAP_BUTTON_SAVECHART, sh::InfoButtonSaveChart}, {DATAP_STATUS, sh::InfoStatus},
+     {{DATAP_RAW, ui::InfoDispRaw}, {DATAP_REF, ui::InfoDispRef}, {DATAP_TEMP, ui::InfoDispTemp},
+      {DATAP_LED_OUT, ui::InfoLedOut}, {DATAP_STRIPCHART, ui::InfoGraph},
+      {DATAP_LEGEND, ui::InfoGraph}, {DATAP_BUTTON_SHOWGRAPH, ui::InfoButtonShowGraph},
+      {DATAP_BUTTON_SAVECHART, ui::InfoButtonSaveChart}, {DATAP_STATUS, ui::InfoStatus},
       {DATAP_GRID, nullptr}}},
     {"ConnectionSerial", INTERFACEP, [] { Connection(sl::kRS232); },
-     {{INTERFACEP_COMPORT, sh::InfoEditConnect}}},
+     {{INTERFACEP_COMPORT, ui::InfoEditConnect}}},
     {"ConnectionTcp", INTERFACEP, [] { Connection(sl::kTCPIP); },
-     {{INTERFACEP_PROTOCOL, sh::InfoEditCommunicationProtocol},
-      {INTERFACEP_IPADDRESS, sh::InfoStringIpAdress},
-      {INTERFACEP_PORTNUMBER, sh::InfoStringPortNumber},
-      {INTERFACEP_BUTTON_TRY, sh::InfoButtonTryToConnect},
-      {INTERFACEP_BUTTON_ACCEPT, sh::InfoButtonAccept},
-      {INTERFACEP_BUTTON_DISCARD, sh::InfoButtonDiscard}, {INTERFACEP_STATUS, sh::InfoStatus},
-      {INTERFACEP_SENSOR_ID, sh::InfoEditID}}},
+     {{INTERFACEP_PROTOCOL, ui::InfoEditCommunicationProtocol},
+      {INTERFACEP_IPADDRESS, ui::InfoStringIpAdress},
+      {INTERFACEP_PORTNUMBER, ui::InfoStringPortNumber},
+      {INTERFACEP_BUTTON_TRY, ui::InfoButtonTryToConnect},
+      {INTERFACEP_BUTTON_ACCEPT, ui::InfoButtonAccept},
+      {INTERFACEP_BUTTON_DISCARD, ui::InfoButtonDiscard}, {INTERFACEP_STATUS, ui::InfoStatus},
+      {INTERFACEP_SENSOR_ID, ui::InfoEditID}}},
     {"RecorderTimed", RECP, [] { Recorder(recorder::kModeTimed); },
-     {{RECP_MODE, sh::InfoEditSelDataRec}, {RECP_INTERVAL, sh::InfoEditInterval},
-      {RECP_RECVAL, sh::InfoEditRecVal}, {RECP_DAYS, sh::InfoDispRecordTime},
-      {RECP_HOURS, sh::InfoDispRecordTime}, {RECP_MINUTES, sh::InfoDispRecordTime},
-      {RECP_SECONDS, sh::InfoDispRecordTime}, {RECP_REMAINING, sh::InfoDispRemaining},
-      {RECP_BUTTON_START, sh::InfoButtonStartRecord}, {RECP_BUTTON_STOP, sh::InfoButtonStopRecord},
-      {RECP_BUTTON_SELFILE, sh::InfoButtonSelRecFile}, {RECP_FILE, sh::InfoDisRecFile}}},
+     {{RECP_MODE, ui::InfoEditSelDataRec}, {RECP_INTERVAL, ui::InfoEditInterval},
+      {RECP_RECVAL, ui::InfoEditRecVal}, {RECP_DAYS, ui::InfoDispRecordTime},
+      {RECP_HOURS, ui::InfoDispRecordTime}, {RECP_MINUTES, ui::InfoDispRecordTime},
+      {RECP_SECONDS, ui::InfoDispRecordTime}, {RECP_REMAINING, ui::InfoDispRemaining},
+      {RECP_BUTTON_START, ui::InfoButtonStartRecord}, {RECP_BUTTON_STOP, ui::InfoButtonStopRecord},
+      {RECP_BUTTON_SELFILE, ui::InfoButtonSelRecFile}, {RECP_FILE, ui::InfoDisRecFile}}},
     {"RecorderManual", RECP, [] { Recorder(recorder::kModeManual); },
-     {{RECP_RECORDED, sh::InfoDispRecordedValues},
-      {RECP_BUTTON_MANUAL, sh::InfoButtonManualRecord}}},
+     {{RECP_RECORDED, ui::InfoDispRecordedValues},
+      {RECP_BUTTON_MANUAL, ui::InfoButtonManualRecord}}},
     {"RecorderTriggered", RECP, [] { Recorder(recorder::kModeTriggered); },
-     {{RECP_BUTTON_TRIGSTART, sh::InfoButtonStartRecord},
-      {RECP_BUTTON_TRIGSTOP, sh::InfoButtonStopRecord}}},
+     {{RECP_BUTTON_TRIGSTART, ui::InfoButtonStartRecord},
+      {RECP_BUTTON_TRIGSTOP, ui::InfoButtonStopRecord}}},
     {"GraphRaw", GRAPHP, [] { Graph(graph::kSignalRaw); },
-     {{GRAPHP_SIGNAL, sh::InfoEditSignal}, {GRAPHP_GRAPH_RAW, sh::InfoGraphPanel},
-      {GRAPHP_BUTTON_CLOSE, sh::InfoButtonClosePanel}}},
+     {{GRAPHP_SIGNAL, ui::InfoEditSignal}, {GRAPHP_GRAPH_RAW, ui::InfoGraphPanel},
+      {GRAPHP_BUTTON_CLOSE, ui::InfoButtonClosePanel}}},
     {"GraphTemp", GRAPHP, [] { Graph(graph::kSignalTemp); },
-     {{GRAPHP_GRAPH_TEMP, sh::InfoGraphPanel}, {GRAPHP_BUTTON_SAVEGRAPH, sh::InfoButtonSaveGraph}}},
+     {{GRAPHP_GRAPH_TEMP, ui::InfoGraphPanel}, {GRAPHP_BUTTON_SAVEGRAPH, ui::InfoButtonSaveGraph}}},
 };
 
 // The value a control shows, as text, or "" for controls without one (charts, buttons).
@@ -160,12 +160,12 @@ std::string Snapshot(int panel, int control) {
     s << sl::target << ' ' << sl::poll << ' ' << graph::scale << " \"" << ValueOf(panel, control)
       << "\" ";
     for (int selector : {MAINP_SELECT_RAM, MAINP_SELECT_EEPROM, MAINP_SELECT_FILE})
-        s << ValueOf(sh::mainpanel, selector);
+        s << ValueOf(ui::mainpanel, selector);
     for (int resource = MAINP; resource <= GRAPHP; ++resource)
         s << ' ' << platform::PanelVisible(Handle(resource));
-    s << " \"" << ValueOf(sh::datapanel, DATAP_STATUS) << "\" \""
-      << ValueOf(sh::interfacepanel, INTERFACEP_STATUS) << "\" \""
-      << FileOf(sh::conSettingsFileName) << "\" \"" << FileOf(sh::ipComboBoxFileName) << '"';
+    s << " \"" << ValueOf(ui::datapanel, DATAP_STATUS) << "\" \""
+      << ValueOf(ui::interfacepanel, INTERFACEP_STATUS) << "\" \""
+      << FileOf(connection::conSettingsFileName) << "\" \"" << FileOf(connection::ipComboBoxFileName) << '"';
     return s.str();
 }
 
@@ -193,7 +193,7 @@ bool RightClick(QWidget* control) {
 std::unique_ptr<Program> Started(Transport transport = Transport::Tcp) {
     auto program = std::make_unique<Program>(transport);
     program->Start();
-    EXPECT_EQ(program->Text(sh::datapanel, DATAP_STATUS), sim::kDefaultIdentification);
+    EXPECT_EQ(program->Text(ui::datapanel, DATAP_STATUS), sim::kDefaultIdentification);
     program->m_sensor.clearLog();
     platform::ClearPopupLog();
     return program;
@@ -293,30 +293,30 @@ TEST_P(HelpDuringGo, HoldsThePollingUntilClosed) {
     QObject::connect(&driver, &QTimer::timeout, [&] {
         if (afterHelp == 0 && requests() >= 3) {
             driver.stop();   // the box is held open inside the click
-            RightClick(program->Widget(sh::mainpanel, MAINP_BUTTON_STOP));
-            RightClick(program->Widget(sh::datapanel, DATAP_GRID));
+            RightClick(program->Widget(ui::mainpanel, MAINP_BUTTON_STOP));
+            RightClick(program->Widget(ui::datapanel, DATAP_GRID));
             pollAfterGrid = sl::poll;
             afterHelp = requests();
             driver.start();
         } else if ((afterHelp > 0 && requests() >= afterHelp + kFramesAfterHelp) ||
                    platform::Timer() - start > kGoLimitS) {
             driver.stop();
-            program->Click(sh::mainpanel, MAINP_BUTTON_STOP);
+            program->Click(ui::mainpanel, MAINP_BUTTON_STOP);
         }
     });
     driver.start(20);
-    program->Click(sh::mainpanel, MAINP_BUTTON_GO);
+    program->Click(ui::mainpanel, MAINP_BUTTON_GO);
     ASSERT_LT(platform::Timer() - start, kGoLimitS) << "GO did not end in time";
 
     ASSERT_EQ(platform::PopupLog().size(), 1u);
-    EXPECT_EQ(platform::PopupLog()[0].text, sh::InfoButtonStop);
+    EXPECT_EQ(platform::PopupLog()[0].text, ui::InfoButtonStop);
     EXPECT_EQ(requestsWhileOpen, 0u);
     EXPECT_EQ(pollWhileOpen, 1);
     EXPECT_EQ(pollAfterGrid, 1);
     EXPECT_GE(requests(), afterHelp + kFramesAfterHelp);
     EXPECT_EQ(sl::poll, 0);
-    EXPECT_EQ(program->Text(sh::datapanel, DATAP_STATUS), sim::kDefaultIdentification);
-    EXPECT_FALSE(program->Dimmed(sh::mainpanel, MAINP_BUTTON_GO));
+    EXPECT_EQ(program->Text(ui::datapanel, DATAP_STATUS), sim::kDefaultIdentification);
+    EXPECT_FALSE(program->Dimmed(ui::mainpanel, MAINP_BUTTON_GO));
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, HelpDuringGo,

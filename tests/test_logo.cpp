@@ -13,6 +13,7 @@
 #include <tuple>
 #include <vector>
 
+#include "ui/panels.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
 #include "shell/logo.h"

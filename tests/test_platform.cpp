@@ -91,7 +91,7 @@ QWidget* BuildChildPanel() {
 }
 
 void RegisterTestResources() {
-    RegisterCallback("Record", &Record);
+    RegisterCallbacks({{"Record", &Record}});
     std::vector<ControlDef> controls;
     for (const char* name : {"cmd", "toggle", "spin", "ring", "text", "display", "led", "box"})
         controls.push_back({static_cast<int>(controls.size()) + 1, name, "Record"});
