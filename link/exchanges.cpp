@@ -126,14 +126,16 @@ void Befehl3plus4() {
     }
 }
 
-void GetDataFrame() { Exchange(kWriteTimeoutMs, kReplyLimitS); }
+void GetDataFrame() {
+    order = kCodeData;
+    FillTxBuf(order);
+    Exchange(kWriteTimeoutMs, kReplyLimitS);
+}
 
 void GetData() {
     CurrentTransport().FlushQueues();
     poll = 1;
     while (poll == 1) {
-        order = kCodeData;
-        FillTxBuf(order);
         GetDataFrame();
         if (bytesToRead == 0) {
             GetRxBufData();

@@ -42,7 +42,7 @@ void SendPara();                 // SEND to RAM, or RAM then EEPROM
 void GetPara();                  // GET from RAM, or EEPROM load then read
 void Befehl3plus4();             // the parameter read proper (code 3 already packed)
 void GetData();                  // the GO loop
-void GetDataFrame();             // one data request; outcome in bytesToRead
+void GetDataFrame();             // packs and sends a data request; outcome in bytesToRead
 void CheckComLine();             // identification, then the parameter read
 void SendParaToFile();           // SEND with FILE selected
 void ReadParaFromFile();         // GET with FILE selected

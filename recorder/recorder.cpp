@@ -185,8 +185,6 @@ void RecordFrame() {
     ShowCount(ui::RECP_RUNNING_COUNT, runningCount);
     while (sl::poll == 1) {
         recstart = platform::Timer();
-        sl::order = sl::kCodeData;
-        sl::FillTxBuf(sl::order);
         sl::GetDataFrame();
         if (sl::bytesToRead == 0) {
             sl::GetRxBufData();
