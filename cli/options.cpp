@@ -88,8 +88,10 @@ std::string GetHelp() {
         "Reads the sensor's parameter record from its RAM (code 3) or, with --eeprom, loads\n"
         "it from the EEPROM first (code 8, echo checked, then 3). Prints one NAME=VALUE line\n"
         "per word in record order, values in decimal, or with -o writes FILE in the\n"
-        "parameter-file format (the format that send and the window read). The names:\n ";
-    for (const char* label : kRecordLabels) text += std::string(" ") + label;
+        "parameter-file format (the format that send and the window read). The names:";
+    constexpr int kNamesPerLine = 8;
+    for (int i = 0; i < sensorlink::kRecordWords; ++i)
+        text += std::string(i % kNamesPerLine == 0 ? "\n  " : " ") + kRecordLabels[i];
     return text + "\n";
 }
 
