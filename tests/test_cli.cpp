@@ -21,8 +21,7 @@ QString ToolPath() { return BuildPath("../cli/tavrix-cli"); }
 // What a run of the tool left behind.
 struct Result {
     int m_code = -1;
-    QString m_out;
-    QString m_err;
+    QString m_out, m_err;
 };
 
 Result Finish(QProcess& tool) {
@@ -48,10 +47,7 @@ public:
         const QString where = m_process.readLine().trimmed();
         m_link = pty ? QStringList{"--serial", where} : QStringList{"--tcp", "127.0.0.1:" + where};
     }
-    ~Simulator() {
-        m_process.kill();
-        m_process.waitForFinished();
-    }
+    ~Simulator() { m_process.kill(), m_process.waitForFinished(); }
     Result Tool(const QStringList& args) const { return RunTool(m_link + args); }
 
     QStringList m_link;
@@ -69,10 +65,9 @@ void WriteText(const QString& path, const QString& text) {
     file.write(text.toLatin1());
 }
 
-const QRegularExpression kRecordLine(R"(^\d\d-\d\d-\d{4}\t\d\d:\d\d:\d\d\t\d+\t\d+\r$)");
-
 // Every line of a record file after the header is a complete record line.
 int RecordLines(const QString& path) {
+    static const QRegularExpression kRecordLine(R"(^\d\d-\d\d-\d{4}\t\d\d:\d\d:\d\d\t\d+\t\d+\r$)");
     QStringList lines = ReadText(path).split('\n');
     EXPECT_EQ(lines.takeFirst(), "DATE\tTIME\tRAW\tTEMP\t\r");
     EXPECT_EQ(lines.takeLast(), "") << "the last line is complete";
@@ -89,9 +84,7 @@ protected:
 
 TEST_P(CliLink, EachCommandPrintsWhatTheSensorHoldsAndTheRecordMakesTheRoundTrip) {
     const Simulator sim(GetParam(), {"--id", "LINE 7 SENSOR"});
-    const Result identified = sim.Tool({"identify"});
-    EXPECT_EQ(identified.m_code, 0) << identified.m_err.toStdString();
-    EXPECT_EQ(identified.m_out, "LINE 7 SENSOR\n");
+    EXPECT_EQ(sim.Tool({"identify"}).m_out, "LINE 7 SENSOR\n");
 
     // get prints what get -o writes; a record changed in that file goes in and comes back.
     const Result before = sim.Tool({"get"});
@@ -112,14 +105,14 @@ TEST_P(CliLink, EachCommandPrintsWhatTheSensorHoldsAndTheRecordMakesTheRoundTrip
 
     const Result watched = sim.Tool({"watch", "--count", "3"});   // REF: the teach value sent
     EXPECT_EQ(watched.m_code, 0);
-    EXPECT_TRUE(QRegularExpression(R"(^(\d+\t1234\t\d+\t\d+\n){3}$)").match(watched.m_out).hasMatch())
-        << watched.m_out.toStdString();
+    const QRegularExpression threeFrames(R"(^(\d+\t1234\t\d+\t\d+\n){3}$)");
+    EXPECT_TRUE(threeFrames.match(watched.m_out).hasMatch()) << watched.m_out.toStdString();
 
-    EXPECT_EQ(sim.Tool({"record", "--frames", "3", "--interval", "0.1", Path("timed.dat")}).m_code,
-              0);
-    EXPECT_EQ(RecordLines(Path("timed.dat")), 3);
-    EXPECT_EQ(sim.Tool({"record", "--triggered", "--count", "2", Path("trig.dat")}).m_code, 0);
-    EXPECT_EQ(RecordLines(Path("trig.dat")), 2);
+    for (const QStringList& how : {QStringList{"--frames", "3", "--interval", "0.1"},
+                                   QStringList{"--triggered", "--count", "3"}}) {
+        EXPECT_EQ(sim.Tool(QStringList{"record"} + how << Path("rec.dat")).m_code, 0);
+        EXPECT_EQ(RecordLines(Path("rec.dat")), 3) << how.join(' ').toStdString();
+    }
 }
 
 // Ctrl+C ends a loop as a normal exit: every line counted is whole, in the file or on stdout.
@@ -149,8 +142,7 @@ INSTANTIATE_TEST_SUITE_P(TcpAndPty, CliLink, ::testing::Values(false, true),
 // A misbehaving sensor: exit code 3, the reason, and the trace of both telegrams.
 TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
     QTemporaryDir dir;
-    const Simulator good(false);
-    ASSERT_EQ(good.Tool({"get", "-o", dir.filePath("p.ini")}).m_code, 0);
+    WriteText(dir.filePath("p.ini"), QString("1\n").repeated(16));
     const struct {
         const char* m_fault;
         QStringList m_command;
@@ -175,8 +167,9 @@ TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
     }
 }
 
-// Usage errors, ports that cannot be opened and files that cannot be read, with their codes.
-TEST(CliRefusals, EachEndsWithItsCodeAndReason) {
+// Usage errors, ports that cannot be opened and files that cannot be read, with their codes;
+// without --tcp or --serial, the connection the window stored beside the tool.
+TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault) {
     QTemporaryDir dir;
     WriteText(dir.filePath("bad.ini"), "1\n2\n\n3x\n");
     const struct {
@@ -187,7 +180,6 @@ TEST(CliRefusals, EachEndsWithItsCodeAndReason) {
         {{}, 2, "no command"},
         {{"--tcp", "127.0.0.1:1", "--serial", "/dev/null", "get"}, 2, "either --tcp or --serial"},
         {{"get", "--count", "3"}, 2, "unknown option --count for get"},
-        {{"record", "--triggered", "--frames", "2", "f.dat"}, 2, "takes --count"},
         {{"--tcp", "127.0.0.1:1", "identify"}, 4, "1: FailedToConnect (Connection refused)"},
         {{"--serial", dir.filePath("tty"), "get"}, 4, "Cannot open port (No such file or"},
         // The file is refused before any connection is tried.
@@ -202,21 +194,15 @@ TEST(CliRefusals, EachEndsWithItsCodeAndReason) {
     const Simulator sim(false);
     EXPECT_EQ(sim.Tool({"get", "-o", dir.filePath("no/such/dir/p.ini")}).m_code, 5);
     EXPECT_EQ(sim.Tool({"record", "--triggered", dir.filePath("no/such/dir/r.dat")}).m_code, 5);
+    const QString settings = BuildPath("../cli/ComSettings.cfg");
+    WriteText(settings, "1\r\n1\r\n127.0.0.1\r\n" + sim.m_link.last().section(':', 1) + "\r\n");
+    EXPECT_EQ(RunTool({"identify"}).m_out, "TAVRIX-Vovez SIM V2.0\n");
+    QFile::remove(settings);
     EXPECT_TRUE(RunTool({"--help"}).m_out.contains("Exit codes: 0 success;"));
     EXPECT_TRUE(RunTool({"get", "--help"}).m_out.contains(
         "POWER POWER_MODE DYN_WIN_LO DYN_WIN_HI AVERAGE OUTPUT_MODE HOLD THRESHOLD_MODE\n"
-        "  THRESHOLD_TRACING TRACING_UP TRACING_DOWN TEACH_VALUE TOLERANCE HYSTERESIS SPARE_1 SPARE_2"));
-}
-
-// Without --tcp or --serial the tool takes the connection the window stored beside it.
-TEST(CliSettings, TheWindowsStoredConnectionIsUsed) {
-    const Simulator sim(false);
-    const QString settings = BuildPath("../cli/ComSettings.cfg");
-    WriteText(settings, "1\r\n1\r\n127.0.0.1\r\n" + sim.m_link.last().section(':', 1) + "\r\n");
-    const Result result = RunTool({"identify"});
-    QFile::remove(settings);
-    EXPECT_EQ(result.m_code, 0) << result.m_err.toStdString();
-    EXPECT_EQ(result.m_out, "TAVRIX-Vovez SIM V2.0\n");
+        "  THRESHOLD_TRACING TRACING_UP TRACING_DOWN TEACH_VALUE TOLERANCE HYSTERESIS SPARE_1 "
+        "SPARE_2"));
 }
 
 }  // namespace
