@@ -74,8 +74,9 @@ void ChooseConnection(const Options& options) {
     sl::comprotocol = sl::kRS232;
     sl::comport = 1;
     std::string bytes;
-    const std::string path = platform::JoinPath(platform::GetProjectDir(), connection::kSettingsFile);
-    if (!platform::ReadFileBytes(path, bytes)) return;
+    if (!platform::ReadFileBytes(
+            platform::JoinPath(platform::GetProjectDir(), connection::kSettingsFile), bytes))
+        return;
     const connection::ConnectionSettings settings = connection::ParseSettingsFile(bytes);
     sl::comprotocol = settings.m_comprotocol;
     sl::comport = settings.m_comport;
@@ -193,7 +194,9 @@ class RecordFile {
 public:
     explicit RecordFile(const std::string& path) : m_path(path) {}
 
-    bool Start() { return Written(platform::WriteFileBytes(m_path, std::string(recorder::kRecordHeader))); }
+    bool Start() {
+        return Written(platform::WriteFileBytes(m_path, std::string(recorder::kRecordHeader)));
+    }
     // The frame in the data values, with the local date and time, as the window writes it.
     bool Append() {
         const std::time_t now = std::time(nullptr);

@@ -20,10 +20,9 @@ enum class Command { None, Identify, Get, Send, Watch, Record };
 
 // The parameter panel's labels of the record words, in record order.
 constexpr const char* kRecordLabels[sensorlink::kRecordWords] = {
-    "POWER",          "POWER_MODE",        "DYN_WIN_LO", "DYN_WIN_HI",
-    "AVERAGE",        "OUTPUT_MODE",       "HOLD",       "THRESHOLD_MODE",
-    "THRESHOLD_TRACING", "TRACING_UP",     "TRACING_DOWN", "TEACH_VALUE",
-    "TOLERANCE",      "HYSTERESIS",        "SPARE_1",    "SPARE_2"};
+    "POWER", "POWER_MODE", "DYN_WIN_LO", "DYN_WIN_HI", "AVERAGE", "OUTPUT_MODE", "HOLD",
+    "THRESHOLD_MODE", "THRESHOLD_TRACING", "TRACING_UP", "TRACING_DOWN", "TEACH_VALUE",
+    "TOLERANCE", "HYSTERESIS", "SPARE_1", "SPARE_2"};
 
 // What the command line asks for.
 struct Options {
