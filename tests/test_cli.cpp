@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -24,16 +25,14 @@ struct Result {
     QString m_out, m_err;
 };
 
-Result Finish(QProcess& tool) {
+// Runs the tool; `meanwhile` acts on it while it runs. It must end normally, by itself.
+Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+    QProcess tool;
+    tool.start(ToolPath(), args);
+    if (meanwhile) meanwhile(tool);
     EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
     return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
-}
-
-Result RunTool(const QStringList& args) {
-    QProcess tool;
-    tool.start(ToolPath(), args);
-    return Finish(tool);
 }
 
 // The simulator program on a free loopback port or a new pseudo-terminal; m_link is the
@@ -121,13 +120,13 @@ TEST_P(CliLink, CtrlCEndsWatchAndRecordCleanly) {
     for (const QStringList& command :
          {QStringList{"watch"}, {"record", "--frames", "60000", "--interval", "0", Path("t.dat")},
           {"record", "--triggered", Path("r.dat")}}) {
-        QProcess tool;
-        tool.setReadChannel(QProcess::StandardError);
-        tool.start(ToolPath(), sim.m_link + QStringList{"--trace"} + command);
-        EXPECT_TRUE(tool.waitForReadyRead(kRunLimitMs));   // the first telegram is out
-        QThread::msleep(100);
-        ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
-        const Result result = Finish(tool);
+        const auto interrupt = [](QProcess& tool) {
+            tool.setReadChannel(QProcess::StandardError);
+            EXPECT_TRUE(tool.waitForReadyRead(kRunLimitMs));   // the first telegram is out
+            QThread::msleep(100);
+            ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
+        };
+        const Result result = RunTool(sim.m_link + QStringList{"--trace"} + command, interrupt);
         EXPECT_EQ(result.m_code, 0) << command.join(' ').toStdString();
         if (command.first() == "watch")
             EXPECT_TRUE(result.m_out.isEmpty() || result.m_out.endsWith('\n'));
