@@ -10,9 +10,10 @@ namespace {
 
 constexpr int32_t kMaxTcpPort = 65535;
 
+// A command word and the command it names.
 struct CommandName {
-    const char* m_name;
-    Command m_command;
+    const char* m_name = "";
+    Command m_command = Command::None;
 };
 constexpr CommandName kCommands[] = {{"identify", Command::Identify}, {"get", Command::Get},
                                      {"send", Command::Send},         {"watch", Command::Watch},
