@@ -4,11 +4,12 @@
 #include <cstdint>
 #include <string>
 
+#include "core/configfiles.h"
+
 namespace connection {
 
-// The two configuration files in the program's directory.
+// The two configuration files in the program's directory (kSettingsFile: core/configfiles.h).
 constexpr const char* kHistoryFile = "IPComboBox.cfg";
-constexpr const char* kSettingsFile = "ComSettings.cfg";
 inline std::string ipComboBoxFileName;
 inline std::string conSettingsFileName;
 

@@ -21,6 +21,9 @@
 
 namespace connection {
 
+// The settings file in the program's directory, read by the window and the command-line tool.
+constexpr const char* kSettingsFile = "ComSettings.cfg";
+
 constexpr size_t kNumberLineChars = 100;    // characters of lines 1 and 2 that are converted
 constexpr size_t kAddressMaxChars = 99;     // server address, kept from line 3 or a record
 constexpr size_t kPortTextMaxChars = 31;    // port-number text, kept from line 4

@@ -52,20 +52,24 @@ std::string FormatParameterFile(const uint16_t words[kParameterFileValues]) {
 std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFileValues]) {
     uint16_t values[kParameterFileValues] = {};
     int count = 0;
+    int line = 1;
     size_t pos = 0;
     while (pos < text.size()) {
         if (IsSeparator(text[pos])) {
+            if (text[pos] == '\n') ++line;
             ++pos;
             continue;
         }
         size_t end = pos;
         while (end < text.size() && !IsSeparator(text[end])) ++end;
+        const std::string where = "line " + std::to_string(line) + ": ";
         if (count == kParameterFileValues)
-            return "the file holds more than " + std::to_string(kParameterFileValues) + " values";
+            return where + "the file holds more than " + std::to_string(kParameterFileValues) +
+                   " values";
         const std::string number = std::to_string(count + 1);
         switch (ReadWord(text.substr(pos, end - pos), values[count])) {
-        case TokenValue::kNotANumber: return "value " + number + " is not a number";
-        case TokenValue::kOutOfRange: return "value " + number + " is outside 0 to 65535";
+        case TokenValue::kNotANumber: return where + "value " + number + " is not a number";
+        case TokenValue::kOutOfRange: return where + "value " + number + " is outside 0 to 65535";
         case TokenValue::kOk: break;
         }
         ++count;

@@ -25,7 +25,8 @@ constexpr int kParameterFieldWidth = 10;   // characters per value field
 std::string FormatParameterFile(const uint16_t words[kParameterFileValues]);
 
 // Parses a file's bytes into out[0..15]. Returns "" on success; otherwise a short
-// reason for the user ("value 3 is outside 0 to 65535") and out is left unchanged.
+// reason for the user that names the line of a bad value ("line 3: value 3 is outside 0
+// to 65535") and out is left unchanged.
 std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFileValues]);
 
 }  // namespace sensorlink

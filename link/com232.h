@@ -80,6 +80,12 @@ struct LinkHooks {
     std::function<void()> m_parametersChanged;  // parameter values -> parameter panel
     std::function<void()> m_frameTaken;         // a frame of the GO loop is in the data values
     std::function<void()> m_sensorReady;        // identified and its parameters read
+    // Each telegram as the transport handles it, for tracing: direction '>' written or '<'
+    // received (a reply at the end of its wait, or a frame of a stream), its bytes, how
+    // many of the 36 are missing (0 all there, 36 none, < 0 that many too many) and, for a
+    // reply, how long it was awaited.
+    std::function<void(char direction, const uint8_t* bytes, int32_t missing, double waitedS)>
+        m_telegramTraced;
 };
 inline LinkHooks hooks;
 void ShowStatus(const std::string& text);   // through hooks.m_showStatus

@@ -34,8 +34,10 @@ void SendForEcho(uint16_t code) {
     CurrentTransport().Write(kWriteTimeoutMs);
 }
 
-bool ReadParameterFileInto(const std::string& path, uint16_t words[kRecordWords],
-                           std::string& reason) {
+}  // namespace
+
+bool ReadParameterFile(const std::string& path, uint16_t words[kRecordWords],
+                       std::string& reason) {
     long long size = 0;
     if (platform::GetFileInfo(path, size) != 1) {
         reason = "the file does not exist";
@@ -55,8 +57,6 @@ bool ReadParameterFileInto(const std::string& path, uint16_t words[kRecordWords]
     reason = ParseParameterFile(bytes, words);
     return reason.empty();
 }
-
-}  // namespace
 
 void Pause(double seconds) {
     const double start = platform::Timer();
@@ -182,7 +182,7 @@ void ReadParaFromFile() {
         return;
     uint16_t words[kRecordWords];
     std::string reason;
-    if (!ReadParameterFileInto(file_name, words, reason)) {
+    if (!ReadParameterFile(file_name, words, reason)) {
         platform::MessagePopup(platform::kAttentionTitle, "The parameter file was not loaded: " + reason +
                                                  ".\n" + file_name);
         return;

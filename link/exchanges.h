@@ -46,6 +46,10 @@ void GetDataFrame();             // packs and sends a data request; outcome in b
 void CheckComLine();             // identification, then the parameter read
 void SendParaToFile();           // SEND with FILE selected
 void ReadParaFromFile();         // GET with FILE selected
+// Reads the parameter file at `path` into words; false and the reason when it is missing,
+// too large, unreadable or not a parameter file.
+bool ReadParameterFile(const std::string& path, uint16_t words[kRecordWords],
+                       std::string& reason);
 
 // Triggered data: the trigger command after stale bytes are dropped, then frames as the
 // sensor sends them, each whole in szReadBuf (AwaitTriggeredFrame returns 0) until poll

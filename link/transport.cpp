@@ -12,6 +12,13 @@ namespace {
 
 int TelegramLength() { return anzframe * 2; }
 
+void Trace(char direction, const uint8_t* bytes, int32_t missing, double waitedS) {
+    if (hooks.m_telegramTraced) hooks.m_telegramTraced(direction, bytes, missing, waitedS);
+}
+
+// What a write left unwritten: all of it when it failed.
+int32_t Unwritten() { return nBytesW < 0 ? TelegramLength() : TelegramLength() - nBytesW; }
+
 // The RS-232 port `comport`: the reply is counted in the input queue when the wait ends.
 class SerialTransport final : public Transport {
 public:
@@ -21,6 +28,7 @@ public:
     void Write(int /*timeoutMs*/) override {
         nBytesW = static_cast<int16_t>(
             std::clamp(platform::ComWrt(comport, szWriteBuf, TelegramLength()), -32768, 32767));
+        Trace('>', szWriteBuf, Unwritten(), 0.0);
     }
     int32_t AwaitReply(double limitSeconds) override {
         tstart = platform::Timer();
@@ -33,6 +41,7 @@ public:
         const int queued = std::clamp<int32_t>(dataSize, 0, kBufferSize);
         if (queued > 0) platform::ComRd(comport, szReadBuf, queued);
         bytesToRead = TelegramLength() - queued;
+        Trace('<', szReadBuf, bytesToRead, tdiff);
         return bytesToRead;
     }
     double IdentifyLimitS() const override { return kIdentifyLimitSerialS; }
@@ -69,6 +78,7 @@ public:
             platform::ClientTCPWrite(static_cast<unsigned>(g_hconversation), szWriteBuf,
                                      TelegramLength(), timeoutMs),
             -32768, 32767));
+        Trace('>', szWriteBuf, Unwritten(), 0.0);
     }
     int32_t AwaitReply(double limitSeconds) override {
         tstart = platform::Timer();
@@ -77,6 +87,7 @@ public:
             tdiff = platform::Timer() - tstart;
             if (tdiff > limitSeconds) break;
         }
+        Trace('<', szReadBuf, bytesToRead, tdiff);
         return bytesToRead;
     }
     double IdentifyLimitS() const override { return kIdentifyLimitTcpS; }
@@ -110,6 +121,7 @@ int32_t Transport::AwaitStreamFrame() {
             if (!FeedByte(m_frames, byte)) continue;
             std::copy(m_frames.m_buffer.begin(), m_frames.m_buffer.end(), szReadBuf);
             bytesToRead = 0;
+            Trace('<', szReadBuf, bytesToRead, 0.0);
             return bytesToRead;
         }
         bytesToRead = TelegramLength() - static_cast<int32_t>(std::min<size_t>(

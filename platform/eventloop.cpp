@@ -8,6 +8,7 @@
 #include <QThread>
 #include <QTimer>
 #include <algorithm>
+#include <csignal>
 
 namespace platform {
 namespace {
@@ -24,6 +25,19 @@ bool waitCursorOn = false;
 // The test clock: while it is in use, Timer() reads testNowS instead of the monotonic clock.
 bool testClockInUse = false;
 double testNowS = 0.0;
+
+// Ctrl+C: the signal handler only sets the flag; the next pass of ProcessSystemEvents calls
+// the handler, where any code may run.
+volatile std::sig_atomic_t interruptPending = 0;
+std::function<void()> interruptHandler;
+
+extern "C" void NoteInterrupt(int) { interruptPending = 1; }
+
+void RunInterruptHandler() {
+    if (interruptPending == 0) return;
+    interruptPending = 0;
+    if (interruptHandler) interruptHandler();
+}
 
 QElapsedTimer& MonotonicClock() {
     static QElapsedTimer clock = [] {
@@ -44,6 +58,13 @@ int InitPlatform(int& argc, char** argv) {
     }
     MonotonicClock();
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr ? 0 : -1;
+}
+
+int InitConsolePlatform(int& argc, char** argv) {
+    // Lives until the process ends, as the one of InitPlatform.
+    if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
+    MonotonicClock();
+    return 0;
 }
 
 int RunUserInterface() {
@@ -70,6 +91,7 @@ void ProcessSystemEvents() {
         // A pass dispatches what is pending and stands for the tick it would have waited.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         testNowS += kIdleTickMs / kMsPerSecond;
+        RunInterruptHandler();
         return;
     }
     // Dispatch what is pending; when nothing is, block until something happens, but never
@@ -83,6 +105,7 @@ void ProcessSystemEvents() {
     }();
     tick->start(kIdleTickMs);
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+    RunInterruptHandler();
 }
 
 void PostDeferredCall(std::function<void()> call) {
@@ -91,6 +114,8 @@ void PostDeferredCall(std::function<void()> call) {
 }
 
 void SetWaitCursor(int on) {
+    // Without windows (InitConsolePlatform) there is no cursor to change.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()) == nullptr) return;
     if ((on != 0) == waitCursorOn) return;
     waitCursorOn = on != 0;
     if (waitCursorOn) {
@@ -119,5 +144,11 @@ void UseTestClock(bool on) {
 }
 
 void AdvanceTestClock(double seconds) { testNowS += seconds; }
+
+void OnInterrupt(std::function<void()> handler) {
+    interruptHandler = std::move(handler);
+    interruptPending = 0;
+    std::signal(SIGINT, interruptHandler ? NoteInterrupt : SIG_DFL);
+}
 
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/failurecodes.h"
 
+#include "platform/platform.h"
+
 namespace platform {
 namespace {
 
@@ -53,6 +55,8 @@ constexpr FailureRow<QAbstractSocket::SocketError> kTcpRows[] = {
     {QAbstractSocket::UnknownSocketError, kTcpErrGeneralIo},
 };
 
+std::string lastOpenFailure;   // see LastOpenFailureReason
+
 template <typename QtError, std::size_t N>
 int Lookup(const FailureRow<QtError> (&rows)[N], QtError error, int fallback) {
     for (const auto& row : rows) {
@@ -70,5 +74,9 @@ int SerialFailureCode(QSerialPort::SerialPortError error) {
 int TcpFailureCode(QAbstractSocket::SocketError error) {
     return Lookup(kTcpRows, error, kTcpErrGeneralIo);
 }
+
+void NoteOpenFailure(const QString& reason) { lastOpenFailure = reason.toStdString(); }
+
+std::string LastOpenFailureReason() { return lastOpenFailure; }
 
 }  // namespace platform

@@ -29,4 +29,8 @@ constexpr int kTcpErrConnectionClosed = -14;   // "ConnectionClosed"
 int SerialFailureCode(QSerialPort::SerialPortError error);
 int TcpFailureCode(QAbstractSocket::SocketError error);
 
+// Keeps the system's reason of a failed open or connect for LastOpenFailureReason; an
+// empty one at the start of each attempt.
+void NoteOpenFailure(const QString& reason);
+
 }  // namespace platform

@@ -222,6 +222,10 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
 
 // Creates the application object if there is none. 0 on success, negative on failure.
 int InitPlatform(int& argc, char** argv);
+// The same without windows, for the command-line tool: the event loop, time, ports, sockets
+// and files work; panels and modal pop-ups do not (install a pop-up handler), and no display
+// is needed.
+int InitConsolePlatform(int& argc, char** argv);
 int RunUserInterface();                 // dispatches events until QuitUserInterface
 void QuitUserInterface(int code);
 // Dispatches pending events once. Blocks until the next event or for at most 1 ms, so that a
@@ -237,6 +241,10 @@ void Sleep(int milliseconds);
 // advances it by the time slept. UseTestClock(false) returns to the monotonic clock.
 void UseTestClock(bool on);
 void AdvanceTestClock(double seconds);
+// Ctrl+C (SIGINT) calls `handler` from the next ProcessSystemEvents pass instead of ending
+// the process; the signal itself only notes that it came. An empty handler restores the
+// default.
+void OnInterrupt(std::function<void()> handler);
 
 // ---------------------------------------------------------------------------------------------
 // Serial ports. Port n is the n-th entry of the port table (1-based).
@@ -278,6 +286,10 @@ int ClientTCPWrite(unsigned handle, const void* data, int count, int timeoutMs);
 // (0 when none has arrived). Negative when the connection is gone.
 int ClientTCPRead(unsigned handle, void* buffer, int count, int timeoutMs);
 int DisconnectFromTCPServer(unsigned handle);
+
+// The system's reason ("No such file or directory", "Connection refused" ...) of the last
+// OpenComConfig or ConnectToTCPServer that failed; empty when the system gave none.
+std::string LastOpenFailureReason();
 
 // ---------------------------------------------------------------------------------------------
 // Files

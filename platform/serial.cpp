@@ -87,6 +87,7 @@ void SetSerialPortTable(std::vector<SerialPortEntry> table) {
 
 int OpenComConfig(int port, const std::string& deviceName, long baudRate, int parity,
                   int dataBits, int stopBits, int inputQueueSize, int /*outputQueueSize*/) {
+    NoteOpenFailure({});
     const std::vector<SerialPortEntry>& table = SerialPortTable();
     if (table.empty()) return kComErrNoPorts;
     if (port < 1 || port > static_cast<int>(table.size())) return kComErrBadPort;
@@ -95,10 +96,11 @@ int OpenComConfig(int port, const std::string& deviceName, long baudRate, int pa
     // An explicit device name wins over the table entry.
     const std::string& device = deviceName.empty() ? table[port - 1].device : deviceName;
     auto serial = std::make_unique<QSerialPort>(QString::fromStdString(device));
-    if (!ApplySettings(*serial, baudRate, parity, dataBits, stopBits)) {
+    if (!ApplySettings(*serial, baudRate, parity, dataBits, stopBits) ||
+        !serial->open(QIODevice::ReadWrite)) {
+        NoteOpenFailure(serial->errorString());
         return SerialFailureCode(serial->error());
     }
-    if (!serial->open(QIODevice::ReadWrite)) return SerialFailureCode(serial->error());
     // Qt queues writes without a limit; the input queue is capped like a driver's.
     if (inputQueueSize > 0) serial->setReadBufferSize(inputQueueSize);
     openPorts[port] = std::move(serial);

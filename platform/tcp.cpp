@@ -69,6 +69,7 @@ bool Connecting(const QTcpSocket* socket) {
 
 int ConnectToTCPServer(unsigned* handle, int port, const std::string& host,
                        TcpCallbackPtr callback, void* callbackData, int timeoutMs) {
+    NoteOpenFailure({});
     if (handle == nullptr || host.empty() || port <= 0 || port > kMaxTcpPort) {
         return kTcpErrInvalidParameter;
     }
@@ -78,7 +79,10 @@ int ConnectToTCPServer(unsigned* handle, int port, const std::string& host,
     while (Connecting(socket) && Timer() < deadline) ProcessSystemEvents();
 
     if (socket->state() != QAbstractSocket::ConnectedState) {
-        const int code = Connecting(socket) ? kTcpErrTimeOut : TcpFailureCode(socket->error());
+        const bool timedOut = Connecting(socket);
+        NoteOpenFailure(timedOut ? QStringLiteral("no answer within %1 ms").arg(timeoutMs)
+                                 : socket->errorString());
+        const int code = timedOut ? kTcpErrTimeOut : TcpFailureCode(socket->error());
         socket->abort();
         delete socket;
         return code;

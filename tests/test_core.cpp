@@ -145,10 +145,10 @@ TEST(CoreParameterFile, TenCharacterFieldsRoundTripAndRefusalsLeaveTheRecordAlon
     const std::pair<std::string, const char*> refused[] = {
         {good.substr(0, 7 * 12), "the file holds only 7 of 16 values"},
         {"", "the file holds no values"},
-        {with(11, "     12a45"), "value 12 is not a number"},
-        {with(2, "     65536"), "value 3 is outside 0 to 65535"},
-        {with(0, "        -1"), "value 1 is outside 0 to 65535"},
-        {good + "17\r\n", "the file holds more than 16 values"},
+        {with(11, "     12a45"), "line 12: value 12 is not a number"},
+        {"\r\n\n" + with(2, "     65536"), "line 5: value 3 is outside 0 to 65535"},
+        {with(0, "     1  -1"), "line 1: value 2 is outside 0 to 65535"},
+        {good + "17\r\n", "line 17: the file holds more than 16 values"},
     };
     for (const auto& [text, reason] : refused) {
         out[0] = 4242;

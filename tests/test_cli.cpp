@@ -1,0 +1,207 @@
+// tavrix-cli as a process against the simulator program, over TCP and over a pseudo-terminal.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kRunLimitMs = 30000;
+
+QString BuildPath(const QString& relative) {
+    return QDir(QCoreApplication::applicationDirPath()).filePath(relative);
+}
+QString ToolPath() { return BuildPath("../cli/tavrix-cli"); }
+
+// What a run of the tool left behind.
+struct Result {
+    int m_code = -1;
+    QString m_out, m_err;
+};
+
+// Runs the tool; `meanwhile` acts on it while it runs. It must end normally, by itself.
+Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+    QProcess tool;
+    tool.start(ToolPath(), args);
+    if (meanwhile) meanwhile(tool);
+    EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+}
+
+// The simulator program on a free loopback port or a new pseudo-terminal; m_link is the
+// tool's connection option for it.
+class Simulator {
+public:
+    Simulator(bool pty, const QStringList& args = {}) {
+        m_process.start(BuildPath("../sim/tavrix-sensor-sim"),
+                        (pty ? QStringList{"--pty"} : QStringList{"--tcp", "127.0.0.1:0"}) + args);
+        EXPECT_TRUE(m_process.waitForReadyRead(kRunLimitMs));
+        const QString where = m_process.readLine().trimmed();
+        m_link = pty ? QStringList{"--serial", where} : QStringList{"--tcp", "127.0.0.1:" + where};
+    }
+    ~Simulator() { m_process.kill(), m_process.waitForFinished(); }
+    Result Tool(const QStringList& args) const { return RunTool(m_link + args); }
+
+    QStringList m_link;
+    QProcess m_process;
+};
+
+QString ReadText(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
+}
+
+void WriteText(const QString& path, const QString& text) {
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(text.toLatin1());
+}
+
+// Every line of a record file after the header is a complete record line.
+int RecordLines(const QString& path) {
+    static const QRegularExpression kRecordLine(R"(^\d\d-\d\d-\d{4}\t\d\d:\d\d:\d\d\t\d+\t\d+\r$)");
+    QStringList lines = ReadText(path).split('\n');
+    EXPECT_EQ(lines.takeFirst(), "DATE\tTIME\tRAW\tTEMP\t\r");
+    EXPECT_EQ(lines.takeLast(), "") << "the last line is complete";
+    for (const QString& line : lines)
+        EXPECT_TRUE(kRecordLine.match(line).hasMatch()) << line.toStdString();
+    return static_cast<int>(lines.size());
+}
+
+class CliLink : public ::testing::TestWithParam<bool> {
+protected:
+    QTemporaryDir m_dir;
+    QString Path(const char* name) const { return m_dir.filePath(name); }
+};
+
+TEST_P(CliLink, EachCommandPrintsWhatTheSensorHoldsAndTheRecordMakesTheRoundTrip) {
+    const Simulator sim(GetParam(), {"--id", "LINE 7 SENSOR"});
+    EXPECT_EQ(sim.Tool({"identify"}).m_out, "LINE 7 SENSOR\n");
+
+    // get prints what get -o writes; a record changed in that file goes in and comes back.
+    const Result before = sim.Tool({"get"});
+    ASSERT_EQ(sim.Tool({"get", "-o", Path("ram.ini")}).m_code, 0);
+    QStringList words = ReadText(Path("ram.ini")).split("\r\n"), lines = before.m_out.split('\n');
+    ASSERT_EQ(words.size(), 17);
+    ASSERT_EQ(lines.size(), 17);
+    for (int i = 0; i < 16; ++i) EXPECT_EQ(lines[i].section('=', 1), words[i].trimmed());
+    for (const auto& [word, value] : {std::pair{0, 600}, {11, 1234}, {14, 7}, {15, 65535}}) {
+        words[word] = QString("%1").arg(value, 10);
+        lines[word] = lines[word].section('=', 0, 0) + '=' + QString::number(value);
+    }
+    WriteText(Path("changed.ini"), words.join("\r\n"));
+    EXPECT_EQ(sim.Tool({"send", "--eeprom", Path("changed.ini")}).m_code, 0);
+    EXPECT_EQ(sim.Tool({"get"}).m_out, lines.join('\n'));
+    EXPECT_EQ(sim.Tool({"get", "--eeprom", "-o", Path("eeprom.ini")}).m_code, 0);
+    EXPECT_EQ(ReadText(Path("eeprom.ini")), words.join("\r\n"));
+
+    const Result watched = sim.Tool({"watch", "--count", "3"});   // REF: the teach value sent
+    EXPECT_EQ(watched.m_code, 0);
+    const QRegularExpression threeFrames(R"(^(\d+\t1234\t\d+\t\d+\n){3}$)");
+    EXPECT_TRUE(threeFrames.match(watched.m_out).hasMatch()) << watched.m_out.toStdString();
+
+    for (const QStringList& how : {QStringList{"--frames", "3", "--interval", "0.1"},
+                                   QStringList{"--triggered", "--count", "3"}}) {
+        EXPECT_EQ(sim.Tool(QStringList{"record"} + how << Path("rec.dat")).m_code, 0);
+        EXPECT_EQ(RecordLines(Path("rec.dat")), 3) << how.join(' ').toStdString();
+    }
+}
+
+// Ctrl+C ends a loop as a normal exit: every line counted is whole, in the file or on stdout.
+TEST_P(CliLink, CtrlCEndsWatchAndRecordCleanly) {
+    const Simulator sim(GetParam());
+    for (const QStringList& command :
+         {QStringList{"watch"}, {"record", "--frames", "60000", "--interval", "0", Path("t.dat")},
+          {"record", "--triggered", Path("r.dat")}}) {
+        const auto interrupt = [](QProcess& tool) {
+            tool.setReadChannel(QProcess::StandardError);
+            EXPECT_TRUE(tool.waitForReadyRead(kRunLimitMs));   // the first telegram is out
+            QThread::msleep(100);
+            ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
+        };
+        const Result result = RunTool(sim.m_link + QStringList{"--trace"} + command, interrupt);
+        EXPECT_EQ(result.m_code, 0) << command.join(' ').toStdString();
+        if (command.first() == "watch")
+            EXPECT_TRUE(result.m_out.isEmpty() || result.m_out.endsWith('\n'));
+        else
+            RecordLines(command.last());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(TcpAndPty, CliLink, ::testing::Values(false, true),
+                         [](const auto& info) { return info.param ? "Pty" : "Tcp"; });
+
+// A misbehaving sensor: exit code 3, the reason, and the trace of both telegrams.
+TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
+    QTemporaryDir dir;
+    WriteText(dir.filePath("p.ini"), QString("1\n").repeated(16));
+    const struct {
+        const char* m_fault;
+        QStringList m_command;
+        const char* m_reply;   // the reply line of the trace
+    } cases[] = {
+        {"1:byte:10:255", {"send", dir.filePath("p.ini")},
+         R"(\n +\d+ < 00 AA 00 01( [0-9A-F]{2}){6} FF( [0-9A-F]{2}){25} echo mismatch\n)"},
+        {"3:mark", {"get"}, R"(\n +\d+ < 00 AB 00 03( [0-9A-F]{2}){32} wrong mark\n)"},
+        {"5:short:4", {"watch"}, R"(\n +\d+ < 00 AA 00 05( [0-9A-F]{2}){28} short by 4 bytes\n)"},
+        {"3:none", {"get"}, R"(\n +\d+ < - time-out after 3\d{3} ms\n)"},
+    };
+    for (const auto& c : cases) {
+        const Simulator sim(false, {"--fault", c.m_fault});
+        const Result result = sim.Tool(QStringList{"--trace"} + c.m_command);
+        const QString code = QString(c.m_fault).section(':', 0, 0);
+        EXPECT_EQ(result.m_code, 3) << c.m_fault;
+        EXPECT_EQ(result.m_out, "") << c.m_fault;
+        EXPECT_TRUE(QRegularExpression("^ +\\d+ > 00 55 00 0" + code + "( [0-9A-F]{2}){32} ok" +
+                                       c.m_reply + "tavrix-cli: reply to code " + code + ": ")
+                        .match(result.m_err).hasMatch())
+            << result.m_err.toStdString();
+    }
+}
+
+// Usage errors, ports that cannot be opened and files that cannot be read, with their codes;
+// without --tcp or --serial, the connection the window stored beside the tool.
+TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault) {
+    QTemporaryDir dir;
+    WriteText(dir.filePath("bad.ini"), "1\n2\n\n3x\n");
+    const struct {
+        QStringList m_args;
+        int m_code;
+        const char* m_said;
+    } cases[] = {
+        {{}, 2, "no command"},
+        {{"--tcp", "127.0.0.1:1", "--serial", "/dev/null", "get"}, 2, "either --tcp or --serial"},
+        {{"get", "--count", "3"}, 2, "unknown option --count for get"},
+        {{"--tcp", "127.0.0.1:1", "identify"}, 4, "1: FailedToConnect (Connection refused)"},
+        {{"--serial", dir.filePath("tty"), "get"}, 4, "Cannot open port (No such file or"},
+        // The file is refused before any connection is tried.
+        {{"--tcp", "127.0.0.1:1", "send", dir.filePath("bad.ini")}, 5, "line 4: value 3 is not a"},
+        {{"--tcp", "127.0.0.1:1", "send", dir.filePath("none.ini")}, 5, "the file does not exist"},
+    };
+    for (const auto& c : cases) {
+        const Result result = RunTool(c.m_args);
+        EXPECT_EQ(result.m_code, c.m_code) << c.m_said;
+        EXPECT_TRUE(result.m_err.contains(c.m_said)) << result.m_err.toStdString();
+    }
+    const Simulator sim(false);
+    EXPECT_EQ(sim.Tool({"get", "-o", dir.filePath("no/such/dir/p.ini")}).m_code, 5);
+    EXPECT_EQ(sim.Tool({"record", "--triggered", dir.filePath("no/such/dir/r.dat")}).m_code, 5);
+    const QString settings = BuildPath("../cli/ComSettings.cfg");
+    WriteText(settings, "1\r\n1\r\n127.0.0.1\r\n" + sim.m_link.last().section(':', 1) + "\r\n");
+    EXPECT_EQ(RunTool({"identify"}).m_out, "TAVRIX-Vovez SIM V2.0\n");
+    QFile::remove(settings);
+    EXPECT_TRUE(RunTool({"--help"}).m_out.contains("Exit codes: 0 success;"));
+    EXPECT_TRUE(RunTool({"get", "--help"}).m_out.contains(
+        "POWER POWER_MODE DYN_WIN_LO DYN_WIN_HI AVERAGE OUTPUT_MODE HOLD THRESHOLD_MODE\n"
+        "  THRESHOLD_TRACING TRACING_UP TRACING_DOWN TEACH_VALUE TOLERANCE HYSTERESIS SPARE_1 "
+        "SPARE_2"));
+}
+
+}  // namespace
