@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graph/graph.h"
+#include "link/displaytext.h"
 #include "link/paramfile.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
@@ -156,7 +157,7 @@ void CheckComLine() {
     }
     std::memcpy(version, szReadBuf, kVersionLength);
     version[kVersionLength] = '\0';
-    shell::ShowStatusText(std::string(version, strnlen(version, kVersionLength)));
+    shell::ShowStatusText(DisplayText(std::string_view(version, strnlen(version, kVersionLength))));
     GetPara();
     if (comecho == 1)
         platform::SetCtrlAttribute(shell::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT,

@@ -232,6 +232,10 @@ struct SerialPortEntry {
 };
 // The table: by default the system's ports sorted by system location (refreshed by
 // RefreshSerialPortTable); tests put pseudo-terminals into it with SetSerialPortTable.
+// Users add devices the system does not list (the simulator's pseudo-terminal) by naming
+// their paths in the environment variable below, separated like PATH; they come first in the
+// table (on Windows after the COM ports).
+inline constexpr char kExtraPortsVariable[] = "TAVRIX_SERIAL_PORTS";
 const std::vector<SerialPortEntry>& SerialPortTable();
 void RefreshSerialPortTable();
 void SetSerialPortTable(std::vector<SerialPortEntry> table);

@@ -135,9 +135,10 @@ TEST_P(ShellFailureTest, EveryFailureEndsInTheOneHandling) {
     program.ExpectTimeoutState();
     // A failed GET takes nothing from the sensor: the panel keeps the edit, or, when the read
     // itself failed, shows the parameter values as they were before.
-    if (!c.send)
+    if (!c.send) {
         EXPECT_EQ(program.Value(shell::parapanel, ui::PARAP_TEACHVALUE),
                   c.refreshes ? teach : teach + 1);
+    }
     // The buttons are usable again, and the next attempt works.
     EXPECT_FALSE(program.Dimmed(shell::mainpanel, ui::MAINP_BUTTON_SEND));
     program.Click(shell::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
