@@ -273,6 +273,10 @@ int DisconnectFromTCPServer(unsigned handle);
 
 std::string GetProjectDir();                       // the directory of the executable
 void SetProjectDir(const std::string& directory);  // tests: another directory ("" resets)
+// The folder of the configuration files: the program's directory while it is writable (as
+// installations that keep theirs there expect), otherwise the user's configuration folder for
+// the program, made when missing.
+std::string GetConfigDir();
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);

@@ -99,8 +99,9 @@ void InitAll() {
     statusDisplay = ShowStatusText;
 
     proj_dir = platform::GetProjectDir();
-    ipComboBoxFileName = platform::JoinPath(proj_dir, kHistoryFile);
-    conSettingsFileName = platform::JoinPath(proj_dir, kSettingsFile);
+    const std::string configDir = platform::GetConfigDir();
+    ipComboBoxFileName = platform::JoinPath(configDir, kHistoryFile);
+    conSettingsFileName = platform::JoinPath(configDir, kSettingsFile);
 
     ShowLogo(kBrandVariant);
     GetPanelValues();
