@@ -342,6 +342,7 @@ TEST(Panels, LoadingFailsCleanlyAndChildPanelsFollowTheirParent) {
 
 // The one file dialog serves loading and saving: its accept button reads a plain OK.
 TEST(Popups, TheFileDialogAcceptsWithOK) {
+    QStandardPaths::setTestModeEnabled(true);   // the dialog keeps its history in test settings
     QString accept;
     QTimer::singleShot(0, [&] {
         auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
