@@ -5,6 +5,7 @@
 #include "connection/combobox.h"
 #include "core/configfiles.h"
 #include "link/com232.h"
+#include "core/displaytext.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "ui/panels.h"
@@ -26,8 +27,7 @@ void DimAccept() {
 std::string TextOf(int panel, int control, size_t maxChars) {
     std::string text;
     platform::GetCtrlVal(panel, control, text);
-    if (text.size() > maxChars) text.resize(maxChars);
-    return text;
+    return std::string(sensorlink::CutOnCharBoundary(text, maxChars));
 }
 
 uint16_t NumberOf(int control) {

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
+
+#include "core/displaytext.h"
 
 namespace connection {
 
@@ -24,6 +27,17 @@ std::string_view NextLine(std::string_view bytes, size_t& pos, size_t maxChars) 
 
 // A text read from a file ends at its first NUL, like a C string.
 std::string_view UpToNul(std::string_view text) { return text.substr(0, text.find('\0')); }
+
+// Bytes of the longest UTF-8 character: reading that much beyond a limit lets a character
+// that starts within it be taken whole.
+constexpr size_t kLongestCharBytes = 4;
+
+// A text field as it is kept: up to its first NUL, as UTF-8 (other bytes taken as Latin-1),
+// at most maxBytes and cut on a character boundary, so that it is written back unchanged.
+std::string StoredText(std::string_view field, size_t maxBytes) {
+    return std::string(
+        sensorlink::CutOnCharBoundary(sensorlink::DisplayText(UpToNul(field)), maxBytes));
+}
 
 bool IsCBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -69,8 +83,10 @@ ConnectionSettings ParseSettingsFile(std::string_view bytes) {
     // assigned to it would.
     s.m_comprotocol = static_cast<uint16_t>(DecimalValue(NextLine(bytes, pos, kNumberLineChars)));
     s.m_comport = static_cast<uint16_t>(DecimalValue(NextLine(bytes, pos, kNumberLineChars)));
-    s.m_ipBuf = UpToNul(NextLine(bytes, pos, kAddressMaxChars));
-    s.m_portNumStr = UpToNul(NextLine(bytes, pos, kPortTextMaxChars));
+    s.m_ipBuf = StoredText(NextLine(bytes, pos, kAddressMaxChars + kLongestCharBytes),
+                           kAddressMaxChars);
+    s.m_portNumStr = StoredText(NextLine(bytes, pos, kPortTextMaxChars + kLongestCharBytes),
+                                kPortTextMaxChars);
     return s;
 }
 
@@ -78,7 +94,7 @@ std::string FormatHistoryFile(std::span<const std::string> entries) {
     std::string bytes;
     bytes.reserve(entries.size() * (kHistoryFieldBytes + kLineEnd.size()));
     for (const std::string& entry : entries) {
-        std::string field = entry.substr(0, kAddressMaxChars);
+        std::string field(sensorlink::CutOnCharBoundary(entry, kAddressMaxChars));
         field.resize(kHistoryFieldBytes, '\0');
         bytes += field;
         bytes += kLineEnd;
@@ -92,9 +108,8 @@ std::vector<std::string> ParseHistoryFile(std::string_view bytes) {
     // A history holds ten entries; a file far beyond that is not one to fill a list with.
     const size_t records = std::min(bytes.size() / kHistoryRecordDivisor, kHistoryMaxRecords);
     for (size_t i = 0; i < records && pos < bytes.size(); ++i) {
-        const std::string_view text =
-            UpToNul(NextLine(bytes, pos, kHistoryFieldBytes)).substr(0, kAddressMaxChars);
-        if (!text.empty()) entries.emplace_back(text);
+        std::string text = StoredText(NextLine(bytes, pos, kHistoryFieldBytes), kAddressMaxChars);
+        if (!text.empty()) entries.push_back(std::move(text));
     }
     return entries;
 }

@@ -49,17 +49,20 @@ int32_t DecimalValue(std::string_view text);
 std::string FormatSettingsFile(const ConnectionSettings& settings);
 
 // Lines 1 and 2: their first 100 characters converted by DecimalValue and taken
-// modulo 2^16; line 3: at most 99 characters; line 4: at most 31. A text ends at its
-// first NUL byte. Characters beyond a limit are skipped up to the line end.
+// modulo 2^16; line 3: at most 99 bytes; line 4: at most 31. A text ends at its first
+// NUL byte, is taken as UTF-8 with any other bytes as Latin-1 (DisplayText), and is cut
+// on a character boundary. Characters beyond a limit are skipped up to the line end.
 ConnectionSettings ParseSettingsFile(std::string_view bytes);
 
 // The history file's bytes, one 102-byte record per entry in the given order; an
-// entry longer than 99 characters is cut to 99 so that its field keeps a NUL.
+// entry (UTF-8) longer than 99 bytes is cut to 99 on a character boundary so that its
+// field keeps a NUL and no half character.
 std::string FormatHistoryFile(std::span<const std::string> entries);
 
 // The entries of a history file in file order: size div 101 (at most 100) lines of at most 100
 // characters each (the rest of a longer line is skipped); a record's text ends at its
-// first NUL and is cut to 99 characters; empty texts are skipped.
+// first NUL, is read like line 3 of the settings and cut to 99 bytes; empty texts are
+// skipped.
 std::vector<std::string> ParseHistoryFile(std::string_view bytes);
 
 }  // namespace connection

@@ -4,6 +4,7 @@
 
 #include "core/configfiles.h"
 #include "fuzz/fuzzcheck.h"
+#include "core/displaytext.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace connection;
@@ -15,6 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(!entry.empty() && entry.size() <= kAddressMaxChars);
         FUZZ_CHECK(entry.find('\0') == std::string::npos);
         FUZZ_CHECK(entry.find('\n') == std::string::npos);
+        FUZZ_CHECK(sensorlink::DisplayText(entry) == entry);   // whole UTF-8 characters
     }
     FUZZ_CHECK(ParseHistoryFile(FormatHistoryFile(entries)) == entries);
     return 0;

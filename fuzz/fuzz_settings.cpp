@@ -1,9 +1,10 @@
-// The settings file reader on any bytes: the fields keep their limits, and what it reads is
-// written and read back unchanged.
+// The settings file reader on any bytes: the fields keep their limits, are whole UTF-8
+// characters, and what it reads is written and read back unchanged.
 #include <string_view>
 
 #include "core/configfiles.h"
 #include "fuzz/fuzzcheck.h"
+#include "core/displaytext.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace connection;
@@ -13,6 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(settings.m_portNumStr.size() <= kPortTextMaxChars);
     FUZZ_CHECK(settings.m_ipBuf.find('\0') == std::string::npos);
     FUZZ_CHECK(settings.m_portNumStr.find('\0') == std::string::npos);
+    FUZZ_CHECK(sensorlink::DisplayText(settings.m_ipBuf) == settings.m_ipBuf);
     const ConnectionSettings again = ParseSettingsFile(FormatSettingsFile(settings));
     FUZZ_CHECK(again.m_comprotocol == settings.m_comprotocol);
     FUZZ_CHECK(again.m_comport == settings.m_comport);

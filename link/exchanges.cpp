@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 
+#include "core/displaytext.h"
 #include "core/paramfile.h"
 #include "link/transport.h"
 #include "platform/platform.h"
@@ -160,7 +161,7 @@ void CheckComLine() {
     }
     std::memcpy(version, szReadBuf, kVersionLength);
     version[kVersionLength] = '\0';
-    ShowStatus(std::string(version, strnlen(version, kVersionLength)));
+    ShowStatus(DisplayText(std::string_view(version, strnlen(version, kVersionLength))));
     GetPara();
     if (comecho == 1) Call(hooks.m_sensorReady);
 }

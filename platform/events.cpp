@@ -2,6 +2,7 @@
 #include "platform/panelstate.h"
 
 #include <QAbstractButton>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QFrame>
@@ -93,8 +94,8 @@ constexpr VirtualKey kVirtualKeys[] = {
 };
 constexpr int kVirtualKeyF1 = kVirtualKeyBase + 0x70;
 
-// The key code of EVENT_KEYPRESS, 0 for keys that raise no event (modifiers alone,
-// control characters).
+// The key code of EVENT_KEYPRESS, 0 for keys that raise no event (modifiers alone). A key
+// whose text is a control character (Ctrl+X gives 0x18) gives that character's code.
 int KeyCode(const QKeyEvent* event) {
     int code = 0;
     const QString text = event->text();
@@ -108,6 +109,7 @@ int KeyCode(const QKeyEvent* event) {
         for (const VirtualKey& key : kVirtualKeys) {
             if (key.m_qtKey == event->key()) code = key.m_code;
         }
+        if (code == 0 && text.size() == 1) code = text[0].unicode();
     }
     if (code != 0 && (event->modifiers() & Qt::ShiftModifier)) code |= kShiftModifier;
     return code;
@@ -220,12 +222,6 @@ void Send(int panel, int control, int event) {
     if (programmaticChange == 0) Dispatch(panel, control, event, 0, 0);
 }
 
-void BindButton(int panel, int control, QAbstractButton* button, CtrlKind kind) {
-    const int event = kind == CtrlKind::Toggle ? EVENT_VAL_CHANGED : EVENT_COMMIT;
-    QObject::connect(button, &QAbstractButton::clicked, button,
-                     [panel, control, event] { Send(panel, control, event); });
-}
-
 void BindSpinBox(int panel, int control, QSpinBox* spin) {
     // The value changes once per arrow step, Enter or leaving the field, not per keystroke.
     spin->setKeyboardTracking(false);
@@ -276,6 +272,41 @@ void BindLineEdit(int panel, int control, QLineEdit* edit) {
     QObject::connect(edit, &QLineEdit::editingFinished, edit, [panel, control] {
         if (!Edited(panel, control)) return;
         SetEdited(panel, control, false);
+        Send(panel, control, EVENT_COMMIT);
+    });
+}
+
+// A click moves the focus to the button, which ends the edit in the control the user was
+// typing into; a shortcut key or an accessibility action presses the button without that.
+// Either way the edit is committed first (its value-changed and commit events run), so the
+// button acts on what the panel shows.
+void CommitPendingEdit() {
+    QWidget* focused = QApplication::focusWidget();
+    if (focused == nullptr || programmaticChange != 0) return;
+    auto* spin = qobject_cast<QAbstractSpinBox*>(focused);
+    if (spin == nullptr) spin = qobject_cast<QAbstractSpinBox*>(focused->parentWidget());
+    if (spin != nullptr) {
+        spin->interpretText();   // signals the typed value if it differs from the last one
+        return;
+    }
+    const ControlRef ref = ResolveControl(focused);
+    if (ref.m_entry == nullptr || !Edited(ref.m_panel, ref.m_control)) return;
+    SetEdited(ref.m_panel, ref.m_control, false);
+    Send(ref.m_panel, ref.m_control, EVENT_COMMIT);
+}
+
+// A command button commits when pressed; a toggle reports every change of its state, also
+// one made by an accessibility action or a keyboard, not only a click.
+void BindButton(int panel, int control, QAbstractButton* button, CtrlKind kind) {
+    if (kind == CtrlKind::Toggle) {
+        QObject::connect(button, &QAbstractButton::toggled, button, [panel, control] {
+            CommitPendingEdit();
+            Send(panel, control, EVENT_VAL_CHANGED);
+        });
+        return;
+    }
+    QObject::connect(button, &QAbstractButton::clicked, button, [panel, control] {
+        CommitPendingEdit();
         Send(panel, control, EVENT_COMMIT);
     });
 }

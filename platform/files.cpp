@@ -4,6 +4,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QStandardPaths>
 #include <filesystem>
 #include <system_error>
 
@@ -39,6 +41,14 @@ std::string GetProjectDir() {
 }
 
 void SetProjectDir(const std::string& directory) { projectDirOverride = directory; }
+
+std::string GetConfigDir() {
+    const std::string programDir = GetProjectDir();
+    if (QFileInfo(ToQt(programDir)).isWritable()) return programDir;
+    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    QDir().mkpath(userDir);
+    return QDir::toNativeSeparators(userDir).toUtf8().toStdString();
+}
 
 std::string JoinPath(const std::string& directory, const std::string& name) {
     if (directory.empty()) return name;

@@ -255,6 +255,10 @@ struct SerialPortEntry {
 };
 // The table: by default the system's ports sorted by system location (refreshed by
 // RefreshSerialPortTable); tests put pseudo-terminals into it with SetSerialPortTable.
+// Users add devices the system does not list (the simulator's pseudo-terminal) by naming
+// their paths in the environment variable below, separated like PATH; they come first in the
+// table (on Windows after the COM ports).
+inline constexpr char kExtraPortsVariable[] = "TAVRIX_SERIAL_PORTS";
 const std::vector<SerialPortEntry>& SerialPortTable();
 void RefreshSerialPortTable();
 void SetSerialPortTable(std::vector<SerialPortEntry> table);
@@ -296,6 +300,10 @@ std::string LastOpenFailureReason();
 
 std::string GetProjectDir();                       // the directory of the executable
 void SetProjectDir(const std::string& directory);  // tests: another directory ("" resets)
+// The folder of the configuration files: the program's directory while it is writable (as
+// installations that keep theirs there expect), otherwise the user's configuration folder for
+// the program, made when missing.
+std::string GetConfigDir();
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);

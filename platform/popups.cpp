@@ -62,11 +62,14 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
     if (popupHandler) return popupHandler(record, path);
 
     // A save-style dialog that takes an existing file without asking: the caller decides
-    // whether to append to it or to replace it.
+    // whether to append to it or to replace it. It serves loading as well as saving, so its
+    // accept button reads a plain "OK" (Qt's own dialog: a native one keeps its own label).
     QFileDialog dialog(QApplication::activeWindow(), ToQt(title), ToQt(directory), ToQt(filter));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setLabelText(QFileDialog::Accept, QStringLiteral("OK"));
     dialog.selectFile(ToQt(defaultName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
     const QString chosen = dialog.selectedFiles().constFirst();

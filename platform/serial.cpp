@@ -2,6 +2,7 @@
 #include "platform/failurecodes.h"
 #include "platform/platform.h"
 
+#include <QDir>
 #include <QSerialPortInfo>
 #include <algorithm>
 #include <map>
@@ -43,6 +44,21 @@ bool ApplySettings(QSerialPort& port, long baudRate, int parity, int dataBits, i
            port.setFlowControl(QSerialPort::NoFlowControl);
 }
 
+// Devices the system does not list, such as the simulator's pseudo-terminal: the paths named
+// in the environment variable kExtraPortsVariable, separated like PATH, that are not listed.
+std::vector<SerialPortEntry> ExtraPorts(const std::vector<SerialPortEntry>& listed) {
+    std::vector<SerialPortEntry> extra;
+    const QString paths = qEnvironmentVariable(kExtraPortsVariable);
+    for (const QString& path : paths.split(QDir::listSeparator(), Qt::SkipEmptyParts)) {
+        const std::string device = path.toStdString();
+        const auto same = [&](const SerialPortEntry& entry) { return entry.device == device; };
+        if (std::none_of(listed.begin(), listed.end(), same) &&
+            std::none_of(extra.begin(), extra.end(), same))
+            extra.push_back({device, std::string("from ") + kExtraPortsVariable});
+    }
+    return extra;
+}
+
 }  // namespace
 
 const std::vector<SerialPortEntry>& SerialPortTable() {
@@ -76,6 +92,14 @@ void RefreshSerialPortTable() {
     }
     std::sort(table.begin(), table.end(),
               [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.device < b.device; });
+#endif
+    // The added devices come first, so that the first of them is port 1 whatever the system
+    // lists; on Windows they follow the COM ports, so that port n stays COMn.
+    const std::vector<SerialPortEntry> extra = ExtraPorts(table);
+#ifdef Q_OS_WIN
+    table.insert(table.end(), extra.begin(), extra.end());
+#else
+    table.insert(table.begin(), extra.begin(), extra.end());
 #endif
     SetSerialPortTable(std::move(table));
 }

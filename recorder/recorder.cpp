@@ -77,15 +77,15 @@ void SetColor(int control, int color) {
 }
 
 // file_name is shared with the parameter-file dialog, so the record file is taken from the
-// record-file box again before every recording and manual record.
-void LoadFileName() {
+// record-file box again before every recording and manual record. Without a record file
+// there is nothing to record into: the user is told so, and nothing else happens.
+bool RecordFileChosen() {
     std::string path;
     if (platform::GetTextBoxLine(ui::recpanel, ui::RECP_FILE, 0, path) < 0) path.clear();
     sl::file_name = path;
-}
-
-std::string FileForMessage() {
-    return sl::file_name.empty() ? std::string("(no record file chosen)") : sl::file_name;
+    if (!sl::file_name.empty()) return true;
+    platform::MessagePopup(platform::kAttentionTitle, kNoFileText);
+    return false;
 }
 
 // The box after a timed, continuous or triggered recording: "File has been saved!", or how
@@ -98,7 +98,7 @@ void ReportRecordingEnd() {
     platform::MessagePopup(platform::kAttentionTitle,
                            std::to_string(linesFailed) + " of " + std::to_string(linesTried) +
                                " lines could not be written to the record file:\n" +
-                               FileForMessage());
+                               sl::file_name);
 }
 
 void LockIntervalControls(bool locked) {
@@ -164,7 +164,6 @@ void CalcRecTime() {
 }
 
 void Record() {
-    LoadFileName();
     if (platform::ConfirmPopup(platform::kAttentionTitle, kConfirmFileText) == 0) return;
     platform::MessagePopup(platform::kAttentionTitle, kReminderInterval);
     LockIntervalControls(true);
@@ -225,12 +224,11 @@ void TriggeredRecord() {
 }
 
 void RecordManually() {
-    LoadFileName();
     graph::SetPanelGraphData();
     if (!ToFile()) {
         platform::MessagePopup(platform::kAttentionTitle,
                                "The line could not be written to the record file:\n" +
-                                   FileForMessage());
+                                   sl::file_name);
         return;
     }
     ++otcrec;
@@ -278,7 +276,7 @@ int CBF_EditRecVal(int, int, int event, void*, int, int) {
 
 int CBF_ButtonStartRecord(int, int, int event, void*, int, int) {
     if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStartRecord)) return 0;
-    if (event != platform::EVENT_COMMIT) return 0;
+    if (event != platform::EVENT_COMMIT || !RecordFileChosen()) return 0;
     ui::SetButtonsDimmed(1);
     graph::InitPanelGraph();
     Record();
@@ -294,10 +292,9 @@ int CBF_ButtonStopRecord(int, int, int event, void*, int, int) {
 
 int CBF_ButtonStartTrigRec(int, int, int event, void*, int, int) {
     if (ui::ShowHelpOnRightClick(event, ui::InfoButtonStartRecord)) return 0;
-    if (event != platform::EVENT_COMMIT) return 0;
+    if (event != platform::EVENT_COMMIT || !RecordFileChosen()) return 0;
     if (platform::ConfirmPopup(platform::kAttentionTitle, kConfirmFileText) == 0) return 0;
     ui::SetButtonsDimmed(1);
-    LoadFileName();
     platform::MessagePopup(platform::kAttentionTitle, kReminderTriggered);
     SetColor(ui::RECP_BUTTON_TRIGSTART, kRecordingColor);
     linesTried = 0;
@@ -317,7 +314,7 @@ int CBF_ButtonStopTrigRec(int, int, int event, void*, int, int) {
 
 int CBF_ButtonManualRecord(int panel, int control, int event, void*, int, int) {
     if (ui::ShowHelpOnRightClick(event, ui::InfoButtonManualRecord)) return 0;
-    if (event != platform::EVENT_COMMIT) return 0;
+    if (event != platform::EVENT_COMMIT || !RecordFileChosen()) return 0;
     platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, 1);
     RecordManually();
     platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, 0);

@@ -49,7 +49,8 @@ void SelRecFile();
 void WriteFileHeader();
 bool ToFile();                   // appends one line; false (and counted) when it was not written
 
-// Recorder panel.
+// Recorder panel. The recordings write to file_name, which their callbacks take from the
+// record-file box.
 void InitRecordPanel();
 void CalcRecTime();
 void Record();

@@ -43,9 +43,24 @@ void Dim(int panel, int control, bool dimmed) {
     platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
+// A number control keeps its value within its limits; a value read from the sensor or a file
+// beyond them widens the limits, so that it is shown and sent back unchanged.
+void WidenLimitsFor(int control, int value) {
+    int low = 0;
+    int high = 0;
+    if (platform::GetCtrlAttribute(ui::parapanel, control, platform::ATTR_MIN_VALUE, low) < 0 ||
+        platform::GetCtrlAttribute(ui::parapanel, control, platform::ATTR_MAX_VALUE, high) < 0)
+        return;   // a ring: it has no limits
+    if (value < low)
+        platform::SetCtrlAttribute(ui::parapanel, control, platform::ATTR_MIN_VALUE, value);
+    if (value > high)
+        platform::SetCtrlAttribute(ui::parapanel, control, platform::ATTR_MAX_VALUE, value);
+}
+
 // A ring shows only the values it lists; a value read from the sensor or a file that it
 // does not list gets an item of its own, so that it is kept and sent back unchanged.
 void SetRingOrNumber(int control, uint16_t value) {
+    WidenLimitsFor(control, value);
     if (platform::SetCtrlVal(ui::parapanel, control, static_cast<int>(value)) >= 0) return;
     platform::InsertListItem(ui::parapanel, control, -1, std::to_string(value),
                              std::to_string(value));
@@ -84,8 +99,9 @@ void InitAll() {
     InstallLinkHooks();
 
     sl::proj_dir = platform::GetProjectDir();
-    connection::ipComboBoxFileName = platform::JoinPath(sl::proj_dir, connection::kHistoryFile);
-    connection::conSettingsFileName = platform::JoinPath(sl::proj_dir, connection::kSettingsFile);
+    const std::string configDir = platform::GetConfigDir();
+    connection::ipComboBoxFileName = platform::JoinPath(configDir, connection::kHistoryFile);
+    connection::conSettingsFileName = platform::JoinPath(configDir, connection::kSettingsFile);
 
     ShowLogo(kBrandVariant);
     GetPanelValues();

@@ -10,8 +10,9 @@
 
 #include "core/completion.h"
 #include "core/configfiles.h"
-#include "core/graphrules.h"
+#include "core/displaytext.h"
 #include "core/frameassembler.h"
+#include "core/graphrules.h"
 #include "core/paramfile.h"
 #include "core/recordformat.h"
 
@@ -120,6 +121,25 @@ TEST(CoreSettingsFile, LenientNumbersAndLineEnds) {
         {"99999999999999999999", 2147483647}, {"-2147483648", -2147483648LL},
         {"-99999999999999999999", -2147483648LL}};
     for (const auto& [text, value] : numbers) EXPECT_EQ(connection::DecimalValue(text), value) << text;
+}
+
+// Bytes that are not UTF-8 show as Latin-1; UTF-8 stays; a cut never splits a character, so
+// an address written to a file and read back is the same text.
+TEST(CoreTexts, NonUtf8BytesAreLatin1AndCutsKeepWholeCharacters) {
+    const std::pair<std::string, std::string> texts[] = {
+        {"25\xB0" "C", "25\u00B0C"}, {"ID\xFF\xFF", "ID\u00FF\u00FF"},
+        {"Gr\u00FC\u00DFe \u20AC \U0001F600", "Gr\u00FC\u00DFe \u20AC \U0001F600"},
+        {"\xC3", "\u00C3"}, {"\xC0\xAF", "\u00C0\u00AF"}, {"\xED\xA0\x80", "\u00ED\u00A0\u0080"}};
+    for (const auto& [bytes, shown] : texts) EXPECT_EQ(sensorlink::DisplayText(bytes), shown);
+
+    const std::string address = std::string(98, 'a') + "\u00E9";   // 100 bytes
+    const std::string cut(98, 'a');
+    EXPECT_EQ(connection::ParseSettingsFile("1\n1\n" + address + "\n").m_ipBuf, cut);
+    const std::vector<std::string> entries = {address};
+    EXPECT_EQ(connection::ParseHistoryFile(connection::FormatHistoryFile(entries)),
+              std::vector<std::string>{cut});
+    EXPECT_EQ(connection::ParseHistoryFile(std::string("caf\xE9") + std::string(98, '\0')),
+              std::vector<std::string>{"caf\u00E9"});
 }
 
 TEST(CoreParameterFile, TenCharacterFieldsRoundTripAndRefusalsLeaveTheRecordAlone) {

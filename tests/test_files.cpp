@@ -34,11 +34,6 @@ std::string RandomBytes(size_t n) {
     return bytes;
 }
 
-// Bytes that are no UTF-8 are shown as one replacement character each.
-size_t Characters(const std::string& shown) {
-    return static_cast<size_t>(QString::fromStdString(shown).size());
-}
-
 std::vector<std::string> HistoryShown() {
     const int list = connection::GetComboRecord(ui::interfacepanel, ui::INTERFACEP_IPADDRESS)->m_listButton;
     int count = 0;
@@ -52,9 +47,11 @@ std::vector<std::string> HistoryShown() {
 
 TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     auto program = Fresh(Transport::Pty);
-    // Nothing can be created in /proc/self, whoever runs the test. Without a settings file the
-    // program takes RS-232 port 1, the simulator.
+    // Nothing can be created in /proc/self, whoever runs the test: neither in the program's
+    // directory nor in the user's configuration folder, its fallback. Without a settings file
+    // the program takes RS-232 port 1, the simulator.
     platform::SetProjectDir("/proc/self");
+    qputenv("XDG_CONFIG_HOME", "/proc/self");
     program->Start();
     ASSERT_EQ(program->Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
     platform::ClearPopupLog();
@@ -189,14 +186,15 @@ TEST_P(FilesAtStartUp, TheProgramStartsAndTakesWhatIsValid) {
     } else {
         program->ExpectTimeoutState();
     }
-    EXPECT_LE(Characters(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS)),
+    // Bytes of UTF-8: no field outgrows its place in a file.
+    EXPECT_LE(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS).size(),
               connection::kAddressMaxChars);
-    EXPECT_LE(Characters(program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER)),
+    EXPECT_LE(program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER).size(),
               connection::kPortTextMaxChars);
     const auto entries = HistoryShown();
     EXPECT_LE(entries.size(), connection::kHistoryMaxRecords);
     for (const std::string& entry : entries)
-        EXPECT_TRUE(Characters(entry) <= connection::kAddressMaxChars && entry.find('\0') == std::string::npos);
+        EXPECT_TRUE(entry.size() <= connection::kAddressMaxChars && entry.find('\0') == std::string::npos);
     if (shape.m_history) {
         EXPECT_EQ(entries, *shape.m_history);
     }

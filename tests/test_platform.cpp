@@ -8,7 +8,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -21,6 +27,8 @@
 #include <QWindow>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -218,6 +226,39 @@ TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
     EXPECT_EQ(seen.back().event, EVENT_GOT_FOCUS);
 }
 
+// A shortcut key or a screen reader's Press leaves the focus in the spin box being typed into;
+// its edit still arrives, committed, before the button's action. A screen reader's Toggle
+// is reported like a click.
+TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
+    auto* button = Widget<QPushButton>(kCmd);
+    button->setShortcut(Qt::Key_F9);
+    ASSERT_TRUE(QTest::qWaitForWindowActive(PanelWidget(m_panel)));
+    QAccessibleActionInterface* actions =
+        QAccessible::queryAccessibleInterface(button)->actionInterface();
+    const std::function<void()> presses[] = {
+        [&] { QTest::keyClick(Widget(kSpin), Qt::Key_F9); },
+        [&] { actions->doAction(QAccessibleActionInterface::pressAction()); }};
+    int typed = 40;
+    for (const auto& press : presses) {
+        auto* spin = Widget<QSpinBox>(kSpin);
+        spin->setFocus();
+        spin->selectAll();
+        QTest::keyClicks(spin, QString::number(++typed));
+        seen.clear();
+        press();
+        ASSERT_TRUE(QTest::qWaitFor([] { return !EventsOf(kCmd).empty(); }, 5000));
+        EXPECT_EQ(Value(kSpin), typed);
+        ASSERT_EQ(seen.size(), 3u);
+        EXPECT_EQ(std::vector<int>({seen[0].event, seen[1].event, seen[2].event}),
+                  (Events{EVENT_VAL_CHANGED, EVENT_COMMIT, EVENT_COMMIT}));
+        EXPECT_EQ(seen[2].control, kCmd);
+    }
+    QAccessible::queryAccessibleInterface(Widget(kToggle))->actionInterface()->doAction(
+        QAccessibleActionInterface::toggleAction());
+    EXPECT_EQ(EventsOf(kToggle), Events{EVENT_VAL_CHANGED});
+    EXPECT_EQ(Value(kToggle), 1);
+}
+
 // ---------------------------------------------------------------------------------------------
 // Values and attributes
 
@@ -294,6 +335,41 @@ TEST(Panels, LoadingFailsCleanlyAndChildPanelsFollowTheirParent) {
     EXPECT_TRUE(childWidget.isNull());
     EXPECT_EQ(DisplayPanel(child), kErrBadPanel);
     EXPECT_EQ(DiscardPanel(parent), kErrBadPanel);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pop-ups and files
+
+// The one file dialog serves loading and saving: its accept button reads a plain OK.
+TEST(Popups, TheFileDialogAcceptsWithOK) {
+    QStandardPaths::setTestModeEnabled(true);   // the dialog keeps its history in test settings
+    QString accept;
+    QTimer::singleShot(0, [&] {
+        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialog, nullptr);
+        auto* box = dialog->findChild<QDialogButtonBox*>();
+        for (QAbstractButton* button : box->buttons())
+            if (box->buttonRole(button) == QDialogButtonBox::AcceptRole) accept = button->text();
+        dialog->reject();
+    });
+    std::string path;
+    const std::string folder = QDir::tempPath().toStdString();
+    EXPECT_EQ(FileSelectPopup(folder, "Parameter.ini", "*.ini", "FILE", path), 0);
+    EXPECT_EQ(accept, "OK");
+}
+
+// The configuration files stay in the program's directory while it can be written to;
+// otherwise (an installed program) they go to the user's configuration folder.
+TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
+    QStandardPaths::setTestModeEnabled(true);
+    QTemporaryDir dir;
+    SetProjectDir(dir.path().toStdString());
+    EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
+    SetProjectDir(dir.filePath("not-there").toStdString());
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    EXPECT_EQ(GetConfigDir(), user.toStdString());
+    EXPECT_TRUE(QFileInfo(user).isDir());
+    SetProjectDir("");
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -412,6 +488,20 @@ TEST(Tcp, AServerThatNeverAcceptsTimesOut) {
 
 // ---------------------------------------------------------------------------------------------
 // Serial ports over a pseudo-terminal, whose master side the test plays
+
+// Devices the system does not list are named in the environment; they come first, once each.
+TEST(Serial, DevicesNamedInTheEnvironmentComeFirst) {
+    qputenv(kExtraPortsVariable, "/tmp/tavrix-a:/tmp/tavrix-b:/tmp/tavrix-a");
+    RefreshSerialPortTable();
+    qunsetenv(kExtraPortsVariable);
+    const std::vector<SerialPortEntry>& table = SerialPortTable();
+    ASSERT_GE(table.size(), 2u);
+    EXPECT_EQ(table[0].device, "/tmp/tavrix-a");
+    EXPECT_EQ(table[1].device, "/tmp/tavrix-b");
+    EXPECT_EQ(std::count_if(table.begin(), table.end(),
+                            [](const SerialPortEntry& e) { return e.device == "/tmp/tavrix-a"; }),
+              1);
+}
 
 TEST(Serial, PortNumbersCodesAndQueues) {
     int master = -1, slave = -1;

@@ -152,6 +152,21 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
     EXPECT_EQ(sl::poll, 0);
 }
 
+// With no record file chosen, a Start or a manual record only says so.
+TEST_F(RecorderTest, WithoutARecordFileNothingIsRecorded) {
+    const std::pair<int, int> starts[] = {{recorder::kModeTimed, ui::RECP_BUTTON_START},
+                                          {recorder::kModeTriggered, ui::RECP_BUTTON_TRIGSTART},
+                                          {recorder::kModeManual, ui::RECP_BUTTON_MANUAL}};
+    for (auto [mode, button] : starts) {
+        P().ChooseRecordMode(mode);
+        platform::ClearPopupLog();
+        P().Click(ui::recpanel, button);
+        EXPECT_EQ(Popups(), Texts{"ATTENTION!|No filename was choosen! \nRecording will not be done! "});
+    }
+    EXPECT_TRUE(P().RequestCodes().empty());
+    EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
+}
+
 // Manual lines: the local clock and values without leading zeros; a second recording into the
 // same file adds no header; a deleted file comes back without one; a line that cannot be
 // written is reported at once and not counted. Choosing the mode starts count and graphs afresh.

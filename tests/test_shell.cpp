@@ -135,9 +135,10 @@ TEST_P(ShellFailureTest, EveryFailureEndsInTheOneHandling) {
     program.ExpectTimeoutState();
     // A failed GET takes nothing from the sensor: the panel keeps the edit, or, when the read
     // itself failed, shows the parameter values as they were before.
-    if (!c.send)
+    if (!c.send) {
         EXPECT_EQ(program.Value(ui::parapanel, ui::PARAP_TEACHVALUE),
                   c.refreshes ? teach : teach + 1);
+    }
     // The buttons are usable again, and the next attempt works.
     EXPECT_FALSE(program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
     program.Click(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
@@ -405,4 +406,17 @@ TEST(ShellParameterFile, RoundTripAndRefusals) {
     platform::ClearPopupLog();
     program.Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_EQ(platform::PopupLog().size(), 1u);
+
+    // Values beyond a control's limits (POWER, TEACH VALUE) are shown and sent on unchanged.
+    uint16_t wide[16] = {5000, 0, 1000, 3000, 1, 0, 0, 2, 0, 0, 0, 5000, 200, 50, 0, 0};
+    program.m_filePath = program.Path("wide.ini");
+    program.m_fileResult = 1;
+    platform::WriteFileBytes(program.m_filePath, sensorlink::FormatParameterFile(wide));
+    program.Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
+    EXPECT_EQ(program.Value(ui::parapanel, ui::PARAP_POWER), 5000);
+    EXPECT_EQ(program.Value(ui::parapanel, ui::PARAP_TEACHVALUE), 5000);
+    program.Click(ui::mainpanel, ui::MAINP_SELECT_RAM);
+    program.Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
+    EXPECT_EQ(program.m_sensor.ram()[0], 5000);
+    EXPECT_EQ(program.m_sensor.ram()[11], 5000);
 }
