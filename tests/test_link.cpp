@@ -3,7 +3,9 @@
 // under every fault the simulator injects, with what the link asked of the program, the
 // requests it sent and its time limits and pauses to the millisecond; triggered frames; the
 // transports' open failures and the bytes that arrive while no reply is awaited.
+#include <QCoreApplication>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -113,9 +115,13 @@ protected:
         ASSERT_EQ(sl::ret, 0) << sl::szStatus;
         m_sensor.clearLog();
     }
+    // The port is opened through a link whose name is this process's own: the serial port's
+    // lock file is named after it, and the system may hand a hung-up terminal's number to
+    // another process while this one still holds it.
     void OpenPty() {
-        EXPECT_TRUE(m_pty->open());
-        platform::SetSerialPortTable({{m_pty->path().toStdString(), "simulated sensor"}});
+        const QString link = m_dir.filePath("sensor" + QString::number(QCoreApplication::applicationPid()));
+        EXPECT_TRUE(m_pty->open(link));
+        platform::SetSerialPortTable({{link.toStdString(), "simulated sensor"}});
     }
     // A hung-up pseudo-terminal comes back under a new device, a closed server connection is
     // made anew; then the link identifies the sensor and reads its record.
@@ -183,6 +189,7 @@ protected:
     sim::Sensor m_sensor{42};
     std::unique_ptr<sim::TcpServer> m_tcp;
     std::unique_ptr<sim::PtyServer> m_pty;
+    QTemporaryDir m_dir;
     Strings m_seen;                                  // what the link asked of the program
     std::vector<std::pair<double, double>> m_waits;  // tstart and tdiff at each of those
     std::vector<Bytes> m_frames;   // the frames GO took
