@@ -50,9 +50,10 @@ constexpr int kGoFrames = 3;            // GO is stopped after this many frames
 constexpr int kTriggeredFrames = 4;     // the faulty frame and three good ones
 constexpr double kFrameGapS = 0.05;     // between two triggered frames
 constexpr double kListenS = 4.0;        // longer than the latest triggered frame takes
+// A record unlike the sensor's, every word of it, the two spare words included.
 constexpr sim::Record kSentRecord = {11, 1, 1200, 2800, 4, 1, 30, 1, 1, 70, 90, 1900, 150, 40,
                                      7, 9};
-const char* const kFailed = "failed";   // what the timeline shows for m_exchangeFailed
+const char* const kFailed = "failed";   // what m_seen shows for m_exchangeFailed
 
 void PrintTo(Link link, std::ostream* os) { *os << (link == Link::Tcp ? "Tcp" : "Pty"); }
 
@@ -119,7 +120,8 @@ protected:
     // lock file is named after it, and the system may hand a hung-up terminal's number to
     // another process while this one still holds it.
     void OpenPty() {
-        const QString link = m_dir.filePath("sensor" + QString::number(QCoreApplication::applicationPid()));
+        const QString pid = QString::number(QCoreApplication::applicationPid());
+        const QString link = m_dir.filePath("sensor" + pid);
         EXPECT_TRUE(m_pty->open(link));
         platform::SetSerialPortTable({{link.toStdString(), "simulated sensor"}});
     }
@@ -237,8 +239,8 @@ protected:
     bool Tcp() const { return std::get<2>(GetParam()) == Link::Tcp; }
     bool Is(const std::string& fault) const { return Row().m_name == fault; }
     char Effect() const {
-        const auto at = std::find(std::begin(kCodes), std::end(kCodes), Code()) - std::begin(kCodes);
-        return (Tcp() ? Row().m_tcp : Row().m_pty)[at];
+        const auto* at = std::find(std::begin(kCodes), std::end(kCodes), Code());
+        return (Tcp() ? Row().m_tcp : Row().m_pty)[at - std::begin(kCodes)];
     }
     bool Fails() const { return Effect() == 'F' || Effect() == 'L'; }
     double LimitS() const {
@@ -352,7 +354,7 @@ TEST_P(FaultMatrix, EndsInTimeWithItsOutcomeAndTheLinkRecovers) {
     EXPECT_EQ(sl::poll, 0);
     EXPECT_EQ(sl::comecho, Fails() ? 0 : 1);
     Strings popups;
-    for (const auto& popup : platform::PopupLog()) popups.push_back(popup.title + ": " + popup.text);
+    for (const auto& box : platform::PopupLog()) popups.push_back(box.title + ": " + box.text);
     const bool dropped = Is("Close") && Tcp();   // then no conversation is left open
     EXPECT_EQ(popups, dropped ? Strings{"TCP Client: Server has closed connection!"} : Strings{});
     EXPECT_EQ(sl::tcpcon == 0 && sl::g_hconversation == 0, dropped || !Tcp());
