@@ -19,6 +19,14 @@ void Trace(char direction, const uint8_t* bytes, int32_t missing, double waitedS
 // What a write left unwritten: all of it when it failed.
 int32_t Unwritten() { return nBytesW < 0 ? TelegramLength() : TelegramLength() - nBytesW; }
 
+// The stream of a trigger command starts with a frame, as stale bytes were dropped before the
+// command: the assembler starts in step, so that a whole first frame with a wrong mark is
+// skipped whole instead of being searched for a mark inside its data.
+void RestartFrames(FrameAssembler& frames) {
+    ResetAssembler(frames);
+    frames.m_inStep = true;
+}
+
 // The RS-232 port `comport`: the reply is counted in the input queue when the wait ends.
 class SerialTransport final : public Transport {
 public:
@@ -48,7 +56,7 @@ public:
     int IdentifyWriteTimeoutMs() const override { return kWriteTimeoutMs; }
     void BeginStream() override {
         FlushSerialQueues();
-        ResetAssembler(m_frames);
+        RestartFrames(m_frames);
     }
 
 protected:
@@ -98,7 +106,7 @@ public:
         // The frames stay in the socket until the stream takes them, so a sensor that sends
         // faster than they are recorded is held back by TCP instead of filling memory.
         tcpStreaming = true;
-        ResetAssembler(m_frames);
+        RestartFrames(m_frames);
     }
     void EndStream() override {
         tcpStreaming = false;

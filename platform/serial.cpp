@@ -182,7 +182,11 @@ int GetInQLen(int port) {
 int FlushInQ(int port) {
     QSerialPort* serial = OpenPort(port);
     if (serial == nullptr) return kComErrNotOpen;
-    return serial->clear(QSerialPort::Input) ? 0 : SerialFailureCode(serial->error());
+    if (!serial->clear(QSerialPort::Input)) return SerialFailureCode(serial->error());
+    // A full input queue stopped the reading from the device, and clearing it does not start
+    // it again: setting the queue size does.
+    serial->setReadBufferSize(serial->readBufferSize());
+    return 0;
 }
 
 int FlushOutQ(int port) {

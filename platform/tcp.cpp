@@ -87,6 +87,8 @@ int ConnectToTCPServer(unsigned* handle, int port, const std::string& host,
         delete socket;
         return code;
     }
+    // A telegram leaves at once, not after the acknowledgement of an unanswered one (Nagle).
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     const unsigned newHandle = nextHandle++;
     connections[newHandle] = Connection{socket, callback, callbackData};
     BindConnection(newHandle, socket);

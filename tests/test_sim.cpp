@@ -1,7 +1,7 @@
 // Tests of the simulated sensor's protocol side: fault rules, and the sensor served over real
 // loopback sockets, real pseudo-terminals (plain and paced) and as a program. The request
 // framing it builds on is tested in test_core.cpp, its behaviour (the signal model and the
-// EEPROM records) in test_simmodel.cpp, and every fault against the program in test_faults.cpp.
+// EEPROM records) in test_simmodel.cpp, and every fault against the link in test_link.cpp.
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
