@@ -303,7 +303,7 @@ protected:
                         kTickS + kPollSleepS};
             case sl::kCodeIdentify: {
                 std::string text = sim::kDefaultIdentification;   // shown as it came
-                if (Is("WrongMark")) text[1] = static_cast<char>(sim::kWrongReplyMark);
+                if (Is("WrongMark")) text = "T\u00ABVRIX-Vovez SIM V2.0";   // 0xAB as Latin-1
                 sl::CheckComLine();
                 return {{7, 3}, {text, "parameters", "ready"}, {"TIMEOUT", kFailed}};
             }
