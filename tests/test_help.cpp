@@ -18,7 +18,7 @@ namespace sl = sensorlink;
 
 namespace {
 
-constexpr double kAfterClickS = 0.2;   // time for late consequences of a click to show
+constexpr double kAfterClickS = 0.1;   // time for late consequences of a click to show
 constexpr double kClickLimitS = 5.0;   // a right click that has not returned by then hangs
 
 int Handle(int resource) {
