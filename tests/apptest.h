@@ -52,10 +52,7 @@ bool PumpUntil(Pred done, double seconds = 10.0) {
     return true;
 }
 
-inline void PumpFor(double seconds) {
-    const double start = platform::Timer();
-    while (platform::Timer() - start < seconds) platform::ProcessSystemEvents();
-}
+inline void PumpFor(double seconds) { PumpUntil([] { return false; }, seconds); }
 
 // The program against the simulated sensor.
 class Program {

@@ -1,7 +1,6 @@
-// Files the program cannot write or should not trust: a program directory where nothing can be
-// written, and settings and history files that are binary garbage, 10 MB long or have
-// lines of 100 000 characters. The program goes on, tells the user what failed, and takes what
-// is valid. Record files that cannot be written are in test_recorder.cpp.
+// Files the program cannot write or should not trust: an unwritable program directory, and
+// settings and history files of binary garbage, 10 MB or lines of 100 000 characters. The program
+// goes on, tells the user what failed, and takes what is valid.
 #include <optional>
 #include <random>
 
@@ -11,7 +10,6 @@
 #include "connection/connection.h"
 
 using namespace apptest;
-namespace sl = sensorlink;
 
 namespace {
 
@@ -70,8 +68,8 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
     program->m_sensor.clearLog();   // and the sensor is still served
     program->Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(program->RequestCodes(), std::vector<int>{sl::kCodeParaRead});
-    EXPECT_EQ(sl::comecho, 1);
+    EXPECT_EQ(program->RequestCodes(), std::vector<int>{sensorlink::kCodeParaRead});
+    EXPECT_EQ(sensorlink::comecho, 1);
 }
 
 // ---- settings and history files of any shape -----------------------------------------------

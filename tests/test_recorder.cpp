@@ -1,7 +1,6 @@
-// The recorder's rules as the user meets them in the running program: the outcomes of the file
-// dialog with their questions and reminders, the buttons each mode shows, manual lines, the
-// record time, Stop during the pacing wait, the locked controls, no line after a time-out, and
-// lines that could not be written. Whole recordings are in test_endtoend.cpp.
+// The recorder's rules as the user meets them in the running program: the file dialog's outcomes
+// with their questions and reminders, each mode's buttons, manual lines, the record time, Stop in
+// the pacing wait, the locked controls, no line after a time-out, lines that could not be written.
 #include <QSpinBox>
 
 #include "apptest.h"
