@@ -121,7 +121,7 @@ TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
 }
 
-// The largest values the controls take: 4294836225 s, beyond 32 bits.
+// The largest values the controls take: 4294836225 s, more than a signed 32-bit number holds.
 TEST_F(RecorderTest, RecordTimeFollowsTheTypedValuesIn64Bits) {
     P().ChooseRecordMode(rec::kModeTimed);
     Type(ui::RECP_INTERVAL, 65535);
