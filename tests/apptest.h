@@ -1,8 +1,10 @@
 #pragma once
 // Brings the whole program up for a test: a temporary program directory, scripted pop-ups,
 // the simulated sensor in-process on TCP or on a pseudo-terminal, and the real panels.
+#include <QChartView>
 #include <QComboBox>
 #include <QHostAddress>
+#include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -35,6 +37,10 @@ inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info
     return info.param == Transport::Tcp ? "Tcp" : "Pty";
 }
 
+// A box as Program::Popups() lists it.
+inline std::string Attention(const std::string& text) { return std::string(platform::kAttentionTitle) + "|" + text; }
+inline std::string Info(const std::string& text) { return std::string(platform::kInfoTitle) + "|" + text; }
+
 // Processes events until done() holds or the limit passes; false on time-out.
 template <typename Pred>
 bool PumpUntil(Pred done, double seconds = 10.0) {
@@ -46,15 +52,12 @@ bool PumpUntil(Pred done, double seconds = 10.0) {
     return true;
 }
 
-inline void PumpFor(double seconds) {
-    const double start = platform::Timer();
-    while (platform::Timer() - start < seconds) platform::ProcessSystemEvents();
-}
+inline void PumpFor(double seconds) { PumpUntil([] { return false; }, seconds); }
 
 // The program against the simulated sensor.
 class Program {
 public:
-    explicit Program(Transport transport) : m_transport(transport) {
+    explicit Program(Transport transport) {
         EXPECT_TRUE(m_dir.isValid());
         platform::SetProjectDir(m_dir.path().toStdString());
         platform::ClearPopupLog();
@@ -98,6 +101,14 @@ public:
         shell::InitAll();
     }
 
+    // Start() with the sensor's identification shown, then the request and box logs cleared.
+    void StartConnected() {
+        Start();
+        ASSERT_EQ(Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+        m_sensor.clearLog();
+        platform::ClearPopupLog();
+    }
+
     std::string Path(const std::string& name) const {
         return platform::JoinPath(m_dir.path().toStdString(), name);
     }
@@ -122,6 +133,12 @@ public:
     int Value(int panel, int control) const {
         int value = 0;
         platform::GetCtrlVal(panel, control, value);
+        return value;
+    }
+
+    int Attribute(int panel, int control, int attribute) const {
+        int value = -1;
+        platform::GetCtrlAttribute(panel, control, attribute, value);
         return value;
     }
 
@@ -164,6 +181,13 @@ public:
         return n;
     }
 
+    // "title|text" of every box shown since the log was cleared.
+    static std::vector<std::string> Popups() {
+        std::vector<std::string> texts;
+        for (const auto& popup : platform::PopupLog()) texts.push_back(popup.title + "|" + popup.text);
+        return texts;
+    }
+
     // Runs step every few milliseconds while a blocking click runs, until StopSampler().
     void WhileRunning(std::function<void()> step) {
         m_sampler = std::make_unique<QTimer>();
@@ -184,10 +208,16 @@ public:
         emit ring->activated(mode);
     }
 
-    // The data lines of a record file (those after its header), without CR LF.
-    static std::vector<std::string> RecordLines(const std::string& path) {
+    // A file's bytes; "" when it cannot be read.
+    static std::string Bytes(const std::string& path) {
         std::string bytes;
         platform::ReadFileBytes(path, bytes);
+        return bytes;
+    }
+
+    // The data lines of a record file (those after its header), without CR LF.
+    static std::vector<std::string> RecordLines(const std::string& path) {
+        const std::string bytes = Bytes(path);
         std::vector<std::string> lines;
         for (size_t at = 0, end; (end = bytes.find("\r\n", at)) != std::string::npos; at = end + 2)
             lines.push_back(bytes.substr(at, end - at));
@@ -195,8 +225,16 @@ public:
         return lines;
     }
 
+    // The points of the raw signal's graph on the graph panel: one per recorded frame.
+    std::vector<QPointF> RawGraphPoints() const {
+        auto* view = qobject_cast<QChartView*>(Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW));
+        std::vector<QPointF> points;
+        for (QAbstractSeries* series : view->chart()->series())
+            for (const QPointF& p : qobject_cast<QLineSeries*>(series)->points()) points.push_back(p);
+        return points;
+    }
+
     sim::Sensor m_sensor{42};
-    Transport m_transport;
     QTemporaryDir m_dir;
     std::unique_ptr<sim::TcpServer> m_tcp;
     std::unique_ptr<sim::PtyServer> m_pty;

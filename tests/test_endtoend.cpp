@@ -1,282 +1,321 @@
-// The program against the simulated sensor, as a user drives it: SAVE PNG of the strip chart
-// and of the graph shown (their layout when the window grows is tested in test_ui.cpp), TEACH that reaches the sensor only through SEND, the output mode
-// inverting the LED for the same signal, and triggered recording that writes one line per
-// output change, two per object passing the beam.
-#include <QComboBox>
-#include <QImageReader>
-#include <QTimer>
-
-#include <functional>
-#include <set>
-#include <utility>
+// The whole program against the simulated sensor on a real socket and a real pseudo-terminal, in
+// real time: start-up, SEND and GET with RAM, EEPROM and FILE, GO until STOP, a timed and a
+// triggered recording, a link that drops during GO and the window closed during GO. The
+// exchanges' faults and time limits are proven on the link's test clock in test_link.cpp.
+#include <QLabel>
+#include <QLineEdit>
 
 #include "apptest.h"
-#include "graph/graph.h"
+#include "core/paramfile.h"
 #include "recorder/recorder.h"
 #include "sim/model.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
+using Texts = std::vector<std::string>;
 
 namespace {
 
 constexpr double kScenarioLimitS = 30.0;   // one GO or recording, on a slow, busy machine
-constexpr int kFramesToWatch = 4;          // frames that show a state is steady
-constexpr int kInverse = 1;                // output-mode ring value (0 direct)
-constexpr int kWin = 2;                    // threshold-mode ring value
-constexpr int kMinWholePassings = 2;       // objects recorded from entering to leaving
-// A clear beam at full POWER gives full scale.
-constexpr double kCountsPerPower = double{sim::kRawMax} / sim::kPowerMax;
-constexpr double kSteadyNoise = 40.0;      // counts; averaged noise stays well inside this
+constexpr int kFramesBeforeAction = 3;     // data requests before a test acts during GO
+constexpr int kBrandBanner = 0x0080FF;     // the banner colour of the brand this build shows
+constexpr int kIntervalS = 1;              // of the timed recording
+constexpr int kFrames = 3;                 // frames of each recording
+constexpr int kBytesBeforeDrop = 10;       // of the frame during which the server hangs up
 
-// A picture as the program wrote it: decoded as PNG, or a null image.
-QImage ReadPng(const std::string& path) {
-    QImageReader reader(QString::fromStdString(path), "png");
-    reader.setDecideFormatFromContent(true);
-    return reader.format() == "png" ? reader.read() : QImage();
+// The record-file line's raw value (its fields: date, time, raw, temperature).
+std::string RawOf(const std::string& line) {
+    return QString::fromStdString(line).split('\t').value(2).toStdString();
 }
 
-// Pixels of the picture that have the colour rgb (0xRRGGBB), up to a small difference.
-int PixelsOfColour(const QImage& image, int rgb) {
-    const auto near = [](int a, int b) { return std::abs(a - b) < 24; };
-    int count = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        for (int x = 0; x < image.width(); ++x) {
-            const QRgb c = image.pixel(x, y);
-            count += near(qRed(c), rgb >> 16 & 0xFF) && near(qGreen(c), rgb >> 8 & 0xFF) && near(qBlue(c), rgb & 0xFF);
-        }
-    }
-    return count;
-}
-
-class EndToEnd : public ::testing::Test {
+// The program started on a steady signal (the sensor sends no triggered frames of its own).
+class EndToEnd : public ::testing::TestWithParam<Transport> {
 protected:
     void SetUp() override {
         P().m_sensor.setScene(sim::Scene::Steady);
-        P().Start();
-        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-        P().m_sensor.clearLog();
-        platform::ClearPopupLog();
+        ASSERT_NO_FATAL_FAILURE(P().StartConnected());
     }
-
     Program& P() { return m_program; }
-    std::string Dir() const { return m_program.m_dir.path().toStdString(); }
-
-    // Presses GO, notes value() on each of the next frames from the second on (sampled: a
-    // frame may pass unseen), then presses STOP. The sensor applies a record sent just before
-    // GO within one of its cycles, so the first frame may still show the old one; the GO
-    // loop's pause makes the second current.
-    template <typename T>
-    std::set<T> Watch(const std::function<T()>& value, int frames = kFramesToWatch) {
-        const int atStart = P().Requests(sl::kCodeData);
-        int seen = atStart;
-        std::set<T> values;
-        bool stopped = false;
-        const double start = platform::Timer();
-        QTimer driver;
-        QObject::connect(&driver, &QTimer::timeout, [&] {
-            // While request n waits for its reply, the frame of request n - 1 is on display.
-            const int now = P().Requests(sl::kCodeData);
-            if (!stopped && now >= atStart + 3 && now != seen) {
-                seen = now;
-                values.insert(value());
-                --frames;
-            }
-            const bool late = platform::Timer() - start > kScenarioLimitS;
-            if (stopped || (frames > 0 && !late)) return;
-            EXPECT_FALSE(late) << "the frames stopped";
-            stopped = true;
-            P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
-        });
-        driver.start(2);
-        P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
-        EXPECT_TRUE(stopped);
-        return values;
+    // The recorder panel with a new record file and a mode; the boxes so far are forgotten.
+    std::string Prepare(const std::string& name, int mode) {
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
+        P().ChooseRecordFile(P().Path(name));
+        P().ChooseRecordMode(mode);
+        platform::ClearPopupLog();
+        return P().Path(name);
     }
+    bool Late(double start) const { return platform::Timer() - start > kScenarioLimitS; }
 
-    void SetPara(int control, int value) { platform::SetCtrlVal(ui::parapanel, control, value); }
-
-    // Presses SAVE PNG on the given panel with the dialog answering path and result.
-    void Save(int panel, int button, const std::string& path, int result = 2) {
-        P().m_filePath = path;
-        P().m_fileResult = result;
-        P().Click(panel, button);
-    }
-    QSize ViewSize(int panel, int control) { return P().Widget(panel, control)->size(); }
-
-    Program m_program{Transport::Tcp};
+    Program m_program{GetParam()};
 };
 
-// ---- SAVE PNG -------------------------------------------------------------------------------
+}  // namespace
 
-TEST_F(EndToEnd, SavingTheStripChartDuringGoWritesItsPictureAndThePollingGoesOn) {
-    const std::string path = Dir() + "/live.png";
-    int frames = 0;
-    // Saved half-way through: the polling goes on for as many frames after it.
-    EXPECT_EQ(Watch<int>([&] {
-                  if (++frames == kFramesToWatch) Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, path);
-                  return int{sl::poll};
-              }, 2 * kFramesToWatch),
-              std::set<int>{1});
-    ASSERT_EQ(platform::PopupLog().size(), 1u);
-    EXPECT_EQ(platform::PopupLog()[0].kind, platform::PopupRecord::FileSelect);
-    EXPECT_EQ(platform::PopupLog()[0].title + "|" + platform::PopupLog()[0].text, "PNG|chart.png");
-    const QImage picture = ReadPng(path);
-    EXPECT_EQ(picture.size(), ViewSize(ui::datapanel, ui::DATAP_STRIPCHART));
-    EXPECT_GT(PixelsOfColour(picture, 0x00A000), 100);   // the steady raw signal's green line
-}
+TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwitch) {
+    EXPECT_EQ(P().Text(ui::interfacepanel, ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
+    // The whole record: SEND gives it back below.
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), P().m_sensor.ram()[sim::kWordTeachValue]);
+    EXPECT_EQ(P().Attribute(ui::mainpanel, ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR), kBrandBanner);
+    EXPECT_FALSE(qobject_cast<QLabel*>(P().Widget(ui::mainpanel, ui::MAINP_LOGO))->pixmap().isNull());
+    int titles = 0;
+    for (const QLabel* label : platform::PanelWidget(ui::mainpanel)->findChildren<QLabel*>())
+        titles += label->isVisible() && label->text() == "TAVRIX-Vovez V2.0";
+    EXPECT_EQ(titles, 1);
 
-// The graph panel saves the graph the SIGNAL selector shows, under a name that says which.
-TEST_F(EndToEnd, SavingOnTheGraphPanelWritesTheGraphShown) {
-    P().Click(ui::datapanel, ui::DATAP_BUTTON_SHOWGRAPH);
-    ASSERT_TRUE(platform::PanelVisible(ui::graphpanel));
-    for (uint16_t i = 0; i < 20; ++i) {   // recorded frames: a rising raw signal and temperature
-        sl::dataANA0 = static_cast<uint16_t>(1000 + 50 * i);
-        sl::dataTemp = static_cast<uint16_t>(2000 + 5 * i);
-        graph::SetPanelGraphData();
-    }
-    Save(ui::graphpanel, ui::GRAPHP_BUTTON_SAVEGRAPH, Dir() + "/raw.png");
-    auto* signal = qobject_cast<QComboBox*>(P().Widget(ui::graphpanel, ui::GRAPHP_SIGNAL));
-    signal->setCurrentIndex(graph::kSignalTemp);
-    emit signal->activated(graph::kSignalTemp);
-    Save(ui::graphpanel, ui::GRAPHP_BUTTON_SAVEGRAPH, Dir() + "/temp.png");
-    std::vector<std::string> defaults;
-    for (const auto& popup : platform::PopupLog()) defaults.push_back(popup.title + "|" + popup.text);
-    EXPECT_EQ(defaults, (std::vector<std::string>{"PNG|raw.png", "PNG|temp.png"}));
-
-    for (const auto& [name, view, colour, other] :
-         {std::tuple{"/raw.png", ui::GRAPHP_GRAPH_RAW, graph::kRawGraphColor, graph::kTempGraphColor},
-          std::tuple{"/temp.png", ui::GRAPHP_GRAPH_TEMP, graph::kTempGraphColor, graph::kRawGraphColor}}) {
-        const QImage picture = ReadPng(Dir() + name);
-        EXPECT_EQ(picture.size(), ViewSize(ui::graphpanel, view)) << name;
-        EXPECT_GT(PixelsOfColour(picture, colour), 50) << name;
-        EXPECT_EQ(PixelsOfColour(picture, other), 0) << name;
+    // The parameter panel first; each panel button then shows its panel alone and is marked.
+    EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
+    const std::pair<int, int> buttons[] = {{ui::MAINP_BUTTON_CONNECT, ui::interfacepanel},
+                                           {ui::MAINP_BUTTON_RECORDER, ui::recpanel},
+                                           {ui::MAINP_BUTTON_PARA, ui::parapanel}};
+    for (const auto& [button, panel] : buttons) {
+        P().Click(ui::mainpanel, button);
+        for (const auto& [other, otherPanel] : buttons) {
+            EXPECT_EQ(platform::PanelVisible(otherPanel), otherPanel == panel) << button;
+            EXPECT_EQ(P().Attribute(ui::mainpanel, other, platform::ATTR_CMD_BUTTON_COLOR),
+                      other == button ? ui::kSelectedButtonColor : ui::kButtonColor);
+        }
     }
 }
 
-TEST_F(EndToEnd, CancelWritesNothingAFailureIsReportedAndANameGetsItsSuffix) {
-    const std::string cancelled = Dir() + "/cancelled.png";
-    Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, cancelled, 0);
-    long long size = 0;
-    EXPECT_EQ(platform::GetFileInfo(cancelled, size), 0);
-    const std::string nowhere = Dir() + "/no such folder/chart.png";
-    Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, nowhere);
-    platform::WriteFileBytes(Dir() + "/plain.png", "old");   // replaced
-    Save(ui::datapanel, ui::DATAP_BUTTON_SAVECHART, Dir() + "/plain", 2);
-    EXPECT_EQ(platform::GetFileInfo(Dir() + "/plain", size), 0);
-    EXPECT_FALSE(ReadPng(Dir() + "/plain.png").isNull());
-    // Nothing after the cancelled dialog; one message after the failed one.
-    const auto& log = platform::PopupLog();
-    ASSERT_EQ(log.size(), 4u);
-    EXPECT_EQ(log[2].kind, platform::PopupRecord::Message);
-    EXPECT_EQ(log[2].title, "ATTENTION!");
-    EXPECT_EQ(log[2].text, "The picture could not be written:\n" + nowhere);
+// Each step edits the tolerance, selects the target and presses the button: the sensor gets
+// exactly these requests, holds the whole record as the panel had it where it was written, and
+// the panel shows what was read (the EEPROM load makes the next read come from the EEPROM).
+TEST_P(EndToEnd, SendAndGetCarryTheWholeRecordToAndFromRamAndEeprom) {
+    const sim::Record start = P().m_sensor.ram();
+    const auto with = [&](int tolerance) {
+        sim::Record record = start;
+        record[sim::kWordTol] = static_cast<uint16_t>(tolerance);
+        return record;
+    };
+    const int send = ui::MAINP_BUTTON_SEND, get = ui::MAINP_BUTTON_GET;
+    const int ram = ui::MAINP_SELECT_RAM, eeprom = ui::MAINP_SELECT_EEPROM;
+    struct Step {
+        int target, button, edit;
+        std::vector<int> codes;
+        int inRam, inEeprom, shown;
+    };
+    const int old = start[sim::kWordTol];
+    const Step steps[] = {{ram, send, 321, {1}, 321, old, 321},      {eeprom, send, 400, {1, 6}, 400, 400, 400},
+                          {ram, send, 500, {1}, 500, 400, 500},      {eeprom, get, 7, {8, 3}, 500, 400, 400},
+                          {ram, get, 7, {3}, 500, 400, 500}};
+    for (const Step& s : steps) {
+        SCOPED_TRACE(::testing::Message() << (s.button == send ? "SEND " : "GET ") << s.edit);
+        P().m_sensor.clearLog();
+        platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, s.edit);
+        P().Click(ui::mainpanel, s.target);
+        P().Click(ui::mainpanel, s.button);
+        EXPECT_EQ(P().RequestCodes(), s.codes);
+        EXPECT_EQ(P().m_sensor.ram(), with(s.inRam));
+        EXPECT_EQ(P().m_sensor.eeprom(), with(s.inEeprom));
+        EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), s.shown);
+        EXPECT_EQ(sl::comecho, 1);
+    }
 }
 
-// ---- TEACH and SEND, output mode and LED ----------------------------------------------------
-
-TEST_F(EndToEnd, TeachReachesTheSensorThroughSendAndChangesTheReferenceItReports) {
-    constexpr int kPower = 300;
-    constexpr int kFirstTeach = 3000;
-    const auto reference = [] { return int{sl::dataRef}; };
-    SetPara(ui::PARAP_POWER, kPower);
-    SetPara(ui::PARAP_TEACHVALUE, kFirstTeach);
+// GO requests one frame after another and shows each until STOP, with SEND dimmed meanwhile. A
+// manual record and TEACH taken during GO take the raw value on display; the taught value
+// reaches the sensor with the next SEND.
+TEST_P(EndToEnd, GoRunsUntilStopAndManualRecordAndTeachTakeTheFrameShown) {
+    const std::string path = Prepare("go.dat", recorder::kModeManual);
+    P().m_sensor.clearLog();
+    std::string shown;
+    bool sendDimmed = false;
+    const double start = platform::Timer();
+    P().WhileRunning([&] {
+        if (!shown.empty() || (P().Requests(sl::kCodeData) < kFramesBeforeAction && !Late(start))) return;
+        sendDimmed = P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND);
+        shown = P().Text(ui::datapanel, ui::DATAP_RAW);
+        P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_PARA);
+        P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);
+        P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
+    });
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
+    P().StopSampler();
+    EXPECT_GE(P().Requests(sl::kCodeData), kFramesBeforeAction);
+    EXPECT_EQ(P().Requests(sl::kCodeData), static_cast<int>(P().RequestCodes().size()));
+    EXPECT_TRUE(sendDimmed);
+    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
+    EXPECT_EQ(sl::poll, 0);
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    const Texts lines = Program::RecordLines(path);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(RawOf(lines[0]), shown);
+    EXPECT_EQ(std::to_string(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE)), shown);
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
-    EXPECT_EQ(Watch<int>(reference), std::set<int>{kFirstTeach});
-
-    P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);   // takes the raw value shown last
-    const int taught = P().Value(ui::parapanel, ui::PARAP_TEACHVALUE);
-    EXPECT_EQ(std::to_string(taught), P().Text(ui::datapanel, ui::DATAP_RAW));
-    EXPECT_NEAR(taught, kPower * kCountsPerPower, kSteadyNoise);
-    EXPECT_EQ(Watch<int>(reference), std::set<int>{kFirstTeach});   // the panel only, so far
-
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
-    EXPECT_EQ(P().m_sensor.ram()[sim::kWordTeachValue], taught);
-    EXPECT_EQ(Watch<int>(reference), std::set<int>{taught});
-    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_REF), std::to_string(taught));
+    EXPECT_EQ(std::to_string(P().m_sensor.ram()[sim::kWordTeachValue]), shown);
 }
 
-TEST_F(EndToEnd, OutputModeInvertsTheLedForTheSameSignal) {
-    constexpr int kPower = 500;
-    const int level = static_cast<int>(kPower * kCountsPerPower);
-    SetPara(ui::PARAP_POWER, kPower);
-    SetPara(ui::PARAP_TRSHMODE, kWin);
-    // teach, output mode, then what the sensor reports (within the tolerance or not) and
-    // the LED, lit exactly when the output is at +24 V.
-    for (const auto& [teach, outmode, outTol, led] : {std::tuple{level, 0, 1, 1},
-                                                      {level, kInverse, 1, 0},
-                                                      {level + 1000, kInverse, 0, 1},
-                                                      {level + 1000, 0, 0, 0}}) {
-        SCOPED_TRACE("teach " + std::to_string(teach) + ", output mode " + std::to_string(outmode));
-        SetPara(ui::PARAP_TEACHVALUE, teach);
-        SetPara(ui::PARAP_OUTMODE, outmode);
-        P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
-        const auto seen = Watch<std::pair<int, int>>([&] {
-            EXPECT_NEAR(sl::dataANA0, level, kSteadyNoise);
-            return std::pair{int{sl::dataOutTol}, P().Value(ui::datapanel, ui::DATAP_LED_OUT)};
-        });
-        EXPECT_EQ(seen, (std::set<std::pair<int, int>>{{outTol, led}}));
-    }
-}
-
-// ---- Triggered recording --------------------------------------------------------------------
-
-// Objects pass the beam; the default record keeps the clear beam inside the WIN window and
-// takes every object out of it. Each output change is one frame and one line: an object
-// leaving the window and then returning. The recording may start while an object is in the beam.
-TEST_F(EndToEnd, TriggeredRecordingWritesOneLinePerOutputChangeTwoPerObject) {
-    const std::string path = Dir() + "/objects.dat";
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
-    P().ChooseRecordFile(path);
-    P().ChooseRecordMode(recorder::kModeTriggered);
-
-    std::vector<std::pair<int, int>> sent;   // (raw, within tolerance) of each frame
+// A triggered recording sends the trigger command once and then only listens: every frame the
+// sensor sends, three in one burst here, becomes one line and one graph point; Stop sends nothing.
+TEST_P(EndToEnd, TriggeredRecordingWritesEveryFrameTheSensorSends) {
+    const std::string path = Prepare("triggered.dat", recorder::kModeTriggered);
+    P().m_sensor.clearLog();
+    Texts sent;   // the raw value of each frame, as it leaves the sensor
     QObject::connect(&P().m_sensor, &sim::Sensor::triggeredFrame, [&](const sim::ReplyPlan& plan) {
         uint16_t words[sl::kTelegramWords];
         sl::UnpackTelegram(plan.m_bytes.data(), words);
-        sent.emplace_back(words[2 + sim::kDataRaw], words[2 + sim::kDataOutTol]);
+        sent.push_back(std::to_string(words[2 + sim::kDataRaw]));
     });
-    P().m_sensor.setScene(sim::Scene::Objects);
-    const auto wholePassings = [&](size_t count) {
-        int passings = 0;
-        for (size_t i = 1; i < count; ++i) passings += sent[i - 1].second == 0 && sent[i].second == 1;
-        return passings;
-    };
-    // Stops once every frame is recorded and enough objects have passed; the beam is clear.
-    size_t sentAtStop = 0;
-    bool timedOut = false;
     const double start = platform::Timer();
-    QTimer driver;
-    QObject::connect(&driver, &QTimer::timeout, [&] {
-        const bool done = !sent.empty() && sent.back().second == 1 &&
-                          wholePassings(sent.size()) >= kMinWholePassings &&
-                          P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == std::to_string(sent.size());
-        timedOut = !done && platform::Timer() - start > kScenarioLimitS;
-        if (!done && !timedOut) return;
-        driver.stop();
-        sentAtStop = sent.size();
-        P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
+    P().WhileRunning([&] {
+        if (sent.empty() && P().Requests(sl::kCodeTriggered) == 1)
+            for (int i = 0; i < kFrames; ++i) P().m_sensor.emitTriggeredFrame();
+        if (P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == std::to_string(kFrames) || Late(start))
+            P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
     });
-    driver.start(5);
     P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
-    ASSERT_FALSE(timedOut) << sent.size() << " frames sent";
-
-    // The file holds the sensor's frames in order, one line each, and each is an output change.
-    const std::vector<std::string> lines = Program::RecordLines(path);
-    ASSERT_GE(lines.size(), sentAtStop);
-    ASSERT_LE(lines.size(), sent.size());
-    for (size_t i = 0; i < lines.size(); ++i) {
-        EXPECT_EQ(QString::fromStdString(lines[i]).split('\t').at(2).toInt(), sent[i].first) << "line " << i;
-        if (i > 0) {
-            EXPECT_NE(sent[i].second, sent[i - 1].second) << "line " << i;
-        }
-    }
-    const int passings = wholePassings(lines.size());
-    EXPECT_GE(passings, kMinWholePassings);
-    // An object already in the beam at the start, and one still in it at the end, add a line.
-    EXPECT_EQ(static_cast<int>(lines.size()),
-              2 * passings + sent.front().second + (1 - sent[lines.size() - 1].second));
-    EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT), std::to_string(lines.size()));
+    P().StopSampler();
+    ASSERT_EQ(sent.size(), size_t{kFrames});
+    Texts recorded;
+    for (const std::string& line : Program::RecordLines(path)) recorded.push_back(RawOf(line));
+    EXPECT_EQ(recorded, sent);
+    EXPECT_EQ(P().RawGraphPoints().size(), sent.size());
+    EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeTriggered});
+    EXPECT_EQ(Program::Popups(), (Texts{Attention(recorder::kConfirmFileText), Attention(recorder::kReminderTriggered),
+                                        Info(recorder::kSavedText)}));
 }
 
-}  // namespace
+INSTANTIATE_TEST_SUITE_P(Transports, EndToEnd, ::testing::Values(Transport::Tcp, Transport::Pty),
+                         TransportName);
+
+class EndToEndTcp : public EndToEnd {};   // what only the TCP link has, or needs no second run
+
+// FILE: SEND writes the record, spare words included, to the file chosen and GET reads it back,
+// neither with a telegram. A file that is no parameter file, or one that cannot be written (a
+// folder), gives one box and changes nothing. FILE switched off is RAM again; RAM stays on.
+TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
+    P().Click(ui::mainpanel, ui::MAINP_SELECT_FILE);
+    EXPECT_EQ(sl::target, sl::DATFILE);
+    sl::frei16 = 9;   // a spare word, on no control
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 77);
+    P().m_filePath = P().Path(sl::kParameterFileName);
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 1);
+    sl::frei16 = 0;
+    P().m_fileResult = 1;
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), 77);
+    EXPECT_EQ(sl::frei16, 9);
+    platform::WriteFileBytes(P().Path("short.ini"), "1\r\n2\r\n");
+    for (const auto& [button, name] : {std::pair{ui::MAINP_BUTTON_GET, "short.ini"}, {ui::MAINP_BUTTON_SEND, ""}}) {
+        P().m_filePath = P().Path(name);
+        platform::ClearPopupLog();
+        P().Click(ui::mainpanel, button);
+        EXPECT_EQ(Program::Shown(platform::kAttentionTitle), 1) << button;
+        EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), 77);
+    }
+    EXPECT_TRUE(P().m_sensor.requests().empty());
+
+    // Values beyond a control's limits (POWER, TEACH VALUE) are shown and sent on unchanged.
+    const uint16_t wide[sl::kRecordWords] = {5000, 0, 1000, 3000, 1, 0, 0, 2, 0, 0, 0, 5000, 200, 50, 0, 0};
+    P().m_filePath = P().Path("wide.ini");
+    P().m_fileResult = 1;
+    platform::WriteFileBytes(P().m_filePath, sl::FormatParameterFile(wide));
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_POWER), 5000);
+    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), 5000);
+    for (int selector : {ui::MAINP_SELECT_FILE, ui::MAINP_SELECT_RAM}) {
+        P().Click(ui::mainpanel, selector);
+        EXPECT_EQ(sl::target, sl::RAM);
+        EXPECT_EQ(P().Value(ui::mainpanel, ui::MAINP_SELECT_RAM), 1);
+    }
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
+    EXPECT_EQ(P().m_sensor.ram()[0], 5000);
+    EXPECT_EQ(P().m_sensor.ram()[11], 5000);
+}
+
+// A timed recording: one request per interval, a line per frame with the value shown, the
+// counters, the progress bar and the graph at the end, and no wait after the last line.
+TEST_P(EndToEndTcp, TimedRecordingWritesItsFramesOnePerInterval) {
+    const std::string path = Prepare("timed.dat", recorder::kModeTimed);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kIntervalS);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, kFrames);
+    P().m_sensor.clearLog();
+    struct Seen { std::string recorded, raw; double at; };
+    std::vector<Seen> seen;   // each count as it shows, with the remaining count that follows it
+    QObject::connect(qobject_cast<QLineEdit*>(P().Widget(ui::recpanel, ui::RECP_REMAINING)), &QLineEdit::textChanged,
+                     [&] {
+                         const std::string recorded = P().Text(ui::recpanel, ui::RECP_RECORDED);
+                         if (recorded != "0")
+                             seen.push_back({recorded, P().Text(ui::datapanel, ui::DATAP_RAW), platform::Timer()});
+                     });
+    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
+    const double ended = platform::Timer();
+    ASSERT_EQ(seen.size(), size_t{kFrames});
+    const Texts lines = Program::RecordLines(path);
+    ASSERT_EQ(lines.size(), size_t{kFrames});
+    for (size_t i = 0; i < seen.size(); ++i) {
+        EXPECT_EQ(seen[i].recorded, std::to_string(i + 1));
+        EXPECT_EQ(RawOf(lines[i]), seen[i].raw) << i;
+        if (i > 0) { EXPECT_GT(seen[i].at - seen[i - 1].at, 0.9 * kIntervalS) << i; }
+    }
+    EXPECT_LT(ended - seen.back().at, 0.5 * kIntervalS);
+    EXPECT_EQ(P().RequestCodes(), std::vector<int>(kFrames, sl::kCodeData));
+    EXPECT_EQ(P().Value(ui::recpanel, ui::RECP_PROGRESS), kFrames);
+    EXPECT_EQ(P().RawGraphPoints().size(), size_t{kFrames});
+    EXPECT_EQ(Program::Popups(), (Texts{Attention(recorder::kConfirmFileText), Attention(recorder::kReminderInterval),
+                                        Info(recorder::kSavedText)}));
+}
+
+// The server hangs up in the middle of a frame: one box says so, and GO ends in the TIMEOUT state.
+TEST_P(EndToEndTcp, ALinkDroppedDuringGoIsReportedOnceAndEndsInTheTimeoutState) {
+    bool dropped = false;
+    const double start = platform::Timer();
+    P().WhileRunning([&] {
+        if (!dropped && P().Requests(sl::kCodeData) >= kFramesBeforeAction) {
+            dropped = true;
+            P().m_sensor.addFault(sl::kCodeData, {sim::FaultKind::Close, kBytesBeforeDrop}, 1);
+        }
+        if (Late(start)) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
+    });
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
+    P().StopSampler();
+    EXPECT_EQ(Program::Popups(), Texts{"TCP Client|Server has closed connection!"});
+    P().ExpectTimeoutState();
+    EXPECT_EQ(sl::tcpcon, 0);
+}
+
+// The LED is lit exactly when the output is at +24 V: the state the sensor reports, inverted in
+// the inverse output mode.
+TEST_P(EndToEndTcp, TheLedShowsTheOutputAtPlus24Volts) {
+    for (const auto& [outmode, outTol, lit] : {std::tuple{0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}}) {
+        sl::paraOutmode = static_cast<uint16_t>(outmode);
+        sl::dataOutTol = static_cast<uint16_t>(outTol);
+        shell::SetPanelData();
+        EXPECT_EQ(P().Value(ui::datapanel, ui::DATAP_LED_OUT), lit) << outmode << outTol;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Tcp, EndToEndTcp, ::testing::Values(Transport::Tcp), TransportName);
+
+// The window closed while GO polls: the loop stops, the program's event loop ends with 0 and the
+// connection is closed.
+TEST(EndToEndLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
+    Program program(Transport::Tcp);
+    bool started = false, closed = false;
+    // One timer starts GO once the start-up is over (GO then runs in its slot), one closes the window.
+    QTimer starter, closer;
+    QObject::connect(&starter, &QTimer::timeout, [&] {
+        if (started || ui::mainpanel <= 0 || sl::tcpcon == 0 || program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO))
+            return;
+        started = true;
+        program.m_sensor.clearLog();
+        program.Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
+    });
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (closed || !started || program.Requests(sl::kCodeData) < kFramesBeforeAction) return;
+        EXPECT_EQ(sl::poll, 1);
+        closed = true;
+        platform::PanelWidget(ui::mainpanel)->close();
+    });
+    starter.start(10);
+    closer.start(10);
+    char name[] = "TavrixV20";
+    char* argv[] = {name, nullptr};
+    EXPECT_EQ(shell::WinMain(1, argv), 0);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(sl::poll, 0);
+    EXPECT_EQ(sl::tcpcon, 0);
+    EXPECT_TRUE(PumpUntil([&] { return program.m_tcp->connectionCount() == 0; }));
+}

@@ -1,91 +1,38 @@
-// The recorder in the running program against the simulated sensor: the record file and its
-// dialog outcomes, the record time, timed, continuous, triggered and manual recording with their
-// counters, pacing, stops and time-outs. Recordings into files that cannot be written are in
-// test_files.cpp.
-#include <QChartView>
-#include <QLineEdit>
-#include <QLineSeries>
+// The recorder's rules as the user meets them in the running program: the file dialog's outcomes
+// with their questions and reminders, each mode's buttons, manual lines, the record time, Stop in
+// the pacing wait, the locked controls, no line after a time-out, lines that could not be written.
 #include <QSpinBox>
-#include <ctime>
 
 #include "apptest.h"
-#include "graph/graph.h"
 #include "recorder/recorder.h"
-#include "core/recordformat.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
+namespace rec = recorder;
+using Texts = std::vector<std::string>;
 
 namespace {
 
-using Texts = std::vector<std::string>;
-const std::string kHeader = "DATE\tTIME\tRAW\tTEMP\t\r\n";
-const std::string kConfirm = "ATTENTION!|Are you sure, that you have selected the right file name?";
-const std::string kSaved = "INFO!|File has been saved!";
-const std::string kExists = "ATTENTION!|File already exist! \nDo you want to select existing file?";
+const std::string kDialog = std::string(rec::kRecordFileTitle) + "|" + rec::kRecordFileName;
+const Texts kIntervalBoxes = {Attention(rec::kConfirmFileText), Attention(rec::kReminderInterval),
+                              Info(rec::kSavedText)};
 
-std::string Reminder(int blanks) {
-    return "ATTENTION!| Make sure, that the file is not opened by any other program." +
-           std::string(static_cast<size_t>(blanks), ' ') + "\n Otherwise it can not be saved.";
-}
-
-std::string Bytes(const std::string& path) {
-    std::string bytes;
-    platform::ReadFileBytes(path, bytes);
-    return bytes;
-}
-
-// "raw\ttemp" of each data line of a record file.
-Texts ValuesIn(const std::string& path) {
-    Texts values;
-    for (const std::string& line : Program::RecordLines(path))
-        values.push_back(line.substr(std::min<size_t>(20, line.size())));
-    return values;
-}
-
-// "title|text" of every box shown since the log was cleared.
-Texts Popups() {
-    Texts texts;
-    for (const auto& popup : platform::PopupLog()) texts.push_back(popup.title + "|" + popup.text);
-    return texts;
-}
-
-// A frame as the sensor sends it after the trigger command.
-QByteArray TriggeredFrame(uint16_t raw, uint16_t temp, uint16_t mark = sl::kReplyMark) {
-    uint16_t words[sl::kRecordWords] = {};
-    words[0] = raw;
-    words[sl::kRecordWords - 1] = temp;
-    uint8_t bytes[sl::kTelegramBytes];
-    sl::PackTelegram(mark, sl::kCodeTriggered, words, bytes);
-    return QByteArray(reinterpret_cast<const char*>(bytes), sl::kTelegramBytes);
-}
-
-// The program started on TCP (or the parameter's transport) with the recorder panel open.
+// The program on TCP with the recorder panel open.
 class RecorderTest : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Bring(Transport::Tcp)); }
-    void Bring(Transport link) {
-        m_program = std::make_unique<Program>(link);
-        P().Start();
-        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    void SetUp() override {
+        ASSERT_NO_FATAL_FAILURE(P().StartConnected());
         P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
-        ASSERT_TRUE(platform::PanelVisible(ui::recpanel));
-        P().m_sensor.clearLog();
     }
-
-    Program& P() { return *m_program; }
+    Program& P() { return m_program; }
     std::string Rec(int control) { return P().Text(ui::recpanel, control); }
-    int Attribute(int control, int attr) {
-        int value = -1;
-        platform::GetCtrlAttribute(ui::recpanel, control, attr, value);
-        return value;
-    }
-    // A new record file and a mode; the boxes shown so far are forgotten.
-    std::string Prepare(const std::string& name, int mode) {
-        const std::string path = P().Path(name);
+    int Attribute(int control, int attr) { return P().Attribute(ui::recpanel, control, attr); }
+    // A record file and a mode; the requests and boxes so far are forgotten.
+    std::string Prepare(const std::string& path, int mode) {
         P().ChooseRecordFile(path);
         P().ChooseRecordMode(mode);
         platform::ClearPopupLog();
+        P().m_sensor.clearLog();
         return path;
     }
     void Type(int control, int value) {   // into a spin box, then Enter
@@ -95,23 +42,11 @@ protected:
         QTest::keyClicks(spin, QString::number(value));
         QTest::keyClick(spin, Qt::Key_Return);
     }
-    std::vector<QPointF> RawGraphPoints() {
-        auto* view = qobject_cast<QChartView*>(P().Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW));
-        std::vector<QPointF> points;
-        for (QAbstractSeries* series : view->chart()->series())
-            for (const QPointF& p : qobject_cast<QLineSeries*>(series)->points()) points.push_back(p);
-        return points;
-    }
 
-    std::unique_ptr<Program> m_program;
+    Program m_program{Transport::Tcp};
 };
 
-class RecorderLinkTest : public RecorderTest, public ::testing::WithParamInterface<Transport> {
-protected:
-    void SetUp() override { ASSERT_NO_FATAL_FAILURE(Bring(GetParam())); }
-};
-
-// ---- the record file ------------------------------------------------------------------------
+}  // namespace
 
 TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNothing) {
     const std::string first = P().Path("first.dat"), old = P().Path("old.dat");
@@ -119,168 +54,103 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
     struct Step {
         std::string path;
         int result, answer;
-        std::string oldBytes, box;
-        Texts boxes;   // after the dialog itself
+        std::string shown;
+        Texts boxes;
     };
     const Step steps[] = {
-        {first, 2, 1, "earlier\r\n", first, {}},   // a new name: its header, no question
-        {old, 1, 0, "earlier\r\n", first, {kExists}},
-        {old, 1, 1, kHeader, old, {kExists, Reminder(36)}},
-        {"", 0, 1, kHeader, old, {"ATTENTION!|No filename was choosen! \nRecording will not be done! "}},
+        {first, 2, 1, first, {kDialog}},   // a new name: its header, no question
+        {old, 1, 0, first, {kDialog, Attention(rec::kFileExistsText)}},   // No: nothing changes
+        {old, 1, 1, old, {kDialog, Attention(rec::kFileExistsText), Attention(rec::kReminderExistingFile)}},
+        {"", 0, 1, old, {kDialog, Attention(rec::kNoFileText)}},   // cancelled: the choice stays
     };
     for (const Step& s : steps) {
         SCOPED_TRACE(s.path + " " + std::to_string(s.answer));
         platform::ClearPopupLog();
         P().m_confirmAnswer = s.answer;
         P().ChooseRecordFile(s.path, s.result);
-        Texts expected{"FILENAME!|record.dat"};
-        expected.insert(expected.end(), s.boxes.begin(), s.boxes.end());
-        EXPECT_EQ(Popups(), expected);
-        EXPECT_EQ(Bytes(old), s.oldBytes);
-        EXPECT_EQ(Rec(ui::RECP_FILE), s.box);
+        EXPECT_EQ(Program::Popups(), s.boxes);
+        EXPECT_EQ(Rec(ui::RECP_FILE), s.shown);
+        EXPECT_EQ(Program::Bytes(old) == "earlier\r\n", s.shown == first);
     }
-    EXPECT_EQ(Bytes(first), kHeader);
+    EXPECT_TRUE(Program::Bytes(first).starts_with("DATE\t"));
+    EXPECT_EQ(Program::Bytes(old), Program::Bytes(first));   // an existing file chosen starts afresh
 
-    platform::ClearPopupLog();
     P().m_confirmAnswer = 0;   // No at the confirmation records nothing, in either mode
+    platform::ClearPopupLog();
     P().Click(ui::recpanel, ui::RECP_BUTTON_START);
-    P().ChooseRecordMode(recorder::kModeTriggered);
+    P().ChooseRecordMode(rec::kModeTriggered);
     P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
-    EXPECT_EQ(Popups(), (Texts{kConfirm, kConfirm}));
-    EXPECT_EQ(Bytes(old), kHeader);
+    EXPECT_EQ(Program::Popups(), Texts(2, Attention(rec::kConfirmFileText)));
+    EXPECT_EQ(Program::Bytes(old), Program::Bytes(first));
     EXPECT_TRUE(P().RequestCodes().empty());
-    EXPECT_EQ(sl::poll, 0);
 }
+
+// Each mode shows its own start button. Choosing a mode starts the count and the graph afresh.
+// Manual lines need no question; a deleted file comes back without a header, and a line that
 
 // With no record file chosen, a Start or a manual record only says so.
 TEST_F(RecorderTest, WithoutARecordFileNothingIsRecorded) {
-    const std::pair<int, int> starts[] = {{recorder::kModeTimed, ui::RECP_BUTTON_START},
-                                          {recorder::kModeTriggered, ui::RECP_BUTTON_TRIGSTART},
-                                          {recorder::kModeManual, ui::RECP_BUTTON_MANUAL}};
+    const std::pair<int, int> starts[] = {{rec::kModeTimed, ui::RECP_BUTTON_START},
+                                          {rec::kModeTriggered, ui::RECP_BUTTON_TRIGSTART},
+                                          {rec::kModeManual, ui::RECP_BUTTON_MANUAL}};
     for (auto [mode, button] : starts) {
         P().ChooseRecordMode(mode);
         platform::ClearPopupLog();
         P().Click(ui::recpanel, button);
-        EXPECT_EQ(Popups(), Texts{"ATTENTION!|No filename was choosen! \nRecording will not be done! "});
+        EXPECT_EQ(Program::Popups(), Texts{Attention(rec::kNoFileText)});
     }
     EXPECT_TRUE(P().RequestCodes().empty());
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
 }
 
-// Manual lines: the local clock and values without leading zeros; a second recording into the
-// same file adds no header; a deleted file comes back without one; a line that cannot be
-// written is reported at once and not counted. Choosing the mode starts count and graphs afresh.
-TEST_F(RecorderTest, ManualLinesAndTheRecordFile) {
-    const std::string path = Prepare("manual.dat", recorder::kModeManual);
-    sl::dataANA0 = 0;
-    sl::dataTemp = 65535;
-    const std::time_t before = std::time(nullptr);
-    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    const std::time_t after = std::time(nullptr);
-    ASSERT_TRUE(Bytes(path).starts_with(kHeader));
-    const std::string line = Bytes(path).substr(kHeader.size());
-    EXPECT_TRUE(line.ends_with("\t0\t65535\r\n")) << line;
-    bool localClock = false;
-    for (std::time_t s = before; s <= after; ++s) {
-        std::tm t{};
-        localClock |= localtime_r(&s, &t) != nullptr && line == recorder::FormatRecordLine(t, 0, 65535);
+// cannot be written is reported at once and not counted.
+TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
+    const int starts[rec::kModeCount] = {ui::RECP_BUTTON_START, ui::RECP_BUTTON_START, ui::RECP_BUTTON_MANUAL,
+                                         ui::RECP_BUTTON_TRIGSTART};
+    for (int mode = 0; mode < rec::kModeCount; ++mode) {
+        P().ChooseRecordMode(mode);
+        for (int button : {ui::RECP_BUTTON_START, ui::RECP_BUTTON_MANUAL, ui::RECP_BUTTON_TRIGSTART})
+            EXPECT_EQ(P().Widget(ui::recpanel, button)->isVisible(), button == starts[mode]) << mode;
     }
-    EXPECT_TRUE(localClock) << line;
-    EXPECT_TRUE(platform::PopupLog().empty());   // no question, no reminder
-    EXPECT_EQ(Rec(ui::RECP_RECORDED), "1");
-    EXPECT_EQ(RawGraphPoints(), std::vector<QPointF>{QPointF(0, 0)});
+    const std::string path = Prepare(P().Path("manual.dat"), rec::kModeManual);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+    EXPECT_EQ(Program::RecordLines(path).size(), 2u);
+    EXPECT_EQ(Program::Bytes(path).rfind("DATE"), 0u);   // one header
+    EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
+    EXPECT_EQ(P().RawGraphPoints().size(), 2u);
+    EXPECT_TRUE(platform::PopupLog().empty());
 
-    P().ChooseRecordMode(recorder::kModeTimed);   // a timed recording of one frame follows
-    EXPECT_TRUE(RawGraphPoints().empty());
-    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 1);
-    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
-    EXPECT_EQ(Bytes(path).rfind("DATE"), 0u);
-    EXPECT_EQ(ValuesIn(path).size(), 2u);
-
-    P().ChooseRecordMode(recorder::kModeManual);
+    P().ChooseRecordMode(rec::kModeManual);
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
+    EXPECT_TRUE(P().RawGraphPoints().empty());
     platform::DeleteFile(path);
-    sl::dataANA0 = 4095;
-    sl::dataTemp = 7;
     P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    EXPECT_EQ(Bytes(path).find("DATE"), std::string::npos);
-    EXPECT_EQ(ValuesIn(path), Texts{"4095\t7"});
-    EXPECT_EQ(Rec(ui::RECP_RECORDED), "1");
+    EXPECT_EQ(Program::Bytes(path).find("DATE"), std::string::npos);
+    EXPECT_EQ(Program::RecordLines(path).size(), 1u);
 
-    const std::string nowhere = P().Path("no such folder/manual.dat");
-    P().ChooseRecordFile(nowhere);
-    platform::ClearPopupLog();
+    const std::string nowhere = Prepare(P().Path("no such folder/manual.dat"), rec::kModeManual);
     P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    EXPECT_EQ(Popups(), Texts{"ATTENTION!|The line could not be written to the record file:\n" + nowhere});
-    EXPECT_EQ(Rec(ui::RECP_RECORDED), "1");
-    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_BUTTON_MANUAL));
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+    EXPECT_EQ(Program::Shown(platform::kAttentionTitle, nowhere), 2);
+    EXPECT_EQ(platform::PopupLog().size(), 2u);
+    EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
 }
 
-// ---- timed and continuous recording ---------------------------------------------------------
-
-TEST_F(RecorderTest, RecordTimeIsIntervalTimesCountIn64Bits) {
-    P().ChooseRecordMode(recorder::kModeTimed);
-    const auto shown = [&](int interval, int count) {
-        Type(ui::RECP_INTERVAL, interval);
-        Type(ui::RECP_RECVAL, count);
-        return Rec(ui::RECP_DAYS) + " " + Rec(ui::RECP_HOURS) + " " + Rec(ui::RECP_MINUTES) + " " +
-               Rec(ui::RECP_SECONDS) + " / " + Rec(ui::RECP_RECORDED) + " " + Rec(ui::RECP_REMAINING);
-    };
-    EXPECT_EQ(shown(60, 1440), "1 0 0 0 / 0 1440");
-    EXPECT_EQ(shown(65535, 65535), "49708 18 3 45 / 0 65535");   // 4294836225 s
-    EXPECT_EQ(shown(1, 3), "0 0 0 3 / 0 3");
-}
-
-TEST_F(RecorderTest, TimedRecordingPacesCountsAndEndsWithoutAFurtherWait) {
-    const std::string path = Prepare("timed.dat", recorder::kModeTimed);
-    Type(ui::RECP_INTERVAL, 1);
-    Type(ui::RECP_RECVAL, 3);
-    std::vector<std::pair<std::string, double>> counts;   // recorded and remaining, when shown
-    const auto shown = [&] {
-        counts.emplace_back(Rec(ui::RECP_RECORDED) + Rec(ui::RECP_REMAINING), platform::Timer());
-    };
-    QObject::connect(qobject_cast<QLineEdit*>(P().Widget(ui::recpanel, ui::RECP_REMAINING)),
-                     &QLineEdit::textChanged, shown);
-    bool locked = true;   // while recording: red Start, read-only interval and count, no GO
-    P().WhileRunning([&] {
-        locked &= sl::poll != 1 ||
-                  (Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000 &&
-                   Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
-                   Attribute(ui::RECP_RECVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
-                   P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO) &&
-                   P().Dimmed(ui::recpanel, ui::RECP_MODE));
-    });
-    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
-    const double ended = platform::Timer();
-    P().StopSampler();
-
-    EXPECT_TRUE(locked);
-    ASSERT_EQ(counts.size(), 3u);
-    for (size_t i = 0; i < 3; ++i) {
-        EXPECT_EQ(counts[i].first, std::to_string(i + 1) + std::to_string(2 - i));
-        if (i > 0) {
-            EXPECT_GT(counts[i].second - counts[i - 1].second, 0.9);
-            EXPECT_LT(counts[i].second - counts[i - 1].second, 1.6);
-        }
-    }
-    EXPECT_LT(ended - counts[2].second, 0.5);   // no wait after the last line
-    EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(34), kSaved}));
-    const Texts values = ValuesIn(path);
-    ASSERT_EQ(values.size(), 3u);
-    EXPECT_EQ(values[2], std::to_string(sl::dataANA0) + "\t" + std::to_string(sl::dataTemp));
-    EXPECT_EQ(P().RequestCodes(), (std::vector<int>{5, 5, 5}));
-    EXPECT_EQ(P().Value(ui::recpanel, ui::RECP_PROGRESS), 3);
-    EXPECT_EQ(Attribute(ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE), 3);
-    EXPECT_EQ(RawGraphPoints().size(), 3u);
-    // Everything is operable again.
-    EXPECT_EQ(Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR), 0xE0E0E0);
-    EXPECT_EQ(Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE), platform::kModeHot);
-    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO));
+// The largest values the controls take: 4294836225 s, more than a signed 32-bit number holds.
+TEST_F(RecorderTest, RecordTimeFollowsTheTypedValuesIn64Bits) {
+    P().ChooseRecordMode(rec::kModeTimed);
+    Type(ui::RECP_INTERVAL, 65535);
+    Type(ui::RECP_RECVAL, 65535);
+    EXPECT_EQ(Rec(ui::RECP_DAYS) + " " + Rec(ui::RECP_HOURS) + " " + Rec(ui::RECP_MINUTES) + " " +
+                  Rec(ui::RECP_SECONDS) + " / " + Rec(ui::RECP_REMAINING),
+              "49708 18 3 45 / 65535");
 }
 
 TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
-    const std::string path = Prepare("continuous.dat", recorder::kModeContinuous);
-    Type(ui::RECP_INTERVAL, 5);
+    constexpr int kLongIntervalS = 5;
+    const std::string path = Prepare(P().Path("continuous.dat"), rec::kModeContinuous);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kLongIntervalS);
     double stopped = 0.0;
     P().WhileRunning([&] {
         if (stopped > 0.0 || Rec(ui::RECP_RUNNING_COUNT) != "1") return;
@@ -291,17 +161,25 @@ TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
     const double ended = platform::Timer();
     P().StopSampler();
     ASSERT_GT(stopped, 0.0);
-    EXPECT_LT(ended - stopped, 0.5);
-    EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(34), kSaved}));
-    EXPECT_EQ(ValuesIn(path).size(), 1u);   // the line of that pass is in the file
+    EXPECT_LT(ended - stopped, kLongIntervalS / 2.0);
+    EXPECT_EQ(Program::Popups(), kIntervalBoxes);
+    EXPECT_EQ(Program::RecordLines(path).size(), 1u);   // the line of that pass is in the file
     EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeData});
 }
 
-TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndEndsTheRecording) {
-    const std::string path = Prepare("timeout.dat", recorder::kModeTimed);
-    Type(ui::RECP_RECVAL, 5);
-    bool broken = false;   // every reply after the first line is swallowed
+// While a timed recording runs its Start button is red, interval and count are read-only and GO
+// and the mode are dimmed. A time-out writes no line with the last good values, ends the
+// recording in the TIMEOUT state and leaves everything operable again.
+TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndUnlocksTheControls) {
+    const std::string path = Prepare(P().Path("timeout.dat"), rec::kModeTimed);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 5);
+    bool broken = false, locked = true;   // every reply after the first line is swallowed
     P().WhileRunning([&] {
+        locked &= sl::poll != 1 ||
+                  (Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR) == rec::kRecordingColor &&
+                   Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
+                   Attribute(ui::RECP_RECVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
+                   P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO) && P().Dimmed(ui::recpanel, ui::RECP_MODE));
         if (broken || Rec(ui::RECP_RECORDED) != "1") return;
         P().m_sensor.addFault(sl::kCodeData, {sim::FaultKind::NoReply}, -1);
         broken = true;
@@ -309,97 +187,29 @@ TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndEndsTheRecording) {
     P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     P().StopSampler();
     ASSERT_TRUE(broken);
+    EXPECT_TRUE(locked);
     P().ExpectTimeoutState();
-    EXPECT_EQ(ValuesIn(path).size(), 1u);
+    EXPECT_EQ(Program::RecordLines(path).size(), 1u);
     EXPECT_EQ(Rec(ui::RECP_RECORDED) + " " + Rec(ui::RECP_REMAINING), "1 4");
     EXPECT_EQ(P().Requests(sl::kCodeData), 2);
-    EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(34), kSaved}));
+    EXPECT_EQ(Program::Popups(), kIntervalBoxes);
+    EXPECT_EQ(Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR), rec::kIdleColor);
+    EXPECT_EQ(Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE), platform::kModeHot);
+    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO));
+    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_MODE));
 }
 
-// ---- triggered recording --------------------------------------------------------------------
-
-TEST_P(RecorderLinkTest, TriggeredRecordingTakesEveryFrameTheSensorSends) {
-    const std::string path = Prepare("triggered.dat", recorder::kModeTriggered);
-    // The sensor also sends frames of its own whenever its output switches: count them.
-    int sensorFrames = 0;
-    QObject::connect(&P().m_sensor, &sim::Sensor::triggeredFrame, [&] { ++sensorFrames; });
-    const auto send = [&](const QByteArray& bytes) {
-        if (P().m_tcp) P().m_tcp->sendRaw(bytes);
-        else P().m_pty->sendRaw(bytes);
-    };
-    const auto ours = [&] {   // our frames carry temperatures the simulated sensor never reports
-        Texts mine;
-        for (const std::string& v : ValuesIn(path))
-            if (v.find("\t6000") != std::string::npos) mine.push_back(v);
-        return mine;
-    };
-    int step = 0;
-    bool locked = true;
-    const double start = platform::Timer();
-    P().WhileRunning([&] {
-        if (sl::poll == 1)   // while listening, not while the recording starts or ends
-            locked &= P().Dimmed(ui::recpanel, ui::RECP_BUTTON_SELFILE) &&
-                      Attribute(ui::RECP_BUTTON_TRIGSTART, platform::ATTR_CMD_BUTTON_COLOR) == 0xFF0000;
-        if (step == 0 && P().Requests(sl::kCodeTriggered) == 1) {
-            send(TriggeredFrame(1001, 60001));
-        } else if (step == 1 && ours().size() == 1) {   // three at once
-            send(TriggeredFrame(1002, 60002) + TriggeredFrame(1003, 60003) + TriggeredFrame(1004, 60004));
-        } else if (step == 2 && ours().size() == 4) {   // a wrong mark, then (serial) stray bytes
-            const QByteArray stray = P().m_pty ? QByteArray("\x12\x00\x34", 3) : QByteArray();
-            send(TriggeredFrame(9999, 60099, 0xAB) + stray + TriggeredFrame(1005, 60005));
-        } else if (step == 3 && ours().size() == 5) {
-            P().m_sensor.emitTriggeredFrame();
-        } else if (step == 4 && std::stoi(Rec(ui::RECP_RUNNING_COUNT)) == 5 + sensorFrames) {
-            P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
-        } else {
-            if (platform::Timer() - start > 20.0) P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
-            return;
-        }
-        ++step;
-    });
-    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
-    P().StopSampler();
-    ASSERT_EQ(step, 5);
-
-    EXPECT_TRUE(locked);
-    const Texts values = ValuesIn(path);
-    ASSERT_EQ(static_cast<int>(values.size()), 5 + sensorFrames);
-    EXPECT_EQ(Rec(ui::RECP_RUNNING_COUNT), std::to_string(values.size()));
-    EXPECT_EQ(ours(), (Texts{"1001\t60001", "1002\t60002", "1003\t60003", "1004\t60004", "1005\t60005"}));
-    EXPECT_EQ(RawGraphPoints().size(), values.size());
-    // The trigger command went out once; stopping sent nothing.
-    EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeTriggered});
-    EXPECT_EQ(Popups(), (Texts{kConfirm, Reminder(42), kSaved}));
-    EXPECT_EQ(Attribute(ui::RECP_BUTTON_TRIGSTART, platform::ATTR_CMD_BUTTON_COLOR), 0xE0E0E0);
-    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_BUTTON_SELFILE));
+// A recording into a device that takes no bytes or a folder that does not exist goes on and
+// counts, but ends with the number of lines lost instead of "saved".
+TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedNotSaved) {
+    for (const std::string& path : {std::string("/dev/full"), P().Path("no such folder/record.dat")}) {
+        SCOPED_TRACE(path);
+        Prepare(path, rec::kModeTimed);
+        platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 2);
+        P().Click(ui::recpanel, ui::RECP_BUTTON_START);
+        EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
+        EXPECT_EQ(Program::Shown(platform::kInfoTitle), 0);
+        EXPECT_EQ(Program::Shown(platform::kAttentionTitle, "2 of 2 lines could not be written"), 1);
+        EXPECT_EQ(Program::Shown(platform::kAttentionTitle, path), 1);
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Transports, RecorderLinkTest,
-                         ::testing::Values(Transport::Tcp, Transport::Pty), TransportName);
-
-// ---- manual recording during GO -------------------------------------------------------------
-
-TEST_F(RecorderTest, ManualRecordDuringGoWritesTheLatestFrame) {
-    const std::string path = Prepare("go.dat", recorder::kModeManual);
-    Texts taken;
-    std::vector<QPointF> points;
-    size_t requestsAtLast = 0;
-    P().WhileRunning([&] {
-        const size_t requests = P().m_sensor.requests().size();
-        if (taken.size() == 2 || requests < requestsAtLast + 3) return;
-        P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-        taken.push_back(std::to_string(sl::dataANA0) + "\t" + std::to_string(sl::dataTemp));
-        points.emplace_back(points.size(), sl::dataANA0);
-        requestsAtLast = requests;
-        if (taken.size() == 2) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
-    });
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
-    P().StopSampler();
-    ASSERT_EQ(taken.size(), 2u);
-    EXPECT_EQ(ValuesIn(path), taken);
-    EXPECT_EQ(RawGraphPoints(), points);
-    EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
-    EXPECT_TRUE(platform::PopupLog().empty());
-}
-
-}  // namespace
