@@ -1,6 +1,7 @@
 // The platform layer against real widgets (offscreen), real input events, real loopback
 // sockets and real pseudo-terminals: events turned into callbacks, values set without events,
-// panels, the event loop, the TCP client and serial ports. The rest shows through the panels.
+// the TCP client and serial ports. The event loop, pop-ups and files show through the program's
+// tests (test_shell.cpp, test_files.cpp).
 #include <pty.h>
 #include <unistd.h>
 
@@ -13,11 +14,9 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
 
-#include <ctime>
 #include <string>
 #include <vector>
 
@@ -28,10 +27,8 @@ using namespace platform;
 namespace {
 
 // A small panel resource built in the test; every control reports to Record.
-
 enum TestControl : int { kCmd = 1, kToggle, kSpin, kRing, kText, kDisplay, kLed, kBox };
 constexpr int kTestResource = 40;
-constexpr int kChildResource = 41;
 
 struct Seen { int control, event, data1; };
 std::vector<Seen> seen;
@@ -74,16 +71,6 @@ QWidget* BuildTestPanel() {
     return panel;
 }
 
-QWidget* BuildChildPanel() { return new QWidget; }
-
-void RegisterTestResources() {
-    RegisterCallbacks({{"Record", &Record}});
-    std::vector<ControlDef> controls;
-    for (const char* name : {"cmd", "toggle", "spin", "ring", "text", "display", "led", "box"})
-        controls.push_back({static_cast<int>(controls.size()) + 1, name, "Record"});
-    RegisterPanelResource({kTestResource, "TESTP", &BuildTestPanel, "Record", controls});
-    RegisterPanelResource({kChildResource, "CHILDP", &BuildChildPanel, "", {}});
-}
 
 template <typename Pred>
 bool PumpUntil(Pred done, double seconds = 5.0) {
@@ -98,7 +85,11 @@ bool PumpUntil(Pred done, double seconds = 5.0) {
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterTestResources();
+        RegisterCallbacks({{"Record", &Record}});
+        std::vector<ControlDef> controls;
+        for (const char* name : {"cmd", "toggle", "spin", "ring", "text", "display", "led", "box"})
+            controls.push_back({static_cast<int>(controls.size()) + 1, name, "Record"});
+        RegisterPanelResource({kTestResource, "TESTP", &BuildTestPanel, "Record", controls});
         m_panel = LoadPanel(0, kTestResource);
         ASSERT_GT(m_panel, 0);
         DisplayPanel(m_panel);
@@ -198,8 +189,6 @@ TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
     EXPECT_EQ(seen.back().event, EVENT_GOT_FOCUS);
 }
 
-// Values and attributes
-
 TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
     EXPECT_EQ(SetCtrlVal(m_panel, kSpin, 42), 0);
     EXPECT_EQ(SetCtrlVal(m_panel, kDisplay, 70000), 0);
@@ -234,8 +223,6 @@ TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
     EXPECT_EQ(Value(kSpin), 59000);
 }
 
-// Panels
-
 TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
     InstallCtrlCallback(m_panel, kCmd, &DiscardOwnPanel, nullptr);
     QPointer<QWidget> widget = PanelWidget(m_panel);
@@ -244,51 +231,6 @@ TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
     EXPECT_EQ(PanelWidget(m_panel), nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(widget.isNull());
-}
-
-TEST(Panels, ChildPanelsFollowTheirParent) {
-    RegisterTestResources();
-    EXPECT_EQ(LoadPanel(0, 999), kErrLoadPanel);
-    const int parent = LoadPanel(0, kTestResource);
-    const int child = LoadPanel(parent, kChildResource);
-    ASSERT_GT(child, 0);
-    EXPECT_EQ(PanelWidget(child)->parentWidget(), PanelWidget(parent));
-    QPointer<QWidget> childWidget = PanelWidget(child);
-    EXPECT_EQ(DiscardPanel(parent), 0);
-    EXPECT_TRUE(childWidget.isNull());
-    EXPECT_EQ(DisplayPanel(child), kErrBadPanel);
-}
-
-// Event loop and time
-
-TEST(EventLoop, ProcessSystemEventsRunsTimersAndNestsWithoutSpinning) {
-    bool outerFired = false;
-    bool innerFired = false;
-    QTimer::singleShot(5, [&] {
-        outerFired = true;
-        // A callback waiting inside another wait: the inner timer must still fire.
-        QTimer::singleShot(5, [&] { innerFired = true; });
-        PumpUntil([&] { return innerFired; }, 2.0);
-    });
-    EXPECT_TRUE(PumpUntil([&] { return outerFired && innerFired; }));
-
-    // Waiting with nothing to do leaves the processor to others.
-    const auto cpuSeconds = [] { return double(clock()) / CLOCKS_PER_SEC; };
-    const double cpuBefore = cpuSeconds(), start = Timer();
-    while (Timer() - start < 0.3) ProcessSystemEvents();
-    EXPECT_LT(cpuSeconds() - cpuBefore, 0.5 * (Timer() - start));
-}
-
-TEST(EventLoop, QuitFromANestedCallbackEndsRunUserInterfaceWithItsCode) {
-    bool unwound = false;
-    PostDeferredCall([&] {
-        PostDeferredCall([] { QuitUserInterface(7); });
-        // The quit arrives inside this wait; the loop ends once this call has returned.
-        PumpUntil([] { return false; }, 0.05);
-        unwound = true;
-    });
-    EXPECT_EQ(RunUserInterface(), 7);
-    EXPECT_TRUE(unwound);
 }
 
 // TCP client
