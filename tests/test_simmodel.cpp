@@ -1,6 +1,6 @@
 // Tests of the simulated sensor's behaviour: the switching rules driven with chosen
 // signals, hold time, threshold tracing, the receiver (averaging, DYN regulation, range),
-// the scenes, the temperature, determinism, and the EEPROM records with their file.
+// the scenes, the temperature, and the EEPROM records with their file.
 // The model is stepped directly, one 1 ms tick per call, so no test waits in real time.
 #include <QFile>
 #include <QSignalSpy>
@@ -206,14 +206,6 @@ TEST(SimScene, DriftAndTemperatureAreSlow) {
     EXPECT_GE(Spread(temps), 10);
 }
 
-TEST(SimDeterminism, SameSeedSameFramesOtherSeedOthers) {
-    for (Scene scene : {Scene::Steady, Scene::Objects, Scene::Drift}) {
-        const auto a = RunModel(sim::kDefaultRecord, scene, 20000, 7);
-        EXPECT_EQ(a, RunModel(sim::kDefaultRecord, scene, 20000, 7)) << int(scene);
-        EXPECT_NE(a, RunModel(sim::kDefaultRecord, scene, 20000, 8)) << int(scene);
-    }
-}
-
 const Record kStored = {800, 1, 1100, 2900, 4, 1, 25, 0, 1, 300, 400, 1500, 120, 30, 5, 6};
 
 // Answers a request with the given code and payload.
@@ -255,22 +247,20 @@ TEST(SimEeprom, StoreAndLoadThroughTheProtocolAndItsFile) {
         EXPECT_EQ(ReadRecord(sensor), kStored);   // the next read only
         EXPECT_EQ(ReadRecord(sensor), sim::kDefaultRecord);
     }
-    sim::Sensor restarted;
-    EXPECT_EQ(restarted.useEepromFile(path), "");
-    EXPECT_EQ(restarted.eeprom(), kStored);
-    EXPECT_EQ(ReadRecord(restarted), kStored);   // RAM starts from the EEPROM
+    EXPECT_TRUE(QFile::exists(path));   // what a restart takes from it: test_sim.cpp
 }
 
 TEST(SimEeprom, BadFilesLeaveTheDefaultsAndFailedWritesAreReported) {
     QTemporaryDir dir;
     const QString path = dir.filePath("eeprom.ini");
-    // Too short, and too large (the file's contents are tested in test_core.cpp).
-    for (const QByteArray& text : {QByteArray("1 2 3\n"), QByteArray(70000, ' ')}) {
+    // A file too short (what a file must hold is tested in test_core.cpp).
+    {
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(text) > 0);
-        file.close();
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("1 2 3\n") > 0);
+    }
+    {
         sim::Sensor sensor;
-        EXPECT_FALSE(sensor.useEepromFile(path).isEmpty()) << text.left(40).toStdString();
+        EXPECT_FALSE(sensor.useEepromFile(path).isEmpty());
         EXPECT_TRUE(sensor.ram() == sim::kDefaultRecord && sensor.eeprom() == sim::kDefaultRecord);
         Store(sensor);   // the next store replaces the bad file
         sim::Sensor next;

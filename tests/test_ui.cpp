@@ -1,7 +1,6 @@
 // Checks of the six panel forms: every control is bound once to a widget that reads or takes
 // input as the program needs and is named for assistive technology, indicators tell it their
-// value, the function keys belong to the command buttons, captions follow their controls,
-// and the charts grow with the window.
+// value, the function keys belong to the command buttons, and captions follow their controls.
 #include <gtest/gtest.h>
 
 #include <QAccessible>
@@ -144,9 +143,6 @@ TEST(PanelResources, EveryControlIsBoundOnceNamedAndReadsOrTakesInputAsNeeded) {
     platform::DiscardPanel(main);
 }
 
-const QPoint kChildPanelPos(kChildPanelLeft, kChildPanelTop);
-const QPoint kDataPanelPos(kDataPanelLeft, kDataPanelTop);
-
 // With every child panel shown in the main window, F9 to F12 typed in the parameter panel press
 // SEND, GET, GO and STOP; a second button with one of these keys would make the key ambiguous.
 TEST(PanelForms, FunctionKeysPressTheCommandButtonsFromAChildPanel) {
@@ -155,7 +151,7 @@ TEST(PanelForms, FunctionKeysPressTheCommandButtonsFromAChildPanel) {
     for (int id : {PARAP, DATAP, INTERFACEP, RECP, GRAPHP}) {
         QWidget* panel = Def(id).create();
         panel->setParent(main.get());
-        panel->move(id == PARAP ? kChildPanelPos : QPoint(0, 0));
+        panel->move(id == PARAP ? QPoint(kChildPanelLeft, kChildPanelTop) : QPoint(0, 0));
         panel->show();
         if (id == PARAP) para = panel;
     }
@@ -203,41 +199,6 @@ TEST(PanelForms, CompanionWidgetsFollowTheirControls) {
     EXPECT_EQ(power->value(), 1000);
     power->setEnabled(false);
     EXPECT_FALSE(box->isEnabled());
-}
-
-TEST(PanelResources, ChartsGrowWithTheWindowWhileChildPanelsKeepTheirPlaces) {
-    RegisterPanelResources();
-    const int main = platform::LoadPanel(0, MAINP);
-    const int para = platform::LoadPanel(main, PARAP);
-    const int data = platform::LoadPanel(main, DATAP);
-    const int graph = platform::LoadPanel(main, GRAPHP);
-    platform::SetPanelPos(para, kChildPanelTop, kChildPanelLeft);
-    for (int panel : {data, graph}) platform::SetPanelPos(panel, kDataPanelTop, kDataPanelLeft);
-    for (int panel : {main, para, data}) platform::DisplayPanel(panel);
-    QWidget* window = platform::PanelWidget(main);
-    const QSize initial = window->size();
-    auto geometry = [](int panel, int control) {
-        return platform::ControlWidget(panel, control)->geometry();
-    };
-    const QRect chart = geometry(data, DATAP_STRIPCHART);
-    const QRect legend = geometry(data, DATAP_LEGEND);
-    const QRect raw = geometry(data, DATAP_RAW);
-    const QRect xy = geometry(graph, GRAPHP_GRAPH_RAW);
-
-    window->resize(initial + QSize(300, 200));
-    EXPECT_EQ(geometry(data, DATAP_STRIPCHART), chart.adjusted(0, 0, 300, 200));
-    EXPECT_EQ(geometry(data, DATAP_LEGEND), legend.translated(0, 200));
-    EXPECT_EQ(geometry(data, DATAP_RAW), raw);
-    platform::DisplayPanel(graph);   // a panel hidden during the resize follows when shown
-    EXPECT_EQ(geometry(graph, GRAPHP_GRAPH_RAW), xy.adjusted(0, 0, 300, 200));
-    EXPECT_EQ(platform::PanelWidget(para)->pos(), kChildPanelPos);
-    EXPECT_EQ(platform::PanelWidget(data)->pos(), kDataPanelPos);
-
-    // Back at the default size everything is where the forms put it; smaller is refused.
-    window->resize(initial);
-    EXPECT_EQ(geometry(data, DATAP_STRIPCHART), chart);
-    EXPECT_EQ(window->minimumSize(), initial);
-    platform::DiscardPanel(main);
 }
 
 }  // namespace
