@@ -85,24 +85,18 @@ TEST(CoreThresholdRule, ModesClampsAndSixteenBitWrap) {
 }
 
 TEST(CoreAxisLimits, AutoZoomSearchesFromItsStartValues) {
-    const auto limits = [](std::vector<double> history) {
-        const graph::AxisLimits l = graph::AutoZoomLimits(history);
-        return std::make_pair(l.m_low, l.m_high);
-    };
-    EXPECT_EQ(limits(std::vector<double>(600, 1000.0)), std::make_pair(975.0, 1025.0));
-    EXPECT_EQ(limits(std::vector<double>(600, 10.0)), std::make_pair(0.0, 35.0));
-    // The search for the smallest value starts at 10000.
-    EXPECT_EQ(limits(std::vector<double>(600, 20000.0)), std::make_pair(9975.0, 20025.0));
+    // A flat history of each value; the search for the smallest value starts at 10000.
+    for (auto [value, low, high] : {std::tuple{1000.0, 975.0, 1025.0}, {10.0, 0.0, 35.0},
+                                    {20000.0, 9975.0, 20025.0}}) {
+        const graph::AxisLimits l = graph::AutoZoomLimits(std::vector<double>(600, value));
+        EXPECT_EQ(std::pair(l.m_low, l.m_high), std::pair(low, high)) << value;
+    }
 }
 
 TEST(CoreRecordFormat, ZeroPaddedDateAndTime) {
     std::tm t{};
-    t.tm_year = 2024 - 1900;
-    t.tm_mon = 3 - 1;
-    t.tm_mday = 7;
-    t.tm_hour = 9;
-    t.tm_min = 5;
-    t.tm_sec = 4;
+    t.tm_year = 2024 - 1900, t.tm_mon = 3 - 1, t.tm_mday = 7;
+    t.tm_hour = 9, t.tm_min = 5, t.tm_sec = 4;
     EXPECT_EQ(recorder::FormatRecordLine(t, 0, 65535), "03-07-2024\t09:05:04\t0\t65535\r\n");
 }
 
@@ -147,12 +141,7 @@ TEST(CoreParameterFile, TenCharacterFieldsAndTheReasonsOfRefusals) {
 
 TEST(CoreCompletion, FirstMatchingEntryDecidesAndTheLimitCuts) {
     const std::vector<std::string> entries{"x", "xylo", "Alpha", "alps"};
-    struct Case {
-        const char* typed;
-        int limit;
-        const char* text;   // nullptr: no completion
-        int start, length;
-    };
+    struct Case { const char* typed; int limit; const char* text; int start, length; };   // text nullptr: none
     constexpr int kNone = connection::kNoLengthLimit;
     const Case cases[] = {
         {"al", kNone, "alpha", 2, 3},   // typed case kept
