@@ -1,6 +1,7 @@
 // The editable combo box on a small panel of its own, driven with real key and mouse events.
 // Which entry completes a text is tested in test_core.cpp; the list operations the history
-// uses (find, delete, insert) and a pick with the mouse in test_connection.cpp.
+// uses (find, delete, insert), a pick with the mouse and showing or hiding the three parts in
+// test_connection.cpp.
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QLineEdit>
@@ -84,7 +85,6 @@ protected:
     QComboBox* List() const {
         return qobject_cast<QComboBox*>(platform::ControlWidget(m_panel, m_record->m_listButton));
     }
-    QWidget* Frame() const { return platform::ControlWidget(m_panel, m_record->m_frame); }
 
     void Type(const char* keys) {
         Text()->setFocus();
@@ -162,28 +162,6 @@ TEST_F(ComboBox, ShiftTabGoesToThePreviousOperableControlWrappingFromTheTop) {
     QTest::keyClick(Text(), Qt::Key_Backtab, Qt::ShiftModifier);
     // The list button, then the dimmed button at the end, take no focus.
     EXPECT_EQ(platform::GetActiveCtrl(m_panel), C_FIRST);
-}
-
-// Showing and hiding all three parts is proven on the connection panel.
-TEST_F(ComboBox, AttributesActOnAllThreeParts) {
-    ASSERT_EQ(Combo_SetComboAttribute(m_panel, C_TEXT, COMBO_ATTR_DIMMED, 1), 0);
-    EXPECT_FALSE(Text()->isEnabled() || List()->isEnabled());
-
-    // Moving and sizing keep the parts together: the square list button left of the text.
-    for (auto [attribute, to] :
-         {std::pair{COMBO_ATTR_LEFT, 100}, {COMBO_ATTR_TOP, 150}, {COMBO_ATTR_WIDTH, 200}})
-        ASSERT_EQ(Combo_SetComboAttribute(m_panel, C_TEXT, attribute, to), 0);
-    EXPECT_EQ(Frame()->geometry(), QRect(100, 150, 200, Frame()->height()));
-    EXPECT_EQ(List()->geometry(), QRect(101, 151, Text()->height(), Text()->height()));
-    EXPECT_EQ(Text()->geometry().left(), 100 + List()->width());
-    EXPECT_EQ(Text()->geometry().right(), Frame()->geometry().right());
-}
-
-TEST_F(ComboBox, AValueChangeSentByTheProgramIsFollowedByACommitFromTheEventLoop) {
-    SendValChangedEvent(m_record);
-    EXPECT_EQ(OwnerEventsOf(platform::EVENT_VAL_CHANGED).size(), 1u);
-    EXPECT_TRUE(OwnerEventsOf(platform::EVENT_COMMIT).empty());
-    EXPECT_TRUE(QTest::qWaitFor([] { return OwnerEventsOf(platform::EVENT_COMMIT).size() == 1; }, 5000));
 }
 
 }  // namespace

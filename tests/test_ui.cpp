@@ -1,8 +1,9 @@
 // Checks of the six panel forms: every control is bound once to a widget that reads or takes
 // input as the program needs and is named for assistive technology, indicators tell it their
-// value, the function keys belong to the command buttons, and captions follow their controls.
+// value, and captions and the POWER value box follow their controls.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QComboBox>
@@ -10,12 +11,9 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QSignalBlocker>
-#include <QSignalSpy>
 #include <QSlider>
 #include <QSpinBox>
-#include <QTest>
 #include <QtCharts/QChartView>
 #include <map>
 #include <memory>
@@ -26,7 +24,6 @@
 #include "platform/platform.h"
 #include "ui/TavrixV20.h"
 #include "ui/TavrixV20Panels.h"
-#include "ui/panels.h"
 
 namespace {
 
@@ -141,33 +138,6 @@ TEST(PanelResources, EveryControlIsBoundOnceNamedAndReadsOrTakesInputAsNeeded) {
         }
     }
     platform::DiscardPanel(main);
-}
-
-// With every child panel shown in the main window, F9 to F12 typed in the parameter panel press
-// SEND, GET, GO and STOP; a second button with one of these keys would make the key ambiguous.
-TEST(PanelForms, FunctionKeysPressTheCommandButtonsFromAChildPanel) {
-    std::unique_ptr<QWidget> main = Build(MAINP);
-    QWidget* para = nullptr;
-    for (int id : {PARAP, DATAP, INTERFACEP, RECP, GRAPHP}) {
-        QWidget* panel = Def(id).create();
-        panel->setParent(main.get());
-        panel->move(id == PARAP ? QPoint(kChildPanelLeft, kChildPanelTop) : QPoint(0, 0));
-        panel->show();
-        if (id == PARAP) para = panel;
-    }
-    main->show();
-    main->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(main.get()));
-    auto* tolerance = Child<QSpinBox>(para, "tolerance");
-    tolerance->setFocus();
-    for (const auto& [name, key] : {std::pair{"buttonSend", Qt::Key_F9}, {"buttonGet", Qt::Key_F10},
-                                    {"buttonGo", Qt::Key_F11}, {"buttonStop", Qt::Key_F12}}) {
-        QSignalSpy clicked(main->findChild<QPushButton*>(name, Qt::FindDirectChildrenOnly),
-                           &QPushButton::clicked);
-        QTest::keyClick(tolerance, key);
-        // A shortcut presses the button visibly: the click follows after a short animation.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return clicked.count() == 1; }, 5000)) << name;
-    }
 }
 
 // Captions follow their controls (also on a hidden panel); the POWER box mirrors the slider
