@@ -1,6 +1,6 @@
-// The connection-settings panel in the running program: the server-address history and its
-// file, the settings file, accepting and discarding, and the interface shown at start-up,
-// against the simulated sensor over TCP and over a pseudo-terminal.
+// The connection-settings panel in the running program: the address field's combo box, its
+// history and the history file, the settings file, accepting and discarding, and the interface
+// shown at start-up, against the simulated sensor over TCP and over a pseudo-terminal.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
@@ -131,6 +131,50 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
     EXPECT_EQ(ReadFile(connection::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
 }
 
+// The address field's combo box as the user works it: typing completes from the first entry
+// that matches and selects the added part, Backspace does not complete, an emptied text takes
+// the first entry; Down opens the list, whose pick is cut to the maximum entry length and
+// committed; Shift+Tab skips the list button and hidden controls; a click on the list button
+// leaves the focus in the text. Which entry completes a text is tested in test_core.cpp.
+TEST_F(ConnectionTest, TheAddressFieldCompletesPicksAndTabsAsTheUserTypes) {
+    Make(Transport::Tcp, Record("a-very-long-server-name") + Record("Alpha") + Record("alps"));
+    P().Start();
+    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
+    auto* text = qobject_cast<QLineEdit*>(P().Widget(Panel(), ui::INTERFACEP_IPADDRESS));
+    const auto shown = [&] { return (text->text() + "|" + text->selectedText()).toStdString(); };
+    text->setFocus();
+    text->selectAll();
+    QTest::keyClick(text, Qt::Key_Delete);
+    QTest::keyClicks(text, "al");
+    EXPECT_EQ(shown(), "alpha|pha");
+    QTest::keyClicks(text, "ps");   // typed over the selection
+    EXPECT_EQ(shown(), "alps|");
+    QTest::keyClick(text, Qt::Key_Backspace);
+    EXPECT_EQ(shown(), "alp|");
+    QTest::keyClick(text, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(text, Qt::Key_X, Qt::ControlModifier);
+    EXPECT_EQ(shown(), "a-very-long-server-name|a-very-long-server-name");
+
+    ASSERT_EQ(connection::Combo_SetComboAttribute(Panel(), ui::INTERFACEP_IPADDRESS,
+                                                  connection::COMBO_ATTR_MAX_ENTRY_LENGTH, 6), 0);
+    QTest::keyClick(text, Qt::Key_Down);
+    EXPECT_TRUE(ListButton()->view()->isVisible());
+    QTest::keyClick(ListButton()->view(), Qt::Key_Return);   // takes the highlighted entry
+    EXPECT_FALSE(ListButton()->view()->isVisible());
+    EXPECT_EQ(shown(), "a-very|");
+    EXPECT_EQ(sensorlink::ipBuf, "a-very");   // committed with the text already set
+
+    text->setFocus();
+    QTest::keyClick(text, Qt::Key_Backtab, Qt::ShiftModifier);
+    EXPECT_EQ(platform::GetActiveCtrl(Panel()), ui::INTERFACEP_PROTOCOL);   // the port is hidden
+    QTest::mouseClick(ListButton(), Qt::LeftButton);
+    EXPECT_TRUE(ListButton()->view()->isVisible());
+    EXPECT_EQ(platform::GetActiveCtrl(Panel()), ui::INTERFACEP_IPADDRESS);
+    QTest::keyClick(ListButton()->view(), Qt::Key_Escape);
+    EXPECT_EQ(platform::GetActiveCtrl(Panel()), ui::INTERFACEP_IPADDRESS);
+    EXPECT_EQ(sensorlink::ipBuf, "a-very");   // escape commits nothing
+}
+
 // Without a settings file the program takes RS-232 port 1; a stored port number that the
 // port table lacks stays selected, shown as not present.
 TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {
@@ -184,7 +228,7 @@ TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
     Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left");   // goes to the recorder panel only
     EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
     ASSERT_FALSE(AcceptDimmed());
-    platform::DeleteFile(P().Path(connection::kSettingsFile));   // the program wrote one at start
+    platform::DeleteFile(P().Path(connection::kSettingsFile));   // the fixture wrote one
     P().Click(Panel(), ui::INTERFACEP_BUTTON_ACCEPT);
     EXPECT_EQ(ReadFile(connection::kSettingsFile), "1\r\n1\r\n127.0.0.1\r\n" + Port() + "\r\n");
     EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
