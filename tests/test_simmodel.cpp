@@ -224,58 +224,40 @@ Record ReadRecord(sim::Sensor& sensor) {
     return record;
 }
 
-// Stores kStored through the protocol: a write to RAM, then the store.
-void Store(sim::Sensor& sensor) {
-    Ask(sensor, sl::kCodeParaWrite, kStored);
-    Ask(sensor, sl::kCodeEepromStore);
-}
-
-TEST(SimEeprom, StoreAndLoadThroughTheProtocolAndItsFile) {
+// What a restart takes from the file is tested in test_sim.cpp.
+TEST(SimEeprom, StoreAndLoadThroughTheProtocolAFileTooShortAndAFailedWrite) {
     QTemporaryDir dir;
     const QString path = dir.filePath("eeprom.ini");
-    {
-        sim::Sensor sensor;
-        EXPECT_FALSE(sensor.useEepromFile(path).isEmpty());   // not there yet
-        Ask(sensor, sl::kCodeParaWrite, kStored);
-        EXPECT_EQ(ReadRecord(sensor), kStored);
-        EXPECT_EQ(sensor.eeprom(), sim::kDefaultRecord);   // a write reaches RAM only
-        EXPECT_FALSE(QFile::exists(path));
-        Store(sensor);
-        EXPECT_EQ(sensor.eeprom(), kStored);
-        Ask(sensor, sl::kCodeParaWrite, sim::kDefaultRecord);
-        Ask(sensor, sl::kCodeEepromLoad);
-        EXPECT_EQ(ReadRecord(sensor), kStored);   // the next read only
-        EXPECT_EQ(ReadRecord(sensor), sim::kDefaultRecord);
-    }
-    EXPECT_TRUE(QFile::exists(path));   // what a restart takes from it: test_sim.cpp
-}
-
-TEST(SimEeprom, BadFilesLeaveTheDefaultsAndFailedWritesAreReported) {
-    QTemporaryDir dir;
-    const QString path = dir.filePath("eeprom.ini");
-    // A file too short (what a file must hold is tested in test_core.cpp).
-    {
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write("1 2 3\n") > 0);
-    }
-    {
-        sim::Sensor sensor;
-        EXPECT_FALSE(sensor.useEepromFile(path).isEmpty());
-        EXPECT_TRUE(sensor.ram() == sim::kDefaultRecord && sensor.eeprom() == sim::kDefaultRecord);
-        Store(sensor);   // the next store replaces the bad file
-        sim::Sensor next;
-        EXPECT_EQ(next.useEepromFile(path), "");
-        EXPECT_EQ(next.ram(), kStored);
-    }
     sim::Sensor sensor;
-    sensor.useEepromFile(dir.filePath("no/such/folder/eeprom.ini"));
-    QSignalSpy failed(&sensor, &sim::Sensor::eepromFileFailed);
+    EXPECT_FALSE(sensor.useEepromFile(path).isEmpty());   // not there yet
     Ask(sensor, sl::kCodeParaWrite, kStored);
-    const auto echo = Ask(sensor, sl::kCodeEepromStore);
+    EXPECT_EQ(ReadRecord(sensor), kStored);
+    EXPECT_EQ(sensor.eeprom(), sim::kDefaultRecord);   // a write reaches RAM only
+    EXPECT_FALSE(QFile::exists(path));
+    Ask(sensor, sl::kCodeEepromStore);
+    EXPECT_EQ(sensor.eeprom(), kStored);
+    EXPECT_TRUE(QFile::exists(path));
+    Ask(sensor, sl::kCodeParaWrite, sim::kDefaultRecord);
+    Ask(sensor, sl::kCodeEepromLoad);
+    EXPECT_EQ(ReadRecord(sensor), kStored);   // the next read only
+    EXPECT_EQ(ReadRecord(sensor), sim::kDefaultRecord);
+
+    {
+        QFile file(path);   // what a file must hold is tested in test_core.cpp
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write("1 2 3\n") > 0);
+    }
+    sim::Sensor restarted;
+    EXPECT_FALSE(restarted.useEepromFile(path).isEmpty());
+    EXPECT_TRUE(restarted.ram() == sim::kDefaultRecord && restarted.eeprom() == sim::kDefaultRecord);
+
+    restarted.useEepromFile(dir.filePath("no/such/folder/eeprom.ini"));
+    QSignalSpy failed(&restarted, &sim::Sensor::eepromFileFailed);
+    Ask(restarted, sl::kCodeParaWrite, kStored);
+    const auto echo = Ask(restarted, sl::kCodeEepromStore);
     ASSERT_TRUE(echo);   // the sensor answers all the same
     EXPECT_EQ(echo->m_bytes[3], sl::kCodeEepromStore);
     EXPECT_EQ(failed.count(), 1);
-    EXPECT_EQ(sensor.eeprom(), kStored);
+    EXPECT_EQ(restarted.eeprom(), kStored);
 }
 
 }  // namespace
