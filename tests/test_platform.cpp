@@ -1,11 +1,8 @@
 // The platform layer against real widgets (offscreen), real input events, real loopback
-// sockets and real pseudo-terminals. What the program's panels prove through the platform
-// (pop-ups, lists, labels, tab order, run-time controls) is left to their tests.
-#include <arpa/inet.h>
-#include <netinet/in.h>
+// sockets and real pseudo-terminals: events turned into callbacks, values set without events,
+// the TCP client and serial ports. The event loop, pop-ups and files show through the program's
+// tests (test_shell.cpp, test_files.cpp).
 #include <pty.h>
-#include <sys/resource.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QAccessible>
@@ -13,23 +10,21 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
-#include <QTimer>
 #include <QWindow>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -39,19 +34,11 @@ using namespace platform;
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------
 // A small panel resource built in the test; every control reports to Record.
-
-enum TestControl : int { kCmd = 1, kToggle, kSpin, kRing, kText, kDisplay, kLed, kBox };
+enum TestControl : int { kCmd = 1, kToggle, kSpin, kRing, kText, kDisplay };
 constexpr int kTestResource = 40;
-constexpr int kChildResource = 41;
-constexpr int kBrokenResource = 42;
 
-struct Seen {
-    int control;
-    int event;
-    int data1;
-};
+struct Seen { int control, event, data1; };
 std::vector<Seen> seen;
 
 int Record(int, int control, int event, void*, int data1, int) {
@@ -85,28 +72,9 @@ QWidget* BuildTestPanel() {
     for (const char* item : {"LOW", "HI", "WIN"}) ring->addItem(item, ring->count());
     Place(new QLineEdit(panel), "text", 130);
     Place(new QLineEdit(panel), "display", 156)->setReadOnly(true);
-    auto* led = Place(new QLineEdit(panel), "led", 182);
-    led->setReadOnly(true);
-    led->setProperty("tavrixKind", "led");
-    Place(new QPlainTextEdit(panel), "box", 208)->setReadOnly(true);
     return panel;
 }
 
-QWidget* BuildChildPanel() {
-    auto* panel = new QWidget;
-    Place(new QPushButton("CHILD", panel), "childButton", 0);
-    return panel;
-}
-
-void RegisterTestResources() {
-    RegisterCallbacks({{"Record", &Record}});
-    std::vector<ControlDef> controls;
-    for (const char* name : {"cmd", "toggle", "spin", "ring", "text", "display", "led", "box"})
-        controls.push_back({static_cast<int>(controls.size()) + 1, name, "Record"});
-    RegisterPanelResource({kTestResource, "TESTP", &BuildTestPanel, "Record", controls});
-    RegisterPanelResource({kChildResource, "CHILDP", &BuildChildPanel, "", {{1, "childButton", ""}}});
-    RegisterPanelResource({kBrokenResource, "BROKENP", &BuildChildPanel, "", {{1, "missing", ""}}});
-}
 
 template <typename Pred>
 bool PumpUntil(Pred done, double seconds = 5.0) {
@@ -121,7 +89,11 @@ bool PumpUntil(Pred done, double seconds = 5.0) {
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RegisterTestResources();
+        RegisterCallbacks({{"Record", &Record}});
+        std::vector<ControlDef> controls;
+        for (const char* name : {"cmd", "toggle", "spin", "ring", "text", "display"})
+            controls.push_back({static_cast<int>(controls.size()) + 1, name, "Record"});
+        RegisterPanelResource({kTestResource, "TESTP", &BuildTestPanel, "Record", controls});
         m_panel = LoadPanel(0, kTestResource);
         ASSERT_GT(m_panel, 0);
         DisplayPanel(m_panel);
@@ -133,15 +105,11 @@ protected:
 
     template <typename W = QWidget>
     W* Widget(int control) { return qobject_cast<W*>(ControlWidget(m_panel, control)); }
-    int Value(int control) {
-        int value = -1;
+    template <typename T = int>
+    T Value(int control) {
+        T value{};
         GetCtrlVal(m_panel, control, value);
         return value;
-    }
-    std::string Text(int control) {
-        std::string text;
-        GetCtrlVal(m_panel, control, text);
-        return text;
     }
 
     int m_panel = 0;
@@ -155,7 +123,6 @@ int DiscardOwnPanel(int panel, int, int event, void*, int, int) {
     return 0;
 }
 
-// ---------------------------------------------------------------------------------------------
 // Events from real input
 
 TEST_F(PanelTest, MouseInputRaisesItsEventsAndRightClicksNeverReachTheWidget) {
@@ -216,7 +183,7 @@ TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
                                        EVENT_VAL_CHANGED, EVENT_KEYPRESS, EVENT_COMMIT}));
 
     // Leaving after an edit commits once more.
-    EXPECT_EQ(Text(kText), "aB");
+    EXPECT_EQ(Value<std::string>(kText), "aB");
     QTest::keyClick(edit, Qt::Key_C);
     seen.clear();
     Widget(kSpin)->setFocus();
@@ -226,8 +193,31 @@ TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
     EXPECT_EQ(seen.back().event, EVENT_GOT_FOCUS);
 }
 
-// A shortcut key or a screen reader's Press leaves the focus in the spin box being typed into;
-// its edit still arrives, committed, before the button's action. A screen reader's Toggle
+TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
+    EXPECT_EQ(SetCtrlVal(m_panel, kSpin, 42), 0);
+    EXPECT_EQ(SetCtrlVal(m_panel, kDisplay, 70000), 0);
+    EXPECT_EQ(SetCtrlVal(m_panel, kText, "Grüße  \"x\""), 0);
+    EXPECT_TRUE(seen.empty());   // the program's own settings raise no events
+    EXPECT_EQ(Value(kSpin), 42);
+    EXPECT_EQ(Value<std::string>(kText), "Grüße  \"x\"");
+    EXPECT_EQ(Value<uint16_t>(kDisplay), 65535);
+    EXPECT_EQ(SetCtrlVal(m_panel, kRing, 7), kErrBadValue);   // no such item
+
+    SetCtrlAttribute(m_panel, kSpin, ATTR_MAX_VALUE, 60000);
+    SetCtrlVal(m_panel, kSpin, 59000);
+    EXPECT_EQ(Value(kSpin), 59000);
+}
+
+TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
+    InstallCtrlCallback(m_panel, kCmd, &DiscardOwnPanel, nullptr);
+    QPointer<QWidget> widget = PanelWidget(m_panel);
+    QTest::mouseClick(widget->findChild<QPushButton*>("cmd"), Qt::LeftButton);
+    EXPECT_EQ(discardingPanel, m_panel);
+    EXPECT_EQ(PanelWidget(m_panel), nullptr);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(widget.isNull());
+}
+
 // is reported like a click.
 TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
     auto* button = Widget<QPushButton>(kCmd);
@@ -259,87 +249,6 @@ TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
     EXPECT_EQ(Value(kToggle), 1);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Values and attributes
-
-TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
-    EXPECT_EQ(SetCtrlVal(m_panel, kSpin, 42), 0);
-    EXPECT_EQ(SetCtrlVal(m_panel, kDisplay, 70000), 0);
-    EXPECT_EQ(SetCtrlVal(m_panel, kText, "Grüße  \"x\""), 0);
-    EXPECT_TRUE(seen.empty());
-    EXPECT_EQ(Value(kSpin), 42);
-    EXPECT_EQ(Text(kText), "Grüße  \"x\"");
-    uint16_t word = 0;
-    GetCtrlVal(m_panel, kDisplay, word);
-    EXPECT_EQ(word, 65535);
-    EXPECT_EQ(SetCtrlVal(m_panel, kRing, 7), kErrBadValue);
-    EXPECT_EQ(SetCtrlVal(m_panel, kCmd, 1), kErrBadValue);
-    EXPECT_EQ(SetCtrlVal(m_panel, 99, 1), kErrBadControl);
-    EXPECT_EQ(SetCtrlVal(m_panel + 100, kSpin, 1), kErrBadPanel);
-    EXPECT_EQ(SetCtrlAttribute(m_panel, kText, ATTR_CMD_BUTTON_COLOR, 0), kErrBadAttribute);
-
-    // A text box collects what is set; lines can be read back.
-    std::string line;
-    SetCtrlVal(m_panel, kBox, "first\nsec");
-    SetCtrlVal(m_panel, kBox, "ond");
-    GetTextBoxLine(m_panel, kBox, 1, line);
-    EXPECT_EQ(line, "second");
-    ResetTextBox(m_panel, kBox, "only");
-    EXPECT_EQ(GetTextBoxLine(m_panel, kBox, 1, line), kErrBadValue);
-
-    SetCtrlVal(m_panel, kLed, 1);
-    EXPECT_EQ(Widget<QLineEdit>(kLed)->text(), "ON");
-    EXPECT_TRUE(Widget(kLed)->styleSheet().contains("#ff8000"));
-    SetCtrlVal(m_panel, kLed, 0);
-    EXPECT_EQ(Widget<QLineEdit>(kLed)->text(), "OFF");
-    EXPECT_TRUE(Widget(kLed)->styleSheet().contains("#000000"));
-    EXPECT_EQ(Value(kLed), 0);
-    EXPECT_TRUE(seen.empty());
-
-    int value = 0;
-    SetCtrlAttribute(m_panel, kCmd, ATTR_CMD_BUTTON_COLOR, 0xC0C0C0);
-    GetCtrlAttribute(m_panel, kCmd, ATTR_CMD_BUTTON_COLOR, value);
-    EXPECT_EQ(value, 0xC0C0C0);
-    EXPECT_TRUE(Widget(kCmd)->styleSheet().contains("#c0c0c0"));
-    SetCtrlAttribute(m_panel, kSpin, ATTR_DIMMED, 1);
-    EXPECT_FALSE(Widget(kSpin)->isEnabled());
-    SetCtrlAttribute(m_panel, kSpin, ATTR_MAX_VALUE, 60000);
-    SetCtrlVal(m_panel, kSpin, 59000);
-    EXPECT_EQ(Value(kSpin), 59000);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Panels
-
-TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
-    InstallCtrlCallback(m_panel, kCmd, &DiscardOwnPanel, nullptr);
-    QPointer<QWidget> widget = PanelWidget(m_panel);
-    QTest::mouseClick(widget->findChild<QPushButton*>("cmd"), Qt::LeftButton);
-    EXPECT_EQ(discardingPanel, m_panel);
-    EXPECT_EQ(PanelWidget(m_panel), nullptr);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_TRUE(widget.isNull());
-}
-
-TEST(Panels, LoadingFailsCleanlyAndChildPanelsFollowTheirParent) {
-    RegisterTestResources();
-    EXPECT_EQ(LoadPanel(0, 999), kErrLoadPanel);
-    EXPECT_EQ(LoadPanel(0, kBrokenResource), kErrLoadPanel);
-    const int parent = LoadPanel(0, kTestResource);
-    const int child = LoadPanel(parent, kChildResource);
-    ASSERT_GT(child, 0);
-    EXPECT_NE(child, parent);
-    EXPECT_EQ(PanelWidget(child)->parentWidget(), PanelWidget(parent));
-    QPointer<QWidget> childWidget = PanelWidget(child);
-    EXPECT_EQ(DiscardPanel(parent), 0);
-    EXPECT_TRUE(childWidget.isNull());
-    EXPECT_EQ(DisplayPanel(child), kErrBadPanel);
-    EXPECT_EQ(DiscardPanel(parent), kErrBadPanel);
-}
-
-// ---------------------------------------------------------------------------------------------
-// Pop-ups and files
-
 // The one file dialog serves loading and saving: its accept button reads a plain OK.
 TEST(Popups, TheFileDialogAcceptsWithOK) {
     QStandardPaths::setTestModeEnabled(true);   // the dialog keeps its history in test settings
@@ -358,7 +267,6 @@ TEST(Popups, TheFileDialogAcceptsWithOK) {
     EXPECT_EQ(accept, "OK");
 }
 
-// The configuration files stay in the program's directory while it can be written to;
 // otherwise (an installed program) they go to the user's configuration folder.
 TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
     QStandardPaths::setTestModeEnabled(true);
@@ -372,57 +280,9 @@ TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
     SetProjectDir("");
 }
 
-// ---------------------------------------------------------------------------------------------
-// Event loop and time
-
-TEST(EventLoop, ProcessSystemEventsRunsTimersAndNestsWithoutSpinning) {
-    bool outerFired = false;
-    bool innerFired = false;
-    QTimer::singleShot(5, [&] {
-        outerFired = true;
-        // A callback waiting inside another wait: the inner timer must still fire.
-        QTimer::singleShot(5, [&] { innerFired = true; });
-        PumpUntil([&] { return innerFired; }, 2.0);
-    });
-    EXPECT_TRUE(PumpUntil([&] { return outerFired && innerFired; }));
-
-    const auto cpuSeconds = [] {
-        rusage usage{};
-        getrusage(RUSAGE_SELF, &usage);
-        return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-               (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    };
-    const double cpuBefore = cpuSeconds();
-    const double start = Timer();
-    long passes = 0;
-    for (; Timer() - start < 0.3; ++passes) ProcessSystemEvents();
-    EXPECT_LT(passes, 3000);
-    EXPECT_LT(cpuSeconds() - cpuBefore, 0.5 * (Timer() - start));
-}
-
-TEST(EventLoop, QuitFromANestedCallbackEndsRunUserInterfaceWithItsCode) {
-    bool unwound = false;
-    PostDeferredCall([&] {
-        PostDeferredCall([] { QuitUserInterface(7); });
-        // The quit arrives inside this wait; the loop ends once this call has returned.
-        PumpUntil([] { return false; }, 0.05);
-        unwound = true;
-    });
-    EXPECT_EQ(RunUserInterface(), 7);
-    EXPECT_TRUE(unwound);
-
-    const double before = Timer();
-    Sleep(30);
-    EXPECT_GE(Timer() - before, 0.029);
-}
-
-// ---------------------------------------------------------------------------------------------
 // TCP client
 
-struct TcpSeen {
-    int dataReady = 0;
-    int disconnects = 0;
-};
+struct TcpSeen { int dataReady = 0, disconnects = 0; };
 
 int TcpRecord(unsigned, int event, int, void* data) {
     auto* tcpSeen = static_cast<TcpSeen*>(data);
@@ -458,64 +318,18 @@ TEST(Tcp, ConnectReadWriteAndPeerClose) {
     EXPECT_LT(ClientTCPWrite(handle, "x", 1, 100), 0);
 }
 
-// The other failure codes show through the link's status texts.
-TEST(Tcp, AServerThatNeverAcceptsTimesOut) {
-    TcpSeen tcpSeen;
-    unsigned handle = 0;
-    // A listener whose accept queue is full drops further connection requests unanswered.
-    const int listener = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ASSERT_EQ(bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(listen(listener, 0), 0);
-    socklen_t length = sizeof address;
-    getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
-    std::vector<std::unique_ptr<QTcpSocket>> fillers;
-    for (int i = 0; i < 3; ++i) {
-        fillers.push_back(std::make_unique<QTcpSocket>());
-        fillers.back()->connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
-        fillers.back()->waitForConnected(300);
-    }
-    const double start = Timer();
-    EXPECT_EQ(ConnectToTCPServer(&handle, ntohs(address.sin_port), "127.0.0.1", &TcpRecord,
-                                 &tcpSeen, 300), -11);
-    const double elapsed = Timer() - start;
-    EXPECT_GE(elapsed, 0.3);
-    EXPECT_LT(elapsed, 2.0);
-    close(listener);
-}
-
-// ---------------------------------------------------------------------------------------------
 // Serial ports over a pseudo-terminal, whose master side the test plays
-
-// Devices the system does not list are named in the environment; they come first, once each.
-TEST(Serial, DevicesNamedInTheEnvironmentComeFirst) {
-    qputenv(kExtraPortsVariable, "/tmp/tavrix-a:/tmp/tavrix-b:/tmp/tavrix-a");
-    RefreshSerialPortTable();
-    qunsetenv(kExtraPortsVariable);
-    const std::vector<SerialPortEntry>& table = SerialPortTable();
-    ASSERT_GE(table.size(), 2u);
-    EXPECT_EQ(table[0].device, "/tmp/tavrix-a");
-    EXPECT_EQ(table[1].device, "/tmp/tavrix-b");
-    EXPECT_EQ(std::count_if(table.begin(), table.end(),
-                            [](const SerialPortEntry& e) { return e.device == "/tmp/tavrix-a"; }),
-              1);
-}
 
 TEST(Serial, PortNumbersCodesAndQueues) {
     int master = -1, slave = -1;
     char name[256] = {};
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
     SetSerialPortTable({{name, "pseudo-terminal"}});
-    EXPECT_EQ(OpenComConfig(0, "", 19200, kParityNone, 8, 1, 1024, 1024), -2);
-    EXPECT_EQ(GetInQLen(1), -3);
-
+    EXPECT_EQ(OpenComConfig(0, "", 19200, kParityNone, 8, 1, 1024, 1024), -2);   // not in the table
+    EXPECT_EQ(GetInQLen(1), -3);                                                 // not open
     ASSERT_EQ(OpenComConfig(1, "", 19200, kParityNone, 8, 1, 1024, 1024), 0);
-
     ASSERT_EQ(write(master, "ABCDEFGH", 8), 8);
-    EXPECT_TRUE(PumpUntil([] { return GetInQLen(1) >= 8; }));
-    EXPECT_EQ(GetInQLen(1), 8);
+    EXPECT_TRUE(PumpUntil([] { return GetInQLen(1) == 8; }));
     uint8_t buffer[16] = {};
     EXPECT_EQ(ComRd(1, buffer, 3), 3);
     EXPECT_EQ(std::string(reinterpret_cast<char*>(buffer), 3), "ABC");
@@ -525,12 +339,10 @@ TEST(Serial, PortNumbersCodesAndQueues) {
     ASSERT_EQ(write(master, "stale", 5), 5);
     EXPECT_TRUE(PumpUntil([] { return GetInQLen(1) >= 5; }));
     EXPECT_EQ(FlushInQ(1), 0);
-    EXPECT_EQ(FlushOutQ(1), 0);
     EXPECT_EQ(GetInQLen(1), 0);
 
     EXPECT_EQ(CloseCom(1), 0);
     EXPECT_EQ(ComRd(1, buffer, 1), -3);
-    EXPECT_EQ(CloseCom(1), -3);
     close(master);
     close(slave);
 }
