@@ -16,8 +16,12 @@ void Trace(char direction, const uint8_t* bytes, int32_t missing, double waitedS
     if (hooks.m_telegramTraced) hooks.m_telegramTraced(direction, bytes, missing, waitedS);
 }
 
-// What a write left unwritten: all of it when it failed.
-int32_t Unwritten() { return nBytesW < 0 ? TelegramLength() : TelegramLength() - nBytesW; }
+// Keeps the result of a write in nBytesW and traces the telegram with what it left unwritten
+// (all of it when the write failed).
+void Written(int result) {
+    nBytesW = static_cast<int16_t>(std::clamp(result, -32768, 32767));
+    Trace('>', szWriteBuf, nBytesW < 0 ? TelegramLength() : TelegramLength() - nBytesW, 0.0);
+}
 
 // The stream of a trigger command starts with a frame, as stale bytes were dropped before the
 // command: the assembler starts in step, so that a whole first frame with a wrong mark is
@@ -34,9 +38,7 @@ public:
     void Close() override { platform::CloseCom(comport); }
     void FlushQueues() override { FlushSerialQueues(); }
     void Write(int /*timeoutMs*/) override {
-        nBytesW = static_cast<int16_t>(
-            std::clamp(platform::ComWrt(comport, szWriteBuf, TelegramLength()), -32768, 32767));
-        Trace('>', szWriteBuf, Unwritten(), 0.0);
+        Written(platform::ComWrt(comport, szWriteBuf, TelegramLength()));
     }
     int32_t AwaitReply(double limitSeconds) override {
         tstart = platform::Timer();
@@ -82,11 +84,8 @@ public:
         bytesToRead = TelegramLength();
     }
     void Write(int timeoutMs) override {
-        nBytesW = static_cast<int16_t>(std::clamp(
-            platform::ClientTCPWrite(static_cast<unsigned>(g_hconversation), szWriteBuf,
-                                     TelegramLength(), timeoutMs),
-            -32768, 32767));
-        Trace('>', szWriteBuf, Unwritten(), 0.0);
+        Written(platform::ClientTCPWrite(static_cast<unsigned>(g_hconversation), szWriteBuf,
+                                         TelegramLength(), timeoutMs));
     }
     int32_t AwaitReply(double limitSeconds) override {
         tstart = platform::Timer();
