@@ -56,7 +56,8 @@ void InstallHooks(const Options& options, double startS) {
     });
 }
 
-// The transport named on the command line, or the one the window stored; without a stored
+// The transport named on the command line, or the one the window stored (found where the window
+// keeps it: its folder, or the user's configuration folder when that one cannot be written); without a stored
 // one the window's default, the first serial port.
 void ChooseConnection(const Options& options) {
     if (!options.m_tcpHost.empty()) {
@@ -75,7 +76,7 @@ void ChooseConnection(const Options& options) {
     sl::comport = 1;
     std::string bytes;
     if (!platform::ReadFileBytes(
-            platform::JoinPath(platform::GetProjectDir(), connection::kSettingsFile), bytes))
+            platform::JoinPath(platform::GetConfigDir(), connection::kSettingsFile), bytes))
         return;
     const connection::ConnectionSettings settings = connection::ParseSettingsFile(bytes);
     sl::comprotocol = settings.m_comprotocol;
