@@ -2,13 +2,12 @@
 // dialog outcomes, the record time, timed, continuous, triggered and manual recording with their
 // counters, pacing, stops and time-outs. Recordings into files that cannot be written are in
 // test_files.cpp.
-#include <QChartView>
 #include <QLineEdit>
-#include <QLineSeries>
 #include <QSpinBox>
 #include <ctime>
 
 #include "apptest.h"
+#include "graph/chart.h"
 #include "graph/graph.h"
 #include "recorder/recorder.h"
 #include "recorder/recordformat.h"
@@ -96,10 +95,11 @@ protected:
         QTest::keyClick(spin, Qt::Key_Return);
     }
     std::vector<QPointF> RawGraphPoints() {
-        auto* view = qobject_cast<QChartView*>(P().Widget(shell::graphpanel, ui::GRAPHP_GRAPH_RAW));
+        const graph::PointStore& stored = P().Widget(shell::graphpanel, ui::GRAPHP_GRAPH_RAW)
+                                              ->findChild<graph::SignalGraphWidget*>()->Points();
         std::vector<QPointF> points;
-        for (QAbstractSeries* series : view->chart()->series())
-            for (const QPointF& p : qobject_cast<QLineSeries*>(series)->points()) points.push_back(p);
+        for (std::size_t i = 0; i < stored.Size(); ++i)
+            points.emplace_back(stored[i].m_x, stored[i].m_y);
         return points;
     }
 

@@ -14,7 +14,6 @@
 #include <QSlider>
 #include <QSpinBox>
 #include <QTest>
-#include <QtCharts/QChartView>
 #include <map>
 #include <memory>
 #include <set>
@@ -98,7 +97,7 @@ bool IsUserFacing(QWidget* w) {
     return qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
            qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
            qobject_cast<QAbstractSlider*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
-           qobject_cast<QProgressBar*>(w) || qobject_cast<QChartView*>(w);
+           qobject_cast<QProgressBar*>(w);
 }
 
 // The panel and the plain frames that group some of its widgets.
