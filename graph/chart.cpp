@@ -37,26 +37,46 @@ QRect PlotArea(QSize size, const QFontMetrics& metrics) {
 
 QString Label(double value) { return QString::number(std::llround(value)); }
 
-// White background, grid lines at the round ticks (when wanted), the two axis lines with their
-// tick marks and labels. Lines are filled rectangles: the cheapest thing QPainter draws.
-void PaintAxes(QPainter& painter, const PlotFrame& frame, bool grid, QSize size) {
+}  // namespace
+
+AxisTicks AxisTicks::For(const PlotFrame& frame) {
+    const QRect& area = frame.m_area;
+    return {RoundTicks(frame.m_x.m_low, frame.m_x.m_high, std::max(2, area.width() / kMinXTickSpacingPx)),
+            RoundTicks(frame.m_y.m_low, frame.m_y.m_high, std::max(2, area.height() / kMinYTickSpacingPx))};
+}
+
+namespace {
+
+// The plot area white, with grid lines at the ticks when wanted. Lines are filled
+// rectangles: the cheapest thing QPainter draws.
+void PaintPlotArea(QPainter& painter, const PlotFrame& frame, const AxisTicks& ticks, bool grid) {
+    const QRect& area = frame.m_area;
+    painter.fillRect(area, Qt::white);
+    if (!grid) return;
+    for (double tick : ticks.m_y)
+        painter.fillRect(area.left(), frame.Map(0, tick).y(), area.width(), 1, kGridColor);
+    for (double tick : ticks.m_x)
+        painter.fillRect(frame.Map(tick, 0).x(), area.top(), 1, area.height(), kGridColor);
+}
+
+// The whole chart without its traces: white, the plot area, and the two axis lines with their
+// tick marks and labels.
+void PaintAxes(QPainter& painter, const PlotFrame& frame, const AxisTicks& ticks, bool grid,
+               QSize size) {
     const QRect& area = frame.m_area;
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    PaintPlotArea(painter, frame, ticks, grid);
     painter.setPen(Qt::black);
-    const int yTicks = std::max(2, area.height() / kMinYTickSpacingPx);
-    for (double tick : RoundTicks(frame.m_y.m_low, frame.m_y.m_high, yTicks)) {
+    for (double tick : ticks.m_y) {
         const int row = frame.Map(frame.m_x.m_low, tick).y();
-        if (grid) painter.fillRect(area.left(), row, area.width(), 1, kGridColor);
         painter.fillRect(area.left() - 1 - kTickPx, row, kTickPx, 1, Qt::black);
         const int right = area.left() - 1 - kTickPx - kLabelGapPx;
         painter.drawText(QRect(0, row - metrics.height() / 2, right, metrics.height()),
                          Qt::AlignRight | Qt::AlignVCenter, Label(tick));
     }
-    const int xTicks = std::max(2, area.width() / kMinXTickSpacingPx);
-    for (double tick : RoundTicks(frame.m_x.m_low, frame.m_x.m_high, xTicks)) {
+    for (double tick : ticks.m_x) {
         const int column = frame.Map(tick, frame.m_y.m_low).x();
-        if (grid) painter.fillRect(column, area.top(), 1, area.height(), kGridColor);
         painter.fillRect(column, area.bottom() + 1, 1, kTickPx + 1, Qt::black);
         const int top = area.bottom() + 2 + kTickPx + kLabelGapPx;
         painter.drawText(QRect(column - area.left(), top, 2 * area.left(), metrics.height()),
@@ -71,8 +91,15 @@ void FitImage(QImage& image, const QWidget& widget) {
     const qreal ratio = widget.devicePixelRatioF();
     const QSize pixels = widget.size() * ratio;
     if (image.size() == pixels) return;
-    image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    image = QImage(pixels, QImage::Format_RGB32);   // opaque: blitted by plain copies
     image.setDevicePixelRatio(ratio);
+}
+
+// Copies the part of `image` under `dirty` (in widget coordinates) to the widget.
+void Blit(QPainter& painter, const QImage& image, QRect dirty) {
+    const qreal ratio = image.devicePixelRatio();
+    painter.drawImage(dirty, image,
+                      QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio).toAlignedRect());
 }
 
 void ShowToolTip(QWidget* widget, const QMouseEvent* event, const QString& text) {
@@ -90,16 +117,21 @@ void ShowToolTip(QWidget* widget, const QMouseEvent* event, const QString& text)
 struct TraceStyle {
     int m_color = 0;
     Qt::PenStyle m_line = Qt::SolidLine;
-    int m_widthPx = 1;
+    bool m_bold = false;
 };
 constexpr std::array<TraceStyle, kTracesPerFrame> kTraceStyles = {{
-    {0x0000FF, Qt::DashLine, 1},   // reference: blue dashed
-    {0x00A000, Qt::SolidLine, 2},  // raw signal: green
-    {0xFF0000, Qt::SolidLine, 1},  // thresholds: red
-    {0xFF0000, Qt::SolidLine, 1},
-    {0x000000, Qt::DashLine, 1},   // hysteresis: black dashed
-    {0x000000, Qt::DashLine, 1},
+    {0x0000FF, Qt::DashLine, false},   // reference: blue dashed
+    {0x00A000, Qt::SolidLine, true},   // raw signal: green, two pixels wide
+    {0xFF0000, Qt::SolidLine, false},  // thresholds: red
+    {0xFF0000, Qt::SolidLine, false},
+    {0x000000, Qt::DashLine, false},   // hysteresis: black dashed
+    {0x000000, Qt::DashLine, false},
 }};
+
+// A bold trace is its one-pixel line drawn again one pixel to the right and one below: it
+// looks like a two-pixel line in every direction, and one-pixel lines take QPainter's fast
+// path while a wider pen is stroked as an outline and filled, several times slower.
+constexpr QPoint kBoldOffsets[] = {{0, 0}, {1, 0}, {0, 1}};
 
 // The oldest frame of the history stands at this X, the newest at the right edge.
 constexpr int kFirstFrameX = kPointsPerScreen - kHistoryFrames;
@@ -126,7 +158,7 @@ StripChartWidget::StripChartWidget(QWidget* parent) : QWidget(parent) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     m_pendingPaint.setSingleShot(true);
-    connect(&m_pendingPaint, &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(&m_pendingPaint, &QTimer::timeout, this, [this] { update(DirtyRect()); });
 }
 
 void StripChartWidget::SetHistory(std::span<const double, kHistoryValues> history, AxisLimits y) {
@@ -154,33 +186,42 @@ void StripChartWidget::Refresh() {
     const qint64 periodMs = std::llround(kMsPerSecond / hz);
     const qint64 sinceMs = m_sincePaint.isValid() ? m_sincePaint.elapsed() : periodMs;
     if (sinceMs >= periodMs) {
-        update();
+        update(DirtyRect());
     } else {
         m_pendingPaint.start(static_cast<int>(periodMs - sinceMs));
     }
 }
 
+// A new history changes the plot area only, unless the axes changed too.
+QRect StripChartWidget::DirtyRect() const { return m_backgroundValid ? m_frame.m_area : rect(); }
+
 void StripChartWidget::PaintBackground() {
     FitImage(m_background, *this);
     QPainter painter(&m_background);
     painter.setFont(font());
-    PaintAxes(painter, m_frame, m_grid, size());
+    m_ticks = AxisTicks::For(m_frame);
+    PaintAxes(painter, m_frame, m_ticks, m_grid, size());
     m_backgroundValid = true;
 }
 
 // A trace whose 100 values are equal (a steady reference and its switching lines) is one
 // straight line; any other is one polyline.
-void StripChartWidget::paintEvent(QPaintEvent*) {
+void StripChartWidget::paintEvent(QPaintEvent* event) {
     m_sincePaint.restart();
     if (!m_backgroundValid) PaintBackground();
     QPainter painter(this);
-    painter.drawImage(0, 0, m_background);
+    // The plot area is filled afresh rather than copied from the picture: a fill writes the
+    // pixels once, a copy reads them as well, and this is most of a frame's cost.
+    if (event->rect() == m_frame.m_area) {
+        PaintPlotArea(painter, m_frame, m_ticks, m_grid);
+    } else {
+        Blit(painter, m_background, event->rect());
+    }
     painter.setClipRect(m_frame.m_area);
     std::array<QPoint, kHistoryFrames> points;
     for (int slot = 0; slot < kTracesPerFrame; ++slot) {
         const TraceStyle& style = kTraceStyles[slot];
-        painter.setPen(QPen(QColor::fromRgb(static_cast<QRgb>(style.m_color)), style.m_widthPx,
-                            style.m_line));
+        painter.setPen(QPen(QColor::fromRgb(static_cast<QRgb>(style.m_color)), 1, style.m_line));
         bool flat = true;
         const double first = m_history[slot];
         for (int frame = 0; frame < kHistoryFrames; ++frame) {
@@ -188,10 +229,15 @@ void StripChartWidget::paintEvent(QPaintEvent*) {
             flat = flat && value == first;
             points[frame] = m_frame.Map(kFirstFrameX + frame, value);
         }
-        if (flat) {
-            painter.drawLine(points.front(), points.back());
-        } else {
-            painter.drawPolyline(points.data(), kHistoryFrames);
+        const std::size_t strokes = style.m_bold ? std::size(kBoldOffsets) : 1;
+        for (QPoint offset : std::span<const QPoint>(kBoldOffsets, strokes)) {
+            painter.translate(offset);
+            if (flat) {
+                painter.drawLine(points.front(), points.back());
+            } else {
+                painter.drawPolyline(points.data(), kHistoryFrames);
+            }
+            painter.translate(-offset);
         }
     }
 }
@@ -319,7 +365,7 @@ void SignalGraphWidget::Redraw() {
     FitImage(m_image, *this);
     QPainter painter(&m_image);
     painter.setFont(font());
-    PaintAxes(painter, m_frame, true, size());
+    PaintAxes(painter, m_frame, AxisTicks::For(m_frame), true, size());
     painter.setClipRect(m_frame.m_area);
     painter.setPen(m_color);
     std::array<QLine, kLinesPerBatch> lines;
@@ -339,10 +385,7 @@ void SignalGraphWidget::Redraw() {
 void SignalGraphWidget::paintEvent(QPaintEvent* event) {
     if (!m_imageValid) Redraw();
     QPainter painter(this);
-    const QRect dirty = event->rect();
-    const qreal ratio = m_image.devicePixelRatio();
-    painter.drawImage(dirty, m_image,
-                      QRectF(dirty.topLeft() * ratio, dirty.size() * ratio).toAlignedRect());
+    Blit(painter, m_image, event->rect());
 }
 
 void SignalGraphWidget::resizeEvent(QResizeEvent*) {

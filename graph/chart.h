@@ -29,6 +29,13 @@ struct PlotFrame {
     double XAt(int column) const;           // the X value at a pixel column
 };
 
+// Round tick values of both axes of a frame, as many as fit their labels.
+struct AxisTicks {
+    std::vector<double> m_x;
+    std::vector<double> m_y;
+    static AxisTicks For(const PlotFrame& frame);
+};
+
 // The strip chart: the six traces of the last 100 frames over a cached picture of its grid
 // and axes. Repaints are held to the screen's refresh rate; the newest history is painted.
 class StripChartWidget : public QWidget {
@@ -48,11 +55,13 @@ protected:
 
 private:
     void Refresh();
+    QRect DirtyRect() const;
     void PaintBackground();
 
     std::array<double, kHistoryValues> m_history{};
     PlotFrame m_frame;
     bool m_grid = true;
+    AxisTicks m_ticks;
     QImage m_background;               // grid, axes and labels at the widget's size
     bool m_backgroundValid = false;
     QElapsedTimer m_sincePaint;
