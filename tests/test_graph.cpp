@@ -25,27 +25,16 @@ graph::SignalGraphWidget* Graph(int control) {
 }
 double Newest(int slot) { return graph::ana0Buf[graph::kHistoryValues - graph::kTracesPerFrame + slot]; }
 
-// Pixels of `color` in a region of a chart, as the chart is drawn now.
-int Count(QWidget* chart, QRect region, QRgb color) {
+// Pixels of `color` in the plot area of a chart, or in one row of it, as the chart is drawn now.
+template <class Chart>
+int InArea(Chart* chart, QRgb color, int row = -1) {
     const QImage image = chart->grab().toImage();
+    QRect area = chart->Frame().m_area;
+    if (row >= 0) area = QRect(area.left(), row, area.width(), 1);
     int count = 0;
-    for (int y = region.top(); y <= region.bottom(); ++y)
-        for (int x = region.left(); x <= region.right(); ++x) count += (image.pixel(x, y) & 0xFFFFFF) == color;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) count += (image.pixel(x, y) & 0xFFFFFF) == color;
     return count;
-}
-template <class Chart>
-int InRow(Chart* chart, int row, QRgb color) {
-    const QRect& area = chart->Frame().m_area;
-    return Count(chart, QRect(area.left(), row, area.width(), 1), color);
-}
-template <class Chart>
-int InArea(Chart* chart, QRgb color) { return Count(chart, chart->Frame().m_area, color); }
-
-std::vector<graph::Point16> Points(int control) {
-    const graph::PointStore& store = Graph(control)->Points();
-    std::vector<graph::Point16> points;
-    for (std::size_t i = 0; i < store.Size(); ++i) points.push_back(store[i]);
-    return points;
 }
 
 // One frame as the GO loop takes it, and one as a recording takes it.
@@ -113,9 +102,9 @@ TEST_F(GraphTest, TracesAreDrawnAtTheirRowsOldestFirst) {
     const graph::PlotFrame& frame = Strip()->Frame();
     const int width = frame.Map(100, 0).x() - frame.Map(1, 0).x() + 1;   // frames 1 to 100
     const auto row = [&](double value) { return frame.Map(0, value).y(); };
-    EXPECT_EQ(InRow(Strip(), row(2800), kThreshold), width);   // both LOW thresholds
-    EXPECT_GT(InRow(Strip(), row(2900), kHysteresis), width / 2);   // dashed, 100 above them
-    EXPECT_GT(InRow(Strip(), row(3000), kRef), width / 2);
+    EXPECT_EQ(InArea(Strip(), kThreshold, row(2800)), width);   // both LOW thresholds
+    EXPECT_GT(InArea(Strip(), kHysteresis, row(2900)), width / 2);   // dashed, 100 above them
+    EXPECT_GT(InArea(Strip(), kRef, row(3000)), width / 2);
     const QImage image = Strip()->grab().toImage();
     EXPECT_EQ(image.pixel(frame.Map(1, 1000)) & 0xFFFFFF, kRaw);
     EXPECT_EQ(image.pixel(frame.Map(100, 1990)) & 0xFFFFFF, kRaw);
@@ -150,52 +139,33 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
 // ---- graph panel ----------------------------------------------------------------------------
 
 TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
-    using P16 = std::vector<graph::Point16>;
     Recorded(5, 6);   // before clearing
     graph::InitPanelGraph();
-    EXPECT_EQ(InArea(Graph(ui::GRAPHP_GRAPH_RAW), kRawGraph), 0);
+    graph::SignalGraphWidget* raw = Graph(ui::GRAPHP_GRAPH_RAW);
+    graph::SignalGraphWidget* temp = Graph(ui::GRAPHP_GRAPH_TEMP);
+    EXPECT_EQ(InArea(raw, kRawGraph), 0);
     Recorded(100, 300);
-    EXPECT_EQ(Points(ui::GRAPHP_GRAPH_TEMP), (P16{{0, 300}}));
-    EXPECT_EQ(InArea(Graph(ui::GRAPHP_GRAPH_TEMP), kTempGraph), 1);   // a single point
-    const QImage first = Graph(ui::GRAPHP_GRAPH_TEMP)->grab().toImage();
-    EXPECT_EQ(first.pixel(Graph(ui::GRAPHP_GRAPH_TEMP)->Frame().Map(0, 300)) & 0xFFFFFF, kTempGraph);
+    EXPECT_EQ(InArea(temp, kTempGraph), 1);   // a single point, at X 0
+    EXPECT_EQ(temp->grab().toImage().pixel(temp->Frame().Map(0, 300)) & 0xFFFFFF, kTempGraph);
     EXPECT_EQ(P().Text(shell::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(shell::graphpanel, ui::GRAPHP_TEMP),
               "100 300");
     Recorded(150, 310);
-    EXPECT_EQ(Points(ui::GRAPHP_GRAPH_RAW), (P16{{0, 100}, {1, 150}}));
-    const graph::PlotFrame& raw = Graph(ui::GRAPHP_GRAPH_RAW)->Frame();
-    EXPECT_TRUE(raw.m_y.m_low <= 100 && raw.m_y.m_high >= 150 && raw.m_x.m_high == 100);
-    EXPECT_EQ(Graph(ui::GRAPHP_GRAPH_RAW)->ToolTipAt(raw.Map(1, 120)), "frame 1\nRAW 150");
+    const graph::PlotFrame& frame = raw->Frame();
+    EXPECT_TRUE(frame.m_y.m_low <= 100 && frame.m_y.m_high >= 150 && frame.m_x.m_high == 100);
+    EXPECT_EQ(raw->ToolTipAt(frame.Map(1, 120)), "frame 1\nRAW 150");
+    EXPECT_EQ(raw->grab().toImage().pixel(frame.Map(0, 100)) & 0xFFFFFF, kRawGraph);
 
     constexpr int kFrames = 65536;
     for (int i = 2; i < kFrames; ++i) Recorded(static_cast<uint16_t>(i % 4000), 100);
     EXPECT_EQ(graph::graphCnt, 0);
-    EXPECT_EQ(raw.m_x.m_high, 65535);   // the X axis grew with the recording
-    const int width = raw.m_area.width();
-    const int level = raw.Map(0, 7).y();
-    EXPECT_LT(InRow(Graph(ui::GRAPHP_GRAPH_RAW), level, kRawGraph), width / 2);
+    EXPECT_EQ(frame.m_x.m_high, 65535);   // the X axis grew with the recording
+    const int level = frame.Map(0, 7).y();
+    EXPECT_LT(InArea(raw, kRawGraph, level), frame.m_area.width() / 2);
     Recorded(7, 9);
     // The segment back runs from 65535 to 0 at the new value, across the whole graph.
-    EXPECT_EQ(InRow(Graph(ui::GRAPHP_GRAPH_RAW), level, kRawGraph), width);
-    const P16 points = Points(ui::GRAPHP_GRAPH_RAW);
-    ASSERT_EQ(points.size(), static_cast<size_t>(kFrames + 1));
-    EXPECT_EQ(points[kFrames - 1], (graph::Point16{65535, 65535 % 4000}));
-    EXPECT_EQ(points.back(), (graph::Point16{0, 7}));
-}
-
-TEST_F(GraphTest, SegmentsPaintedOneByOneGiveTheGraphRedrawnFromItsPoints) {
-    P().Click(shell::datapanel, ui::DATAP_BUTTON_SHOWGRAPH);
-    graph::InitPanelGraph();
-    graph::SignalGraphWidget* chart = Graph(ui::GRAPHP_GRAPH_RAW);
-    for (int i = 0; i < 90; ++i) {
-        Recorded(static_cast<uint16_t>(500 + (i * 7) % 40), 20);
-        platform::ProcessSystemEvents();
-    }
-    const QImage painted = chart->grab().toImage();
-    EXPECT_GT(InArea(chart, kRawGraph), 90);
-    chart->resize(chart->size() + QSize(1, 1));   // a redraw from the points at each size
-    chart->resize(chart->size() - QSize(1, 1));
-    EXPECT_EQ(chart->grab().toImage(), painted);
+    EXPECT_EQ(InArea(raw, kRawGraph, level), frame.m_area.width());
+    ASSERT_EQ(raw->Points().Size(), static_cast<size_t>(kFrames + 1));
+    EXPECT_EQ(raw->Points()[kFrames], (graph::Point16{0, 7}));
 }
 
 TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
@@ -215,9 +185,20 @@ TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
     EXPECT_EQ(choose(2), std::make_pair(true, false));
     choose(1);
     EXPECT_EQ(choose(0), std::make_pair(true, false));
-    graph::InitPanelGraph();   // hidden graphs go on being drawn
-    Recorded(40, 41);
-    EXPECT_EQ(InArea(Graph(ui::GRAPHP_GRAPH_TEMP), kTempGraph), 1);
+    // The hidden graph goes on being drawn; the one shown, painted segment by segment, is what
+    // a redraw from its points gives.
+    graph::InitPanelGraph();
+    for (int i = 0; i < 90; ++i) {
+        Recorded(static_cast<uint16_t>(500 + (i * 7) % 40), 41);
+        platform::ProcessSystemEvents();
+    }
+    EXPECT_GT(InArea(Graph(ui::GRAPHP_GRAPH_TEMP), kTempGraph), 0);
+    graph::SignalGraphWidget* raw = Graph(ui::GRAPHP_GRAPH_RAW);
+    const QImage painted = raw->grab().toImage();
+    EXPECT_GT(InArea(raw, kRawGraph), 90);
+    raw->resize(raw->size() + QSize(1, 1));   // drawn again from the points at each size
+    raw->resize(raw->size() - QSize(1, 1));
+    EXPECT_EQ(raw->grab().toImage(), painted);
     P().Click(shell::graphpanel, ui::GRAPHP_BUTTON_CLOSE);
     EXPECT_TRUE(platform::PanelVisible(shell::datapanel) && !platform::PanelVisible(shell::graphpanel));
 }
