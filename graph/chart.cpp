@@ -300,15 +300,9 @@ SignalGraphWidget::SignalGraphWidget(QWidget* parent, QColor color, QString valu
 
 void SignalGraphWidget::Clear() {
     m_points.Clear();
-    m_x = kEmptyX;
-    m_y = kEmptyY;
-    UpdateFrame();
+    m_frame = PlotFrame{PlotArea(size(), fontMetrics()), kEmptyX, kEmptyY};
     m_imageValid = false;
     update();
-}
-
-void SignalGraphWidget::UpdateFrame() {
-    m_frame = PlotFrame{PlotArea(size(), fontMetrics()), m_x, m_y};
 }
 
 // The first point is a single point; a point at X 0 after others runs level from the X
@@ -323,22 +317,23 @@ Point16 SignalGraphWidget::SegmentStart(std::size_t i) const {
 // Widens the axes to hold `point`: the X axis with room to spare, the Y axis by at least its
 // own span, so that a long recording redraws the whole graph only a few times.
 bool SignalGraphWidget::GrowAxes(Point16 point) {
+    AxisLimits& x = m_frame.m_x;
+    AxisLimits& y = m_frame.m_y;
     bool grown = false;
-    if (point.m_x > m_x.m_high) {
-        m_x.m_high = std::min(kLargestX, std::ceil(point.m_x * kXGrowth / kXStep) * kXStep);
+    if (point.m_x > x.m_high) {
+        x.m_high = std::min(kLargestX, std::ceil(point.m_x * kXGrowth / kXStep) * kXStep);
         grown = true;
     }
-    const double y = point.m_y;
+    const double value = point.m_y;
     if (m_points.Size() == 1) {
-        m_y = {std::max(0.0, y - kMinYMargin), y + kMinYMargin};
+        y = {std::max(0.0, value - kMinYMargin), value + kMinYMargin};
         grown = true;
-    } else if (y < m_y.m_low || y > m_y.m_high) {
-        const double room = std::max(kMinYMargin, m_y.m_high - m_y.m_low);
-        if (y < m_y.m_low) m_y.m_low = std::max(0.0, y - room);
-        if (y > m_y.m_high) m_y.m_high = y + room;
+    } else if (value < y.m_low || value > y.m_high) {
+        const double room = std::max(kMinYMargin, y.m_high - y.m_low);
+        if (value < y.m_low) y.m_low = std::max(0.0, value - room);
+        if (value > y.m_high) y.m_high = value + room;
         grown = true;
     }
-    if (grown) UpdateFrame();
     return grown;
 }
 
@@ -389,7 +384,7 @@ void SignalGraphWidget::paintEvent(QPaintEvent* event) {
 }
 
 void SignalGraphWidget::resizeEvent(QResizeEvent*) {
-    UpdateFrame();
+    m_frame.m_area = PlotArea(size(), fontMetrics());
     m_imageValid = false;
 }
 

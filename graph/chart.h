@@ -115,15 +115,12 @@ protected:
 private:
     Point16 SegmentStart(std::size_t i) const;
     bool GrowAxes(Point16 point);
-    void UpdateFrame();
     void Redraw();
 
     QColor m_color;
     QString m_valueName;
     PointStore m_points;
-    AxisLimits m_x;
-    AxisLimits m_y;
-    PlotFrame m_frame;
+    PlotFrame m_frame;              // the axes only grow, until the graph is cleared
     QImage m_image;                 // axes and every segment, at the widget's size
     bool m_imageValid = false;
 };
