@@ -382,6 +382,23 @@ TEST(Tcp, ConnectReadWriteAndPeerClose) {
     EXPECT_LT(ClientTCPWrite(handle, "x", 1, 100), 0);
 }
 
+TEST(Tcp, APeerThatSendsFasterThanTheProgramReadsIsHeldBackByTcp) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    TcpSeen tcpSeen;
+    unsigned handle = 0;
+    ASSERT_EQ(ConnectToTCPServer(&handle, server.serverPort(), "127.0.0.1", &TcpRecord,
+                                 &tcpSeen, 2000), 0);
+    ASSERT_TRUE(PumpUntil([&] { return server.hasPendingConnections(); }));
+    server.nextPendingConnection()->write(QByteArray(16 << 20, 'x'));   // more than any socket buffer
+    ASSERT_TRUE(PumpUntil([&] { return tcpSeen.dataReady > 0; }));
+    PumpUntil([] { return false; }, 0.3);
+    std::vector<char> buffer(4 << 20);
+    const int unread = ClientTCPRead(handle, buffer.data(), static_cast<int>(buffer.size()), 100);
+    EXPECT_GT(unread, 0);
+    EXPECT_LE(unread, 32 * 1024);   // the client's read buffer
+}
+
 // The other failure codes show through the link's status texts.
 TEST(Tcp, AServerThatNeverAcceptsTimesOut) {
     TcpSeen tcpSeen;
