@@ -1,5 +1,7 @@
 #include "core/graphrules.h"
 
+#include <cmath>
+
 namespace graph {
 
 namespace {
@@ -43,5 +45,21 @@ AxisLimits AutoZoomLimits(std::span<const double> history) {
 }
 
 AxisLimits FixedScaleLimits() { return {kFixedScaleLow, kFixedScaleHigh}; }
+
+std::vector<double> RoundTicks(double low, double high, int maxTicks) {
+    if (!(high >= low) || maxTicks < 1) return {};
+    constexpr double kMantissas[] = {1.0, 2.0, 5.0};
+    for (double power = 1.0;; power *= 10.0) {
+        for (double mantissa : kMantissas) {
+            const double step = mantissa * power;
+            const double first = std::ceil(low / step);
+            const double last = std::floor(high / step);
+            if (last - first + 1.0 > maxTicks) continue;
+            std::vector<double> ticks;
+            for (double k = first; k <= last; ++k) ticks.push_back(k * step);
+            return ticks;
+        }
+    }
+}
 
 }  // namespace graph

@@ -3,6 +3,7 @@
 // threshold mode derives from the reference, and the Y-axis limits.
 #include <cstdint>
 #include <span>
+#include <vector>
 
 namespace graph {
 
@@ -50,5 +51,10 @@ AxisLimits AutoZoomLimits(std::span<const double> history);
 
 // The fixed scale, 0 to 4096.
 AxisLimits FixedScaleLimits();
+
+// Tick values for an axis from `low` to `high`: every multiple of one round step (1, 2 or 5
+// times a power of ten, at least 1, as the values are counts and sensor units) that lies
+// inside the limits, with the smallest step that gives at most `maxTicks` of them.
+std::vector<double> RoundTicks(double low, double high, int maxTicks);
 
 }  // namespace graph

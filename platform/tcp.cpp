@@ -12,6 +12,9 @@ namespace {
 
 constexpr int kMaxTcpPort = 65535;
 constexpr double kMsPerSecond = 1000.0;
+// Unread bytes the socket holds at most; beyond them it stops reading, so a peer that sends
+// faster than the program takes its telegrams is held back by TCP instead of filling memory.
+constexpr qint64 kReadBufferBytes = 32 * 1024;
 
 // One open client connection and the callback that hears about it.
 struct Connection {
@@ -74,6 +77,7 @@ int ConnectToTCPServer(unsigned* handle, int port, const std::string& host,
         return kTcpErrInvalidParameter;
     }
     auto* socket = new QTcpSocket;
+    socket->setReadBufferSize(kReadBufferBytes);
     socket->connectToHost(QString::fromStdString(host), static_cast<quint16>(port));
     const double deadline = Timer() + timeoutMs / kMsPerSecond;
     while (Connecting(socket) && Timer() < deadline) ProcessSystemEvents();

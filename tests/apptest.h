@@ -1,10 +1,8 @@
 #pragma once
 // Brings the whole program up for a test: a temporary program directory, scripted pop-ups,
 // the simulated sensor in-process on TCP or on a pseudo-terminal, and the real panels.
-#include <QChartView>
 #include <QComboBox>
 #include <QHostAddress>
-#include <QLineSeries>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -16,6 +14,7 @@
 #include <vector>
 
 #include "connection/connection.h"
+#include "graph/chart.h"
 #include "ui/panels.h"
 #include "core/configfiles.h"
 #include "link/exchanges.h"
@@ -227,10 +226,10 @@ public:
 
     // The points of the raw signal's graph on the graph panel: one per recorded frame.
     std::vector<QPointF> RawGraphPoints() const {
-        auto* view = qobject_cast<QChartView*>(Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW));
+        const graph::PointStore& stored = Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW)
+                                              ->findChild<graph::SignalGraphWidget*>()->Points();
         std::vector<QPointF> points;
-        for (QAbstractSeries* series : view->chart()->series())
-            for (const QPointF& p : qobject_cast<QLineSeries*>(series)->points()) points.push_back(p);
+        for (std::size_t i = 0; i < stored.Size(); ++i) points.emplace_back(stored[i].m_x, stored[i].m_y);
         return points;
     }
 

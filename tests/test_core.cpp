@@ -93,6 +93,28 @@ TEST(CoreAxisLimits, AutoZoomSearchesFromItsStartValues) {
     }
 }
 
+TEST(CoreAxisTicks, RoundStepsInsideTheLimits) {
+    const struct {
+        double low, high;
+        int maxTicks;
+        std::vector<double> ticks;
+    } cases[] = {
+        {0, 4096, 10, {0, 500, 1000, 1500, 2000, 2500, 3000, 3500, 4000}},
+        {1975, 2025, 6, {1980, 1990, 2000, 2010, 2020}},   // auto zoom: not at the odd limits
+        {1975, 2025, 4, {1980, 2000, 2020}},
+        {0, 1225, 3, {0, 500, 1000}},
+        {84, 116, 10, {85, 90, 95, 100, 105, 110, 115}},
+        {0, 65535, 8, {0, 10000, 20000, 30000, 40000, 50000, 60000}},
+        {3, 5, 10, {3, 4, 5}},                              // never a step below 1
+        {2.2, 2.8, 10, {}},
+        {5, 1, 10, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.low << ".." << c.high << " at most " << c.maxTicks);
+        EXPECT_EQ(graph::RoundTicks(c.low, c.high, c.maxTicks), c.ticks);
+    }
+}
+
 TEST(CoreRecordFormat, ZeroPaddedDateAndTime) {
     std::tm t{};
     t.tm_year = 2024 - 1900, t.tm_mon = 3 - 1, t.tm_mday = 7;

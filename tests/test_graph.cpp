@@ -1,12 +1,10 @@
 // The strip chart and the graph panel in the running program: the threshold lines follow the
-// panel's edits, the Y scale and the grid follow real clicks, the traces carry their slots, and
-// the XY graphs draw one segment per recorded frame, wrap at 65536 frames and swap with the data
-// panel. The threshold rule and the axis limits alone are checked in test_core.cpp.
-#include <QChartView>
-#include <QLineSeries>
-#include <QValueAxis>
-
+// panel's edits, the Y scale and the grid follow real clicks, the traces are drawn at their
+// rows, and the XY graphs draw one segment per recorded frame, wrap at 65536 frames and swap
+// with the data panel. Pictures are read back pixel by pixel. The threshold rule, the axis
+// limits and the round ticks alone are checked in test_core.cpp.
 #include "apptest.h"
+#include "graph/chart.h"
 #include "graph/graph.h"
 #include "core/graphrules.h"
 
@@ -15,26 +13,28 @@ namespace sl = sensorlink;
 
 namespace {
 
-using Points = std::vector<QPointF>;
+constexpr QRgb kRaw = 0x00A000, kRef = 0x0000FF, kThreshold = 0xFF0000, kHysteresis = 0x000000;
+constexpr QRgb kRawGraph = graph::kRawGraphColor, kTempGraph = graph::kTempGraphColor;
 
-QChart* Chart(int panel, int control) {
-    return qobject_cast<QChartView*>(platform::ControlWidget(panel, control))->chart();
+graph::StripChartWidget* Strip() {
+    return platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART)
+        ->findChild<graph::StripChartWidget*>();
 }
-QChart* Strip() { return Chart(ui::datapanel, ui::DATAP_STRIPCHART); }
-QValueAxis* Axis(QChart* chart, Qt::Orientation orientation) {
-    return qobject_cast<QValueAxis*>(chart->axes(orientation).value(0));
+graph::SignalGraphWidget* Graph(int control) {
+    return platform::ControlWidget(ui::graphpanel, control)->findChild<graph::SignalGraphWidget*>();
 }
-QLineSeries* Trace(int slot) { return qobject_cast<QLineSeries*>(Strip()->series().at(slot)); }
-double Newest(int slot) { return Trace(slot)->at(graph::kHistoryFrames - 1).y(); }
+double Newest(int slot) { return graph::ana0Buf[graph::kHistoryValues - graph::kTracesPerFrame + slot]; }
 
-// Every series of an XY graph, point by point.
-std::vector<Points> Segments(int control) {
-    std::vector<Points> all;
-    for (QAbstractSeries* series : Chart(ui::graphpanel, control)->series()) {
-        const QList<QPointF> points = qobject_cast<QLineSeries*>(series)->points();
-        all.emplace_back(points.begin(), points.end());
-    }
-    return all;
+// Pixels of `color` in the plot area of a chart, or in one row of it, as the chart is drawn now.
+template <class Chart>
+int InArea(Chart* chart, QRgb color, int row = -1) {
+    const QImage image = chart->grab().toImage();
+    QRect area = chart->Frame().m_area;
+    if (row >= 0) area = QRect(area.left(), row, area.width(), 1);
+    int count = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) count += (image.pixel(x, y) & 0xFFFFFF) == color;
+    return count;
 }
 
 // One frame as the GO loop takes it, and one as a recording takes it.
@@ -94,30 +94,29 @@ TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSen
     EXPECT_EQ(P().Requests(sl::kCodeData), static_cast<int>(P().m_sensor.requests().size()));
 }
 
-TEST_F(GraphTest, TracesCarryTheirSlotsOldestFirst) {
+TEST_F(GraphTest, TracesAreDrawnAtTheirRowsOldestFirst) {
     platform::SetCtrlVal(ui::parapanel, ui::PARAP_TRSHMODE, graph::kModeLow);
     platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, 200);
-    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 50);
-    for (int i = 0; i < graph::kHistoryFrames; ++i) Frame(static_cast<uint16_t>(1000 + i), 3000);
-    // Reference, raw, both LOW thresholds at ref - tol, both hysteresis lines 50 above them.
-    const std::vector<double> newest = {3000, 1099, 2800, 2800, 2850, 2850};
-    ASSERT_EQ(Strip()->series().size(), static_cast<qsizetype>(newest.size()));
-    for (int slot = 0; slot < graph::kTracesPerFrame; ++slot) {
-        ASSERT_EQ(Trace(slot)->count(), graph::kHistoryFrames);
-        EXPECT_EQ(Trace(slot)->at(graph::kHistoryFrames - 1),
-                  QPointF(graph::kPointsPerScreen - 1, newest[slot]));
-    }
-    EXPECT_EQ(Trace(1)->at(0).y(), 1000);
+    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 100);
+    for (int i = 0; i < graph::kHistoryFrames; ++i) Frame(static_cast<uint16_t>(1000 + 10 * i), 3000);
+    const graph::PlotFrame& frame = Strip()->Frame();
+    const int width = frame.Map(100, 0).x() - frame.Map(1, 0).x() + 1;   // frames 1 to 100
+    const auto row = [&](double value) { return frame.Map(0, value).y(); };
+    EXPECT_EQ(InArea(Strip(), kThreshold, row(2800)), width);   // both LOW thresholds
+    EXPECT_GT(InArea(Strip(), kHysteresis, row(2900)), width / 2);   // dashed, 100 above them
+    EXPECT_GT(InArea(Strip(), kRef, row(3000)), width / 2);
+    const QImage image = Strip()->grab().toImage();
+    EXPECT_EQ(image.pixel(frame.Map(1, 1000)) & 0xFFFFFF, kRaw);
+    EXPECT_EQ(image.pixel(frame.Map(100, 1990)) & 0xFFFFFF, kRaw);
+    EXPECT_EQ(Strip()->ToolTipAt(frame.Map(100, 0)),
+              "frame 100\nRAW 1990\nREF 3000\nTHRESHOLD 2800, 2800\nHYSTERESIS 2900, 2900");
 }
 
 TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
-    QWidget* chart = qobject_cast<QChartView*>(P().Widget(ui::datapanel, ui::DATAP_STRIPCHART))->viewport();
-    QValueAxis* x = Axis(Strip(), Qt::Horizontal);
-    QValueAxis* y = Axis(Strip(), Qt::Vertical);
-    const auto range = [&] { return std::make_pair(y->min(), y->max()); };
+    const auto range = [&] { return std::make_pair(Strip()->Frame().m_y.m_low, Strip()->Frame().m_y.m_high); };
     for (int i = 0; i < 10; ++i) Frame(1200, 1000);   // a history still partly zero
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));   // fixed scale at start
-    QTest::mouseDClick(chart, Qt::LeftButton);
+    QTest::mouseDClick(Strip(), Qt::LeftButton);
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));   // applied with the next frame only
     Frame(1200, 1000);
     EXPECT_EQ(range(), std::make_pair(0.0, 1225.0));   // down to 0, up to the largest of all traces
@@ -125,15 +124,16 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
     platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 0);
     for (int i = 0; i < graph::kHistoryFrames; ++i) Frame(2000, 2000);
     EXPECT_EQ(range(), std::make_pair(1975.0, 2025.0));   // all equal: v - 25 .. v + 25
-    QTest::mouseClick(chart, Qt::LeftButton);
+    QTest::mouseClick(Strip(), Qt::LeftButton);
     Frame(2000, 2000);
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));
 
-    ASSERT_TRUE(x->isGridLineVisible() && y->isGridLineVisible());
+    const QRgb grid = 0xDCDCDC;
+    EXPECT_GT(InArea(Strip(), grid), 0);
     P().Click(ui::datapanel, ui::DATAP_GRID);
-    EXPECT_FALSE(x->isGridLineVisible() || y->isGridLineVisible());
+    EXPECT_EQ(InArea(Strip(), grid), 0);
     P().Click(ui::datapanel, ui::DATAP_GRID);
-    EXPECT_TRUE(x->isGridLineVisible() && y->isGridLineVisible());
+    EXPECT_GT(InArea(Strip(), grid), 0);
 }
 
 // ---- graph panel ----------------------------------------------------------------------------
@@ -141,37 +141,31 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
 TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
     Recorded(5, 6);   // before clearing
     graph::InitPanelGraph();
-    EXPECT_TRUE(Segments(ui::GRAPHP_GRAPH_RAW).empty());
+    graph::SignalGraphWidget* raw = Graph(ui::GRAPHP_GRAPH_RAW);
+    graph::SignalGraphWidget* temp = Graph(ui::GRAPHP_GRAPH_TEMP);
+    EXPECT_EQ(InArea(raw, kRawGraph), 0);
     Recorded(100, 300);
-    EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_RAW), std::vector<Points>{{QPointF(0, 100)}});
-    EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_TEMP), std::vector<Points>{{QPointF(0, 300)}});
+    EXPECT_EQ(InArea(temp, kTempGraph), 1);   // a single point, at X 0
+    EXPECT_EQ(temp->grab().toImage().pixel(temp->Frame().Map(0, 300)) & 0xFFFFFF, kTempGraph);
     EXPECT_EQ(P().Text(ui::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(ui::graphpanel, ui::GRAPHP_TEMP),
               "100 300");
     Recorded(150, 310);
-    EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_RAW), (std::vector<Points>{{QPointF(0, 100), QPointF(1, 150)}}));
-    EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_TEMP), (std::vector<Points>{{QPointF(0, 300), QPointF(1, 310)}}));
-    QValueAxis* rawY = Axis(Chart(ui::graphpanel, ui::GRAPHP_GRAPH_RAW), Qt::Vertical);
-    EXPECT_TRUE(rawY->min() <= 100 && rawY->max() >= 150);   // the axes hold every point
+    const graph::PlotFrame& frame = raw->Frame();
+    EXPECT_TRUE(frame.m_y.m_low <= 100 && frame.m_y.m_high >= 150 && frame.m_x.m_high == 100);
+    EXPECT_EQ(raw->ToolTipAt(frame.Map(1, 120)), "frame 1\nRAW 150");
+    EXPECT_EQ(raw->grab().toImage().pixel(frame.Map(0, 100)) & 0xFFFFFF, kRawGraph);
 
     constexpr int kFrames = 65536;
     for (int i = 2; i < kFrames; ++i) Recorded(static_cast<uint16_t>(i % 4000), 100);
     EXPECT_EQ(graph::graphCnt, 0);
+    EXPECT_EQ(frame.m_x.m_high, 65535);   // the X axis grew with the recording
+    const int level = frame.Map(0, 7).y();
+    EXPECT_LT(InArea(raw, kRawGraph, level), frame.m_area.width() / 2);
     Recorded(7, 9);
-    const auto segments = Segments(ui::GRAPHP_GRAPH_RAW);
-    // The segment back: from 65535 to 0 at the new value, a series of its own.
-    EXPECT_EQ(segments.back(), (Points{QPointF(65535, 7), QPointF(0, 7)}));
-    // Before it the series join without a gap and hold every frame once.
-    size_t points = 0;
-    for (size_t s = 0; s + 1 < segments.size(); ++s) {
-        ASSERT_FALSE(segments[s].empty());
-        if (s > 0) {
-            EXPECT_EQ(segments[s].front(), segments[s - 1].back());
-        }
-        points += segments[s].size() - (s > 0 ? 1 : 0);
-    }
-    EXPECT_EQ(points, static_cast<size_t>(kFrames));
-    EXPECT_EQ(segments[segments.size() - 2].back(), QPointF(65535, 65535 % 4000));
-    EXPECT_EQ(Axis(Chart(ui::graphpanel, ui::GRAPHP_GRAPH_RAW), Qt::Horizontal)->max(), 65535);
+    // The segment back runs from 65535 to 0 at the new value, across the whole graph.
+    EXPECT_EQ(InArea(raw, kRawGraph, level), frame.m_area.width());
+    ASSERT_EQ(raw->Points().Size(), static_cast<size_t>(kFrames + 1));
+    EXPECT_EQ(raw->Points()[kFrames], (graph::Point16{0, 7}));
 }
 
 TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
@@ -191,9 +185,20 @@ TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
     EXPECT_EQ(choose(2), std::make_pair(true, false));
     choose(1);
     EXPECT_EQ(choose(0), std::make_pair(true, false));
-    graph::InitPanelGraph();   // hidden graphs go on being drawn
-    Recorded(40, 41);
-    EXPECT_EQ(Segments(ui::GRAPHP_GRAPH_TEMP), std::vector<Points>{{QPointF(0, 41)}});
+    // The hidden graph goes on being drawn; the one shown, painted segment by segment, is what
+    // a redraw from its points gives.
+    graph::InitPanelGraph();
+    for (int i = 0; i < 90; ++i) {
+        Recorded(static_cast<uint16_t>(500 + (i * 7) % 40), 41);
+        platform::ProcessSystemEvents();
+    }
+    EXPECT_GT(InArea(Graph(ui::GRAPHP_GRAPH_TEMP), kTempGraph), 0);
+    graph::SignalGraphWidget* raw = Graph(ui::GRAPHP_GRAPH_RAW);
+    const QImage painted = raw->grab().toImage();
+    EXPECT_GT(InArea(raw, kRawGraph), 90);
+    raw->resize(raw->size() + QSize(1, 1));   // drawn again from the points at each size
+    raw->resize(raw->size() - QSize(1, 1));
+    EXPECT_EQ(raw->grab().toImage(), painted);
     P().Click(ui::graphpanel, ui::GRAPHP_BUTTON_CLOSE);
     EXPECT_TRUE(platform::PanelVisible(ui::datapanel) && !platform::PanelVisible(ui::graphpanel));
 }

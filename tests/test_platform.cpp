@@ -262,22 +262,35 @@ int TcpRecord(unsigned, int event, int, void*) {
     return 0;
 }
 
-// Reads never block; a peer's close is reported once and ends the connection.
-TEST(Tcp, AReadNeverBlocksAndAPeerCloseIsReportedOnce) {
+// Reads never block; a peer's close is reported once and ends the connection; a peer that
+// sends faster than the program reads is held back by TCP (at most the read buffer waits unread).
+TEST(Tcp, ReadsNeverBlockACloseIsReportedOnceAndAFastPeerIsHeldBack) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    std::vector<char> buffer(4 << 20);
+    const int size = static_cast<int>(buffer.size());
     unsigned handle = 0;
-    ASSERT_EQ(ConnectToTCPServer(&handle, server.serverPort(), "127.0.0.1", &TcpRecord, nullptr,
-                                 2000), 0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }));
-    char buffer[64] = {};
-    EXPECT_EQ(ClientTCPRead(handle, buffer, sizeof buffer, 5000), 0);
+    const auto connect = [&] {
+        ASSERT_EQ(ConnectToTCPServer(&handle, server.serverPort(), "127.0.0.1", &TcpRecord,
+                                     nullptr, 2000), 0);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }));
+    };
+    connect();
+    EXPECT_EQ(ClientTCPRead(handle, buffer.data(), size, 5000), 0);
     server.nextPendingConnection()->close();
     ASSERT_TRUE(QTest::qWaitFor([] { return !tcpEvents.empty(); }));
     QTest::qWait(100);
     EXPECT_EQ(tcpEvents, std::vector<int>{TCP_DISCONNECT});
-    EXPECT_LT(ClientTCPRead(handle, buffer, sizeof buffer, 5000), 0);
+    EXPECT_LT(ClientTCPRead(handle, buffer.data(), size, 5000), 0);
     EXPECT_LT(ClientTCPWrite(handle, "x", 1, 100), 0);
+
+    connect();
+    server.nextPendingConnection()->write(QByteArray(16 << 20, 'x'));   // more than any socket buffer
+    QTest::qWait(300);
+    const int unread = ClientTCPRead(handle, buffer.data(), size, 100);
+    EXPECT_GT(unread, 0);
+    EXPECT_LE(unread, 32 * 1024);   // the client's read buffer
+    DisconnectFromTCPServer(handle);
 }
 
 // Serial ports over a pseudo-terminal, whose master side the test plays

@@ -13,7 +13,7 @@
 #include <QProgressBar>
 #include <QSlider>
 #include <QSpinBox>
-#include <QtCharts/QChartView>
+#include <QTest>
 #include <map>
 #include <memory>
 #include <set>
@@ -63,7 +63,7 @@ bool IsUserFacing(QWidget* w) {
     return qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
            qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
            qobject_cast<QAbstractSlider*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
-           qobject_cast<QProgressBar*>(w) || qobject_cast<QChartView*>(w);
+           qobject_cast<QProgressBar*>(w);
 }
 
 // The panel and the plain frames that group some of its widgets.
