@@ -34,13 +34,13 @@
 
 namespace {
 
-constexpr int kRoundTrips = 500;              // bare round trips measured before and after
-constexpr int kLineRoundTrips = 10;           // bare round trips on the paced line
-constexpr int kReplyLimitMs = 1000;           // longest wait for a bare reply
-constexpr double kLineBitsPerByte = 10.0;     // start bit, 8 data bits, stop bit
+constexpr int kRoundTrips = 500;            // bare round trips measured before and after
+constexpr int kLineRoundTrips = 10;         // bare round trips on the paced line
+constexpr int kReplyLimitMs = 1000;         // longest wait for a bare reply
+constexpr double kLineBitsPerByte = 10.0;   // start bit, 8 data bits, stop bit
 constexpr double kBaud = 19200.0;
 constexpr double kLineExchangeS = 2 * sensorlink::kTelegramBytes * kLineBitsPerByte / kBaud;
-constexpr double kCpuTarget = 0.05;           // share of one core
+constexpr double kCpuTarget = 0.05;   // share of one core
 
 // Counts the paint events of one widget.
 class PaintCounter : public QObject {
@@ -78,8 +78,8 @@ double MedianRoundTripS(int fd, int count, int replyLimitMs) {
     for (int i = 0; i < count; ++i) {
         const auto start = std::chrono::steady_clock::now();
         if (!RoundTrip(fd, replyLimitMs)) return -1.0;
-        times.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start)
-                            .count());
+        times.push_back(
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
     return bench::Median(times);
 }
@@ -154,7 +154,7 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || (std::strcmp(argv[1], "tcp") != 0 && std::strcmp(argv[1], "pty") != 0)) {
@@ -187,7 +187,8 @@ int main(int argc, char** argv) {
     }
     PaintCounter paints;
     QWidget* place = platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART);
-    if (auto* chart = place->findChild<graph::StripChartWidget*>()) chart->installEventFilter(&paints);
+    if (auto* chart = place->findChild<graph::StripChartWidget*>())
+        chart->installEventFilter(&paints);
 
     std::vector<double> rates, shares, paintsPerFrame;
     for (int run = 0; run < runs; ++run) {
@@ -206,18 +207,16 @@ int main(int argc, char** argv) {
         roundTrips.push_back(BareRoundTripS(std::stoi(sim.address())));
         const double roundTrip = bench::Median(roundTrips);
         const double ceiling = 1.0 / (bench::kGoPauseS + roundTrip);
-        bench::Report("1. GO loop over TCP loopback",
-                      Fixed(rate, 1) + " frames/s",
+        bench::Report("1. GO loop over TCP loopback", Fixed(rate, 1) + " frames/s",
                       "ceiling 1 / (10 ms + " + Fixed(roundTrip * 1e3, 3) +
                           " ms bare round trip) = " + Fixed(ceiling, 1) +
                           " frames/s; target >= 0.95",
                       rate / ceiling);
         const double share = bench::Median(shares);
-        bench::Report("3. CPU while GO polls over TCP, strip chart painted " +
-                          Fixed(bench::Median(paintsPerFrame), 2) + " times a frame (" +
-                          platformName + ")",
-                      Fixed(share * 100.0, 1) + " % of one core", "target < 5 %",
-                      share / kCpuTarget);
+        bench::Report(
+            "3. CPU while GO polls over TCP, strip chart painted " +
+                Fixed(bench::Median(paintsPerFrame), 2) + " times a frame (" + platformName + ")",
+            Fixed(share * 100.0, 1) + " % of one core", "target < 5 %", share / kCpuTarget);
     } else {
         const double ceiling = 1.0 / (kLineExchangeS + bench::kGoPauseS);
         // The simulator paces with millisecond timers, so its own exchange takes a little
@@ -226,7 +225,8 @@ int main(int argc, char** argv) {
                       Fixed(rate, 2) + " frames/s",
                       "ceiling 1 / (37.5 ms + 10 ms) = " + Fixed(ceiling, 2) +
                           " frames/s; target >= 0.95; the paced simulator's bare exchange "
-                          "took " + Fixed(lineRoundTrip * 1e3, 1) + " ms, allowing " +
+                          "took " +
+                          Fixed(lineRoundTrip * 1e3, 1) + " ms, allowing " +
                           Fixed(1.0 / (lineRoundTrip + bench::kGoPauseS), 2) + " frames/s",
                       rate / ceiling);
     }

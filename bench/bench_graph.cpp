@@ -15,29 +15,29 @@
 #include <vector>
 
 #include "graph/chart.h"
-#include "ui/panels.h"
 #include "graph/graph.h"
 #include "link/com232.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
 #include "shell/gui.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace {
 
 constexpr int kRuns = 5;
-constexpr int kRedraws = 2000;            // strip-chart redraws per run
-constexpr int kPaintedRedraws = 300;      // ... when each is painted
+constexpr int kRedraws = 2000;                  // strip-chart redraws per run
+constexpr int kPaintedRedraws = 300;            // ... when each is painted
 constexpr unsigned long kScreenPeriodMs = 17;   // one refresh of a 60 Hz screen
-constexpr int kGraphRuns = 3;             // runs of the recorded-frame measurement
-constexpr int kWindow = 2000;             // frames measured at each size
+constexpr int kGraphRuns = 3;                   // runs of the recorded-frame measurement
+constexpr int kWindow = 2000;                   // frames measured at each size
 constexpr int kSizes[] = {1000, 100000, 1000000};
 constexpr int kSizeCount = 3;
-constexpr int kEventsEvery = 100;         // frames drawn between event processing while filling
-constexpr double kStripTargetUs = 300.0;  // a strip-chart redraw with its repaint
-constexpr double kFrameTargetUs = 200.0;  // a recorded frame, graph panel shown and repainted
-constexpr double kFlatTarget = 1.2;       // time at 1 000 000 frames against 1 000
-constexpr double kTargetBytes = 16.0;     // heap kept per recorded frame, both graphs together
+constexpr int kEventsEvery = 100;          // frames drawn between event processing while filling
+constexpr double kStripTargetUs = 300.0;   // a strip-chart redraw with its repaint
+constexpr double kFrameTargetUs = 200.0;   // a recorded frame, graph panel shown and repainted
+constexpr double kFlatTarget = 1.2;        // time at 1 000 000 frames against 1 000
+constexpr double kTargetBytes = 16.0;      // heap kept per recorded frame, both graphs together
 
 // The CPU time of this thread, which does all the drawing: on this shared machine the time
 // that passes also holds the time other programs had the core.
@@ -154,18 +154,20 @@ void PrintFrameCosts(const char* what, std::vector<FrameCost> (&costs)[kSizeCoun
         }
         us[s] = Median(times);
         const double bytes = Median(heap);
-        std::printf("5. recorded frame (SetPanelGraphData%s) at %d frames: %.1f us (target < %.0f "
-                    "us, ratio %.2f); %.1f bytes kept per frame (target <= %.0f, ratio %.2f)\n",
-                    what, kSizes[s], us[s], kFrameTargetUs, us[s] / kFrameTargetUs, bytes,
-                    kTargetBytes, bytes / kTargetBytes);
+        std::printf(
+            "5. recorded frame (SetPanelGraphData%s) at %d frames: %.1f us (target < %.0f "
+            "us, ratio %.2f); %.1f bytes kept per frame (target <= %.0f, ratio %.2f)\n",
+            what, kSizes[s], us[s], kFrameTargetUs, us[s] / kFrameTargetUs, bytes, kTargetBytes,
+            bytes / kTargetBytes);
     }
     const double flat = us[kSizeCount - 1] / us[0];
-    std::printf("5. recorded frame (SetPanelGraphData%s): time at %d frames against %d: %.2f "
-                "(target <= %.1f, ratio %.2f)\n",
-                what, kSizes[kSizeCount - 1], kSizes[0], flat, kFlatTarget, flat / kFlatTarget);
+    std::printf(
+        "5. recorded frame (SetPanelGraphData%s): time at %d frames against %d: %.2f "
+        "(target <= %.1f, ratio %.2f)\n",
+        what, kSizes[kSizeCount - 1], kSizes[0], flat, kFlatTarget, flat / kFlatTarget);
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -188,9 +190,10 @@ int main(int argc, char** argv) {
         std::vector<double> runs;
         for (int run = 0; run < kRuns; ++run) runs.push_back(StripRedrawUs(redraw.m_paint));
         const double us = Median(runs);
-        std::printf("5. strip-chart redraw (ShowGraph, 600 values, auto zoom%s): %.1f us (target "
-                    "< %.0f us, ratio %.2f)\n",
-                    redraw.m_what, us, kStripTargetUs, us / kStripTargetUs);
+        std::printf(
+            "5. strip-chart redraw (ShowGraph, 600 values, auto zoom%s): %.1f us (target "
+            "< %.0f us, ratio %.2f)\n",
+            redraw.m_what, us, kStripTargetUs, us / kStripTargetUs);
     }
     movingReference = true;
 

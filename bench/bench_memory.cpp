@@ -45,7 +45,7 @@ double SlopePerFrame(const std::vector<Sample>& samples) {
     return sxx > 0.0 ? sxy / sxx : 0.0;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     long long frames = 20000;
@@ -63,8 +63,8 @@ int main(int argc, char** argv) {
     std::vector<Sample> samples;
     const long long polled = bench::RunGo([&](long long count) {
         if (count >= kBaseFrames && count % kSampleEvery == 0)
-            samples.push_back({static_cast<double>(count),
-                               static_cast<double>(bench::ResidentBytes())});
+            samples.push_back(
+                {static_cast<double>(count), static_cast<double>(bench::ResidentBytes())});
         return count >= frames;
     });
     if (polled < frames || samples.size() < 2) {
@@ -87,6 +87,7 @@ int main(int argc, char** argv) {
                       base / kMiB, measured / kMiB, frames, growth / kMiB);
     }
     bench::Report("7. Resident size while GO polls over TCP", value,
-                  "target: within 2 MiB of the size after 1 000 frames", std::abs(growth) / kTargetBytes);
+                  "target: within 2 MiB of the size after 1 000 frames",
+                  std::abs(growth) / kTargetBytes);
     return 0;
 }

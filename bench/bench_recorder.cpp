@@ -53,8 +53,8 @@ double RecordOnce(const std::string& path) {
     platform::ResetTextBox(ui::recpanel, ui::RECP_FILE, path);
     LineClock clock;
     QCoreApplication::instance()->installEventFilter(&clock);
-    recorder::CBF_ButtonStartRecord(ui::recpanel, ui::RECP_BUTTON_START,
-                                    platform::EVENT_COMMIT, nullptr, 0, 0);
+    recorder::CBF_ButtonStartRecord(ui::recpanel, ui::RECP_BUTTON_START, platform::EVENT_COMMIT,
+                                    nullptr, 0, 0);
     QCoreApplication::instance()->removeEventFilter(&clock);
     if (static_cast<int>(clock.m_times.size()) != kFrames || recorder::linesFailed != 0) {
         std::fprintf(stderr, "bench_recorder: %zu lines seen, %llu not written\n",
@@ -64,7 +64,7 @@ double RecordOnce(const std::string& path) {
     return clock.m_times.back() - clock.m_times.front() - (kFrames - 1) * kIntervalS;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     int runs = 3;
@@ -79,11 +79,11 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The recorder panel in timed mode, as the user sets it up.
-    recorder::CBF_ButtonRecorder(ui::mainpanel, ui::MAINP_BUTTON_RECORDER,
-                                 platform::EVENT_COMMIT, nullptr, 0, 0);
+    recorder::CBF_ButtonRecorder(ui::mainpanel, ui::MAINP_BUTTON_RECORDER, platform::EVENT_COMMIT,
+                                 nullptr, 0, 0);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_MODE, recorder::kModeTimed);
-    recorder::CBF_EditSelectDataRec(ui::recpanel, ui::RECP_MODE, platform::EVENT_COMMIT,
-                                    nullptr, 0, 0);
+    recorder::CBF_EditSelectDataRec(ui::recpanel, ui::RECP_MODE, platform::EVENT_COMMIT, nullptr, 0,
+                                    0);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kIntervalS);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, kFrames);
 
@@ -93,8 +93,7 @@ int main(int argc, char** argv) {
     for (int run = 0; run < runs; ++run) {
         const double drift = RecordOnce(path);
         if (std::isnan(drift)) {
-            std::fprintf(stderr, "bench_recorder: the recording did not write %d lines\n",
-                         kFrames);
+            std::fprintf(stderr, "bench_recorder: the recording did not write %d lines\n", kFrames);
             return 1;
         }
         drifts.push_back(drift);
@@ -103,7 +102,7 @@ int main(int argc, char** argv) {
     char value[128];
     std::snprintf(value, sizeof value, "60th line %.3f s after the first (drift %+.3f s)",
                   (kFrames - 1) * kIntervalS + drift, drift);
-    bench::Report("8. Timed recording, interval 1 s, 60 frames", value,
-                  "target: 59 s within 0.2 s", std::abs(drift) / kTargetDriftS);
+    bench::Report("8. Timed recording, interval 1 s, 60 frames", value, "target: 59 s within 0.2 s",
+                  std::abs(drift) / kTargetDriftS);
     return 0;
 }

@@ -17,10 +17,10 @@
 #include <string>
 #include <vector>
 
-#include "connection/connection.h"
 #include "bench/benchutil.h"
-#include "link/exchanges.h"
+#include "connection/connection.h"
 #include "core/telegram.h"
+#include "link/exchanges.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
 #include "sim/sensor.h"
@@ -29,7 +29,7 @@
 namespace {
 
 constexpr double kTargetBeyondPauseS = 0.5;
-constexpr double kGiveUpS = 30.0;       // a start-up that takes longer counts as failed
+constexpr double kGiveUpS = 30.0;   // a start-up that takes longer counts as failed
 constexpr int kEndMs = 5000;
 
 bool ParameterReadSeen(const sim::Sensor& sensor) {
@@ -59,7 +59,7 @@ double StartOnce(const QString& program, sim::Sensor& sensor) {
     return seen;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     int runs = 5;

@@ -21,21 +21,21 @@
 #include <thread>
 #include <vector>
 
-#include "ui/panels.h"
 #include "bench/benchutil.h"
-#include "graph/graph.h"
 #include "core/telegram.h"
+#include "graph/graph.h"
 #include "platform/platform.h"
 #include "recorder/recorder.h"
 #include "shell/TavrixV20.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace {
 
-constexpr int kFramesPerWrite = 256;            // triggered frames handed to the socket at once
-constexpr int kCheckMs = 10;                    // how often the recording's progress is looked at
-constexpr double kLimitS = 600.0;               // a recording that takes longer is stopped
-constexpr double kTargetBytes = 16.0;           // what the graphs may keep per recorded frame
+constexpr int kFramesPerWrite = 256;    // triggered frames handed to the socket at once
+constexpr int kCheckMs = 10;            // how often the recording's progress is looked at
+constexpr double kLimitS = 600.0;       // a recording that takes longer is stopped
+constexpr double kTargetBytes = 16.0;   // what the graphs may keep per recorded frame
 
 // Writes all bytes on a blocking socket; false when the peer is gone.
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
@@ -116,18 +116,22 @@ private:
 
     // Frames with a raw signal and temperature that move, so that every frame draws.
     void SendFrames(int program) {
-        std::vector<uint8_t> bytes(static_cast<size_t>(kFramesPerWrite) * sensorlink::kTelegramBytes);
+        std::vector<uint8_t> bytes(static_cast<size_t>(kFramesPerWrite) *
+                                   sensorlink::kTelegramBytes);
         for (int first = 0; first < m_frames; first += kFramesPerWrite) {
             const int count = std::min(kFramesPerWrite, m_frames - first);
             for (int i = 0; i < count; ++i) {
                 uint16_t payload[sensorlink::kRecordWords] = {};
                 payload[0] = static_cast<uint16_t>(2000 + (first + i) * 37 % 1500);   // raw
-                payload[1] = 2048;                                                   // reference
-                payload[sensorlink::kRecordWords - 1] = static_cast<uint16_t>(300 + (first + i) % 50);
-                sensorlink::PackTelegram(sensorlink::kReplyMark, sensorlink::kCodeTriggered, payload,
-                                         bytes.data() + static_cast<size_t>(i) * sensorlink::kTelegramBytes);
+                payload[1] = 2048;                                                    // reference
+                payload[sensorlink::kRecordWords - 1] =
+                    static_cast<uint16_t>(300 + (first + i) % 50);
+                sensorlink::PackTelegram(
+                    sensorlink::kReplyMark, sensorlink::kCodeTriggered, payload,
+                    bytes.data() + static_cast<size_t>(i) * sensorlink::kTelegramBytes);
             }
-            if (!WriteAll(program, bytes.data(), static_cast<size_t>(count) * sensorlink::kTelegramBytes))
+            if (!WriteAll(program, bytes.data(),
+                          static_cast<size_t>(count) * sensorlink::kTelegramBytes))
                 return;
         }
         m_sent = true;
@@ -148,7 +152,7 @@ std::string Fixed(double value, int decimals) {
     return text;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     int frames = 100000;
@@ -168,15 +172,15 @@ int main(int argc, char** argv) {
         return 1;
     }
     // The recorder in triggered mode with a record file, and the graph panel in front.
-    recorder::CBF_ButtonRecorder(ui::mainpanel, ui::MAINP_BUTTON_RECORDER,
-                                 platform::EVENT_COMMIT, nullptr, 0, 0);
+    recorder::CBF_ButtonRecorder(ui::mainpanel, ui::MAINP_BUTTON_RECORDER, platform::EVENT_COMMIT,
+                                 nullptr, 0, 0);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_MODE, recorder::kModeTriggered);
-    recorder::CBF_EditSelectDataRec(ui::recpanel, ui::RECP_MODE, platform::EVENT_COMMIT,
-                                    nullptr, 0, 0);
+    recorder::CBF_EditSelectDataRec(ui::recpanel, ui::RECP_MODE, platform::EVENT_COMMIT, nullptr, 0,
+                                    0);
     const std::string path = platform::JoinPath(platform::GetProjectDir(), "record.dat");
     platform::ResetTextBox(ui::recpanel, ui::RECP_FILE, path);
-    graph::CBF_ButtonShowGraph(ui::datapanel, ui::DATAP_BUTTON_SHOWGRAPH,
-                               platform::EVENT_COMMIT, nullptr, 0, 0);
+    graph::CBF_ButtonShowGraph(ui::datapanel, ui::DATAP_BUTTON_SHOWGRAPH, platform::EVENT_COMMIT,
+                               nullptr, 0, 0);
 
     // Looks at the progress now and then: the time of the first and the last line, and stops
     // the recording when every frame is in (or the time is up).
@@ -206,12 +210,13 @@ int main(int argc, char** argv) {
     }
     const double rate = static_cast<double>(recorded - 1) / (last - first);
     const double bytes = static_cast<double>(residentAtEnd - residentBefore) / recorded;
-    bench::Report("9. Triggered recording over TCP, " + std::to_string(frames) +
-                      " frames as fast as TCP allows, graph panel shown",
-                  Fixed(rate, 0) + " frames/s recorded, " + std::to_string(frames - recorded) +
-                      " lost",
-                  "no frame lost", static_cast<double>(frames - recorded) / frames);
-    bench::Report("9. Resident size per recorded frame in that recording", Fixed(bytes, 1) + " bytes",
+    bench::Report(
+        "9. Triggered recording over TCP, " + std::to_string(frames) +
+            " frames as fast as TCP allows, graph panel shown",
+        Fixed(rate, 0) + " frames/s recorded, " + std::to_string(frames - recorded) + " lost",
+        "no frame lost", static_cast<double>(frames - recorded) / frames);
+    bench::Report("9. Resident size per recorded frame in that recording",
+                  Fixed(bytes, 1) + " bytes",
                   "held against the graphs' " + Fixed(kTargetBytes, 0) + " bytes a frame",
                   bytes / kTargetBytes);
     return 0;

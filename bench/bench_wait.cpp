@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "link/transport.h"
 #include "link/com232.h"
+#include "link/transport.h"
 #include "platform/platform.h"
 
 namespace {
@@ -22,7 +22,7 @@ double CpuSeconds() {
            usage.ru_stime.tv_usec / 1e6;
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -55,8 +55,9 @@ int main(int argc, char** argv) {
     std::sort(shares.begin(), shares.end());
     std::sort(durations.begin(), durations.end());
     const double share = shares[kRuns / 2];
-    std::printf("4. wait for a missing reply, CPU: %.2f %% of one core (target < 5 %%, ratio %.2f)\n",
-                share * 100.0, share / 0.05);
+    std::printf(
+        "4. wait for a missing reply, CPU: %.2f %% of one core (target < 5 %%, ratio %.2f)\n",
+        share * 100.0, share / 0.05);
     std::printf("4. wait for a missing reply, duration: %.3f s (limit 3.0 s, ratio %.3f)\n",
                 durations[kRuns / 2], durations[kRuns / 2] / kLimitS);
     return 0;

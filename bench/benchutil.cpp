@@ -1,5 +1,5 @@
-#include "connection/connection.h"
 #include "bench/benchutil.h"
+#include "connection/connection.h"
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -24,8 +24,8 @@ namespace bench {
 
 namespace {
 
-constexpr int kSimStartMs = 10000;    // longest wait for the simulator's first line
-constexpr int kSimEndMs = 2000;       // grace after SIGTERM before the simulator is killed
+constexpr int kSimStartMs = 10000;   // longest wait for the simulator's first line
+constexpr int kSimEndMs = 2000;      // grace after SIGTERM before the simulator is killed
 
 // The program directory of the program brought up by StartProgram; removed at exit.
 std::unique_ptr<QTemporaryDir> programDir;
@@ -53,7 +53,7 @@ private:
     double m_lastStart = sensorlink::tstart;
 };
 
-}  // namespace
+}   // namespace
 
 double Median(std::vector<double> values) {
     if (values.empty()) return 0.0;
@@ -82,8 +82,7 @@ SimProcess::SimProcess(const QStringList& arguments) {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(TAVRIX_SIM_PROGRAM), arguments);
     if (!m_process.waitForStarted(kSimStartMs)) return;
-    while (!m_process.canReadLine() && m_process.waitForReadyRead(kSimStartMs)) {
-    }
+    while (!m_process.canReadLine() && m_process.waitForReadyRead(kSimStartMs)) {}
     m_address = m_process.readLine().trimmed().toStdString();
 }
 
@@ -132,17 +131,15 @@ std::string StartProgram(const connection::ConnectionSettings& settings) {
 long long RunGo(const std::function<bool(long long)>& stop) {
     ExchangeCounter counter(stop);
     QCoreApplication::instance()->installEventFilter(&counter);
-    shell::CBF_ButtonGo(ui::mainpanel, ui::MAINP_BUTTON_GO, platform::EVENT_COMMIT, nullptr,
-                        0, 0);
+    shell::CBF_ButtonGo(ui::mainpanel, ui::MAINP_BUTTON_GO, platform::EVENT_COMMIT, nullptr, 0, 0);
     QCoreApplication::instance()->removeEventFilter(&counter);
     return counter.m_frames;
 }
 
 void Report(const std::string& figure, const std::string& value, const std::string& target,
             double ratio) {
-    std::printf("%s: %s (%s, ratio %.2f)\n", figure.c_str(), value.c_str(), target.c_str(),
-                ratio);
+    std::printf("%s: %s (%s, ratio %.2f)\n", figure.c_str(), value.c_str(), target.c_str(), ratio);
     std::fflush(stdout);
 }
 
-}  // namespace bench
+}   // namespace bench

@@ -9,16 +9,16 @@
 #include <string>
 #include <vector>
 
-#include "ui/panels.h"
 #include "core/configfiles.h"
+#include "ui/panels.h"
 
 namespace bench {
 
 constexpr double kGoPauseS = 0.010;   // the GO loop sleeps this long after each frame
 
 double Median(std::vector<double> values);
-double CpuSeconds();          // user and system time of this process so far
-long long ResidentBytes();    // resident set size of this process now
+double CpuSeconds();         // user and system time of this process so far
+long long ResidentBytes();   // resident set size of this process now
 
 // The simulator program, started with the given arguments; ended when this goes away.
 class SimProcess {
@@ -51,4 +51,4 @@ long long RunGo(const std::function<bool(long long)>& stop);
 void Report(const std::string& figure, const std::string& value, const std::string& target,
             double ratio);
 
-}  // namespace bench
+}   // namespace bench

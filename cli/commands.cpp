@@ -1,11 +1,11 @@
 #include "cli/commands.h"
 
+#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
 #include <optional>
 #include <string>
-#include <unistd.h>
 
 #include "cli/trace.h"
 #include "core/configfiles.h"
@@ -22,12 +22,12 @@ namespace sl = sensorlink;
 
 namespace {
 
-constexpr double kProgressAfterS = 3.0;    // recordings shorter than this show no progress
-constexpr double kProgressEveryS = 1.0;    // shortest time between two progress updates
+constexpr double kProgressAfterS = 3.0;   // recordings shorter than this show no progress
+constexpr double kProgressEveryS = 1.0;   // shortest time between two progress updates
 
 // What the link's failure handling reported last, "" while all went well.
 std::string linkFailure;
-std::optional<TracePrinter> tracer;        // with --trace
+std::optional<TracePrinter> tracer;   // with --trace
 
 void Complain(const std::string& text) { std::fprintf(stderr, "tavrix-cli: %s\n", text.c_str()); }
 
@@ -57,8 +57,8 @@ void InstallHooks(const Options& options, double startS) {
 }
 
 // The transport named on the command line, or the one the window stored (found where the window
-// keeps it: its folder, or the user's configuration folder when that one cannot be written); without a stored
-// one the window's default, the first serial port.
+// keeps it: its folder, or the user's configuration folder when that one cannot be written);
+// without a stored one the window's default, the first serial port.
 void ChooseConnection(const Options& options) {
     if (!options.m_tcpHost.empty()) {
         sl::comprotocol = sl::kTCPIP;
@@ -270,25 +270,31 @@ int RecordTriggered(const Options& options, RecordFile& file) {
 int Record(const Options& options) {
     RecordFile file(options.m_file);
     if (!file.Start()) return kExitFile;
-    const int result = options.m_triggered ? RecordTriggered(options, file)
-                                           : RecordTimed(options, file);
+    const int result =
+        options.m_triggered ? RecordTriggered(options, file) : RecordTimed(options, file);
     sl::poll = 0;
     return result;
 }
 
 int RunCommand(const Options& options, const uint16_t words[sl::kRecordWords]) {
     switch (options.m_command) {
-        case Command::Identify: return Identify();
-        case Command::Get: return Get(options);
-        case Command::Send: return Send(options, words);
-        case Command::Watch: return Watch(options);
-        case Command::Record: return Record(options);
-        case Command::None: break;
+    case Command::Identify:
+        return Identify();
+    case Command::Get:
+        return Get(options);
+    case Command::Send:
+        return Send(options, words);
+    case Command::Watch:
+        return Watch(options);
+    case Command::Record:
+        return Record(options);
+    case Command::None:
+        break;
     }
     return kExitUsage;
 }
 
-}  // namespace
+}   // namespace
 
 int Execute(const Options& options) {
     const double startS = platform::Timer();
@@ -314,4 +320,4 @@ int Execute(const Options& options) {
     return result;
 }
 
-}  // namespace cli
+}   // namespace cli

@@ -9,4 +9,4 @@ namespace cli {
 // error. Needs the platform started (InitConsolePlatform).
 int Execute(const Options& options);
 
-}  // namespace cli
+}   // namespace cli

@@ -15,8 +15,10 @@ struct CommandName {
     const char* m_name = "";
     Command m_command = Command::None;
 };
-constexpr CommandName kCommands[] = {{"identify", Command::Identify}, {"get", Command::Get},
-                                     {"send", Command::Send},         {"watch", Command::Watch},
+constexpr CommandName kCommands[] = {{"identify", Command::Identify},
+                                     {"get", Command::Get},
+                                     {"send", Command::Send},
+                                     {"watch", Command::Watch},
                                      {"record", Command::Record}};
 
 const char* const kToolHelp =
@@ -260,7 +262,7 @@ private:
     std::string m_error;
 };
 
-}  // namespace
+}   // namespace
 
 std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error) {
     return Parser(args).Parse(error);
@@ -268,14 +270,20 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 
 std::string HelpText(Command command) {
     switch (command) {
-        case Command::Identify: return kIdentifyHelp;
-        case Command::Get: return GetHelp();
-        case Command::Send: return kSendHelp;
-        case Command::Watch: return kWatchHelp;
-        case Command::Record: return kRecordHelp;
-        case Command::None: break;
+    case Command::Identify:
+        return kIdentifyHelp;
+    case Command::Get:
+        return GetHelp();
+    case Command::Send:
+        return kSendHelp;
+    case Command::Watch:
+        return kWatchHelp;
+    case Command::Record:
+        return kRecordHelp;
+    case Command::None:
+        break;
     }
     return kToolHelp;
 }
 
-}  // namespace cli
+}   // namespace cli

@@ -20,23 +20,23 @@ enum class Command { None, Identify, Get, Send, Watch, Record };
 
 // The parameter panel's labels of the record words, in record order.
 constexpr const char* kRecordLabels[sensorlink::kRecordWords] = {
-    "POWER", "POWER_MODE", "DYN_WIN_LO", "DYN_WIN_HI", "AVERAGE", "OUTPUT_MODE", "HOLD",
-    "THRESHOLD_MODE", "THRESHOLD_TRACING", "TRACING_UP", "TRACING_DOWN", "TEACH_VALUE",
-    "TOLERANCE", "HYSTERESIS", "SPARE_1", "SPARE_2"};
+    "POWER",     "POWER_MODE",     "DYN_WIN_LO",        "DYN_WIN_HI", "AVERAGE",      "OUTPUT_MODE",
+    "HOLD",      "THRESHOLD_MODE", "THRESHOLD_TRACING", "TRACING_UP", "TRACING_DOWN", "TEACH_VALUE",
+    "TOLERANCE", "HYSTERESIS",     "SPARE_1",           "SPARE_2"};
 
 // What the command line asks for.
 struct Options {
-    std::string m_tcpHost;           // --tcp HOST:PORT
+    std::string m_tcpHost;   // --tcp HOST:PORT
     int32_t m_tcpPort = 0;
-    std::string m_serialDevice;      // --serial DEVICE
+    std::string m_serialDevice;   // --serial DEVICE
     bool m_trace = false;
     Command m_command = Command::None;
-    bool m_help = false;             // --help of the tool (no command) or of m_command
-    bool m_eeprom = false;           // get, send
-    std::string m_file;              // get -o, send, record
-    uint64_t m_count = 0;            // watch --count, record --frames or --count; 0: no end
-    double m_intervalS = 0.0;        // record --interval
-    bool m_triggered = false;        // record --triggered
+    bool m_help = false;        // --help of the tool (no command) or of m_command
+    bool m_eeprom = false;      // get, send
+    std::string m_file;         // get -o, send, record
+    uint64_t m_count = 0;       // watch --count, record --frames or --count; 0: no end
+    double m_intervalS = 0.0;   // record --interval
+    bool m_triggered = false;   // record --triggered
 };
 
 // The longest interval of a timed recording, as the recorder panel allows.
@@ -49,4 +49,4 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
 // The --help text of the tool (Command::None) or of one command.
 std::string HelpText(Command command);
 
-}  // namespace cli
+}   // namespace cli

@@ -17,7 +17,7 @@ constexpr double kMsPerSecond = 1000.0;
 
 long long Milliseconds(double seconds) { return std::llround(seconds * kMsPerSecond); }
 
-}  // namespace
+}   // namespace
 
 std::string TelegramOutcome(char direction, int32_t missing, double waitedS) {
     if (missing == 0) return "ok";
@@ -34,8 +34,7 @@ std::string RejectedReplyOutcome() {
     return head == sl::kReplyMark ? "echo mismatch" : "wrong mark";
 }
 
-void TracePrinter::Telegram(char direction, const uint8_t* bytes, int32_t missing,
-                            double waitedS) {
+void TracePrinter::Telegram(char direction, const uint8_t* bytes, int32_t missing, double waitedS) {
     Finish();
     const double nowS = platform::Timer();
     if (direction == '<' && missing == 0) {
@@ -70,8 +69,8 @@ void TracePrinter::Print(double atS, char direction, const uint8_t* bytes, int c
         hex += pair;
     }
     if (hex.empty()) hex = "- ";
-    std::fprintf(stderr, "%7lld %c %s%s\n", Milliseconds(atS - m_startS), direction,
-                 hex.c_str(), outcome.c_str());
+    std::fprintf(stderr, "%7lld %c %s%s\n", Milliseconds(atS - m_startS), direction, hex.c_str(),
+                 outcome.c_str());
 }
 
-}  // namespace cli
+}   // namespace cli

@@ -25,16 +25,16 @@ public:
 
     void Telegram(char direction, const uint8_t* bytes, int32_t missing, double waitedS);
     void Reject(const std::string& outcome);   // the held reply was wrong
-    void Finish();                              // prints a held reply as ok
+    void Finish();                             // prints a held reply as ok
 
 private:
     void Print(double atS, char direction, const uint8_t* bytes, int count,
                const std::string& outcome) const;
 
     double m_startS = 0.0;
-    bool m_holding = false;                          // a whole reply awaits its judgement
+    bool m_holding = false;   // a whole reply awaits its judgement
     double m_heldAtS = 0.0;
     std::array<uint8_t, sensorlink::kTelegramBytes> m_held{};
 };
 
-}  // namespace cli
+}   // namespace cli

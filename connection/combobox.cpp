@@ -14,8 +14,8 @@ using namespace platform;
 
 using Guard = std::lock_guard<std::recursive_mutex>;
 
-constexpr int kShiftTab = kShiftModifier | kKeyTab;   // taken whole, unlike other keys
-constexpr char kListButtonName[] = "earlier entries";  // what assistive technology calls it
+constexpr int kShiftTab = kShiftModifier | kKeyTab;     // taken whole, unlike other keys
+constexpr char kListButtonName[] = "earlier entries";   // what assistive technology calls it
 
 // A control is a combo box when its callback is the module's text handler and its callback
 // data is a record carrying the mark.
@@ -82,14 +82,22 @@ void Relayout(const ComboRecord& record) {
 // or together with the list button.
 int TextAttrOf(int attribute) {
     switch (attribute) {
-        case COMBO_ATTR_TEXT_COLOR: return ATTR_TEXT_COLOR;
-        case COMBO_ATTR_TEXT_POINT_SIZE: return ATTR_TEXT_POINT_SIZE;
-        case COMBO_ATTR_TEXT_BOLD: return ATTR_TEXT_BOLD;
-        case COMBO_ATTR_TEXT_BGCOLOR: return ATTR_TEXT_BGCOLOR;
-        case COMBO_ATTR_SELECTION_LENGTH: return ATTR_TEXT_SELECTION_LENGTH;
-        case COMBO_ATTR_FRAME_COLOR: return ATTR_FRAME_COLOR;
-        case COMBO_ATTR_MAX_ENTRY_LENGTH: return ATTR_MAX_ENTRY_LENGTH;
-        default: return 0;
+    case COMBO_ATTR_TEXT_COLOR:
+        return ATTR_TEXT_COLOR;
+    case COMBO_ATTR_TEXT_POINT_SIZE:
+        return ATTR_TEXT_POINT_SIZE;
+    case COMBO_ATTR_TEXT_BOLD:
+        return ATTR_TEXT_BOLD;
+    case COMBO_ATTR_TEXT_BGCOLOR:
+        return ATTR_TEXT_BGCOLOR;
+    case COMBO_ATTR_SELECTION_LENGTH:
+        return ATTR_TEXT_SELECTION_LENGTH;
+    case COMBO_ATTR_FRAME_COLOR:
+        return ATTR_FRAME_COLOR;
+    case COMBO_ATTR_MAX_ENTRY_LENGTH:
+        return ATTR_MAX_ENTRY_LENGTH;
+    default:
+        return 0;
     }
 }
 
@@ -97,70 +105,69 @@ int SetAttribute(ComboRecord& r, int attribute, int value) {
     const int p = r.m_panel;
     const int listWidth = Attribute(p, r.m_listButton, ATTR_WIDTH);
     switch (attribute) {
-        case COMBO_ATTR_WIDTH: {
-            const int result = SetCtrlAttribute(p, r.m_frame, ATTR_WIDTH, value);
-            if (result < 0) return result;
-            return SetCtrlAttribute(p, r.m_textPart, ATTR_WIDTH, value - listWidth);
-        }
-        case COMBO_ATTR_TEXT_COLOR:
-            return SetCtrlAttribute(p, r.m_textPart, ATTR_TEXT_COLOR, value);
-        case COMBO_ATTR_FRAME_COLOR:
-            return SetOnControls(r, {r.m_textPart, r.m_listButton, r.m_frame}, ATTR_FRAME_COLOR,
-                                 value);
-        case COMBO_ATTR_TEXT_POINT_SIZE: {
-            const int result = SetOnControls(r, {r.m_textPart, r.m_listButton},
-                                             ATTR_TEXT_POINT_SIZE, value);
-            Relayout(r);
-            return result;
-        }
-        case COMBO_ATTR_TEXT_BOLD:
-        case COMBO_ATTR_TEXT_BGCOLOR:
-            return SetOnControls(r, {r.m_listButton, r.m_textPart}, TextAttrOf(attribute), value);
-        case COMBO_ATTR_LEFT: {
-            const int result = SetCtrlAttribute(p, r.m_frame, ATTR_LEFT, value);
-            if (result < 0) return result;
-            SetCtrlAttribute(p, r.m_listButton, ATTR_LEFT, value + 1);
-            return SetCtrlAttribute(p, r.m_textPart, ATTR_LEFT, value + listWidth);
-        }
-        case COMBO_ATTR_TOP: {
-            const int result = SetCtrlAttribute(p, r.m_frame, ATTR_TOP, value);
-            if (result < 0) return result;
-            return SetOnControls(r, {r.m_listButton, r.m_textPart}, ATTR_TOP, value + 1);
-        }
-        case COMBO_ATTR_VISIBLE:
-            return SetOnControls(r, {r.m_textPart, r.m_listButton, r.m_frame}, ATTR_VISIBLE, value);
-        case COMBO_ATTR_DIMMED:
-            return SetOnControls(r, {r.m_textPart, r.m_listButton, r.m_frame}, ATTR_DIMMED, value);
-        case COMBO_ATTR_MAX_ENTRY_LENGTH: {
-            const int result = SetCtrlAttribute(p, r.m_textPart, ATTR_MAX_ENTRY_LENGTH, value);
-            if (result < 0) return result;
-            r.m_lengthLimit = value == kNoLengthLimit ? kNoLengthLimit : value + 1;
-            return result;
-        }
-        default:
-            return kComboBadAttribute;   // 1 and 6 are read only, 5 takes a font name
+    case COMBO_ATTR_WIDTH: {
+        const int result = SetCtrlAttribute(p, r.m_frame, ATTR_WIDTH, value);
+        if (result < 0) return result;
+        return SetCtrlAttribute(p, r.m_textPart, ATTR_WIDTH, value - listWidth);
+    }
+    case COMBO_ATTR_TEXT_COLOR:
+        return SetCtrlAttribute(p, r.m_textPart, ATTR_TEXT_COLOR, value);
+    case COMBO_ATTR_FRAME_COLOR:
+        return SetOnControls(r, {r.m_textPart, r.m_listButton, r.m_frame}, ATTR_FRAME_COLOR, value);
+    case COMBO_ATTR_TEXT_POINT_SIZE: {
+        const int result =
+            SetOnControls(r, {r.m_textPart, r.m_listButton}, ATTR_TEXT_POINT_SIZE, value);
+        Relayout(r);
+        return result;
+    }
+    case COMBO_ATTR_TEXT_BOLD:
+    case COMBO_ATTR_TEXT_BGCOLOR:
+        return SetOnControls(r, {r.m_listButton, r.m_textPart}, TextAttrOf(attribute), value);
+    case COMBO_ATTR_LEFT: {
+        const int result = SetCtrlAttribute(p, r.m_frame, ATTR_LEFT, value);
+        if (result < 0) return result;
+        SetCtrlAttribute(p, r.m_listButton, ATTR_LEFT, value + 1);
+        return SetCtrlAttribute(p, r.m_textPart, ATTR_LEFT, value + listWidth);
+    }
+    case COMBO_ATTR_TOP: {
+        const int result = SetCtrlAttribute(p, r.m_frame, ATTR_TOP, value);
+        if (result < 0) return result;
+        return SetOnControls(r, {r.m_listButton, r.m_textPart}, ATTR_TOP, value + 1);
+    }
+    case COMBO_ATTR_VISIBLE:
+        return SetOnControls(r, {r.m_textPart, r.m_listButton, r.m_frame}, ATTR_VISIBLE, value);
+    case COMBO_ATTR_DIMMED:
+        return SetOnControls(r, {r.m_textPart, r.m_listButton, r.m_frame}, ATTR_DIMMED, value);
+    case COMBO_ATTR_MAX_ENTRY_LENGTH: {
+        const int result = SetCtrlAttribute(p, r.m_textPart, ATTR_MAX_ENTRY_LENGTH, value);
+        if (result < 0) return result;
+        r.m_lengthLimit = value == kNoLengthLimit ? kNoLengthLimit : value + 1;
+        return result;
+    }
+    default:
+        return kComboBadAttribute;   // 1 and 6 are read only, 5 takes a font name
     }
 }
 
 int GetAttribute(const ComboRecord& r, int attribute, int& value) {
     switch (attribute) {
-        case COMBO_ATTR_HEIGHT:
-            return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_HEIGHT, value);
-        case COMBO_ATTR_WIDTH:
-            return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_WIDTH, value);
-        case COMBO_ATTR_LEFT:
-            return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_LEFT, value);
-        case COMBO_ATTR_TOP:
-            return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_TOP, value);
-        case COMBO_ATTR_VISIBLE:
-            return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_VISIBLE, value);
-        case COMBO_ATTR_DIMMED:
-            return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_DIMMED, value);
-        default: {
-            const int attr = TextAttrOf(attribute);
-            if (attr == 0) return kComboBadAttribute;
-            return GetCtrlAttribute(r.m_panel, r.m_textPart, attr, value);
-        }
+    case COMBO_ATTR_HEIGHT:
+        return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_HEIGHT, value);
+    case COMBO_ATTR_WIDTH:
+        return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_WIDTH, value);
+    case COMBO_ATTR_LEFT:
+        return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_LEFT, value);
+    case COMBO_ATTR_TOP:
+        return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_TOP, value);
+    case COMBO_ATTR_VISIBLE:
+        return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_VISIBLE, value);
+    case COMBO_ATTR_DIMMED:
+        return GetCtrlAttribute(r.m_panel, r.m_frame, ATTR_DIMMED, value);
+    default: {
+        const int attr = TextAttrOf(attribute);
+        if (attr == 0) return kComboBadAttribute;
+        return GetCtrlAttribute(r.m_panel, r.m_textPart, attr, value);
+    }
     }
 }
 
@@ -226,20 +233,20 @@ void CompleteText(const ComboRecord& record) {
 int HandleTextKey(ComboRecord& record, int eventData1, int eventData2) {
     const int key = eventData1 == kShiftTab ? kShiftTab : (eventData1 & kVKeyMask);
     switch (key) {
-        case kKeyUp:
-        case kKeyDown:
-            OpenListFromKeyboard(record);
-            break;
-        case kShiftTab:
-            SetActiveCtrl(record.m_panel, PreviousOperableControl(record));
-            break;
-        case kKeyBackspace:
-        case kKeyDelete:
-            autoCompletion = false;
-            break;
-        default:
-            autoCompletion = true;
-            break;
+    case kKeyUp:
+    case kKeyDown:
+        OpenListFromKeyboard(record);
+        break;
+    case kShiftTab:
+        SetActiveCtrl(record.m_panel, PreviousOperableControl(record));
+        break;
+    case kKeyBackspace:
+    case kKeyDelete:
+        autoCompletion = false;
+        break;
+    default:
+        autoCompletion = true;
+        break;
     }
     const int result = PassOnToOwner(record, EVENT_KEYPRESS, eventData1, eventData2);
     // The focus has moved already; the key must not move it once more.
@@ -257,7 +264,7 @@ void TakePickedEntry(const ComboRecord& record, int eventData1, int eventData2) 
     PassOnToOwner(record, EVENT_COMMIT, eventData1, eventData2);
 }
 
-}  // namespace
+}   // namespace
 
 ComboRecord* GetComboRecord(int panel, int control) {
     int error = 0;
@@ -413,17 +420,17 @@ int StringDataToRing(int, int, int event, void* callbackData, int eventData1, in
     auto& record = *static_cast<ComboRecord*>(callbackData);
     Guard guard(record.m_lock);
     switch (event) {
-        case EVENT_KEYPRESS:
-            return HandleTextKey(record, eventData1, eventData2);
-        case EVENT_VAL_CHANGED:
-            try {
-                if (autoCompletion) CompleteText(record);
-            } catch (const std::bad_alloc&) {
-                return 0;   // no memory for the completion: the event is dropped
-            }
-            return PassOnToOwner(record, event, eventData1, eventData2);
-        default:
-            return PassOnToOwner(record, event, eventData1, eventData2);
+    case EVENT_KEYPRESS:
+        return HandleTextKey(record, eventData1, eventData2);
+    case EVENT_VAL_CHANGED:
+        try {
+            if (autoCompletion) CompleteText(record);
+        } catch (const std::bad_alloc&) {
+            return 0;   // no memory for the completion: the event is dropped
+        }
+        return PassOnToOwner(record, event, eventData1, eventData2);
+    default:
+        return PassOnToOwner(record, event, eventData1, eventData2);
     }
 }
 
@@ -431,26 +438,26 @@ int RingDataToString(int, int, int event, void* callbackData, int eventData1, in
     auto& record = *static_cast<ComboRecord*>(callbackData);
     Guard guard(record.m_lock);
     switch (event) {
-        case EVENT_COMMIT:
-            try {
-                TakePickedEntry(record, eventData1, eventData2);
-            } catch (const std::bad_alloc&) {
-                // no memory for the picked text: nothing changes and the owner is not told
-            }
-            break;
-        case EVENT_VAL_CHANGED:
-            SetActiveCtrl(record.m_panel, record.m_textPart);
-            PassOnToOwner(record, event, eventData1, eventData2);
-            break;
-        case EVENT_GOT_FOCUS:
-            // A click on the list button leaves the typing focus in the text.
-            if (record.m_keyboardOpen == 0) SetActiveCtrl(record.m_panel, record.m_textPart);
-            record.m_keyboardOpen = 0;
-            break;
-        default:
-            break;
+    case EVENT_COMMIT:
+        try {
+            TakePickedEntry(record, eventData1, eventData2);
+        } catch (const std::bad_alloc&) {
+            // no memory for the picked text: nothing changes and the owner is not told
+        }
+        break;
+    case EVENT_VAL_CHANGED:
+        SetActiveCtrl(record.m_panel, record.m_textPart);
+        PassOnToOwner(record, event, eventData1, eventData2);
+        break;
+    case EVENT_GOT_FOCUS:
+        // A click on the list button leaves the typing focus in the text.
+        if (record.m_keyboardOpen == 0) SetActiveCtrl(record.m_panel, record.m_textPart);
+        record.m_keyboardOpen = 0;
+        break;
+    default:
+        break;
     }
     return 0;
 }
 
-}  // namespace connection
+}   // namespace connection

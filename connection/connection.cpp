@@ -4,13 +4,13 @@
 
 #include "connection/combobox.h"
 #include "core/configfiles.h"
-#include "link/com232.h"
 #include "core/displaytext.h"
+#include "link/com232.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
-#include "ui/panels.h"
-#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
+#include "ui/helptexts.h"
+#include "ui/panels.h"
 
 namespace connection {
 
@@ -63,8 +63,7 @@ void ShowSettingsOnPanel(uint16_t protocol, uint16_t port, const std::string& ad
 void ShowServerAddressBox(bool visible) {
     platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_IPADDRESS, platform::ATTR_VISIBLE,
                                visible ? 1 : 0);
-    Combo_SetComboAttribute(Panel(), ui::INTERFACEP_IPADDRESS, COMBO_ATTR_VISIBLE,
-                            visible ? 1 : 0);
+    Combo_SetComboAttribute(Panel(), ui::INTERFACEP_IPADDRESS, COMBO_ATTR_VISIBLE, visible ? 1 : 0);
 }
 
 std::vector<std::string> HistoryEntries() {
@@ -86,8 +85,9 @@ void WriteHistoryFile() {
     if (platform::WriteFileBytes(ipComboBoxFileName, FormatHistoryFile(entries))) return;
     if (historyWriteFailureReported) return;
     historyWriteFailureReported = true;
-    platform::MessagePopup(platform::kAttentionTitle, "The list of server addresses could not be saved in\n" +
-                                                ipComboBoxFileName);
+    platform::MessagePopup(
+        platform::kAttentionTitle,
+        "The list of server addresses could not be saved in\n" + ipComboBoxFileName);
 }
 
 // A committed address goes to the top of the history, once, and the list keeps the ten most
@@ -132,7 +132,7 @@ void OpenPanel() {
 
 bool Commit(int event) { return event == platform::EVENT_COMMIT; }
 
-}  // namespace
+}   // namespace
 
 void FillSerialPortSelector(int selected) {
     platform::DeleteListItem(Panel(), ui::INTERFACEP_COMPORT, 0, -1);
@@ -187,7 +187,8 @@ void InitConnectPanel() {
     sl::comprotocol = NumberOf(ui::INTERFACEP_PROTOCOL);
     if (sl::comprotocol != sl::kRS232 && sl::comprotocol != sl::kTCPIP) return;
     const bool tcp = sl::comprotocol == sl::kTCPIP;
-    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_COMPORT, platform::ATTR_VISIBLE, tcp ? 0 : 1);
+    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_COMPORT, platform::ATTR_VISIBLE,
+                               tcp ? 0 : 1);
     ShowServerAddressBox(tcp);
     platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_PORTNUMBER, platform::ATTR_VISIBLE,
                                tcp ? 1 : 0);
@@ -218,8 +219,8 @@ void SaveCommunicationSettings() {
     ReadPanelSettings();
     const ConnectionSettings settings{sl::comprotocol, sl::comport, sl::ipBuf, portNumStr};
     if (platform::WriteFileBytes(conSettingsFileName, FormatSettingsFile(settings))) return;
-    platform::MessagePopup(platform::kAttentionTitle, "The connection settings could not be saved in\n" +
-                                                conSettingsFileName);
+    platform::MessagePopup(platform::kAttentionTitle,
+                           "The connection settings could not be saved in\n" + conSettingsFileName);
 }
 
 int CBF_ButtonConnect(int, int, int event, void*, int, int) {
@@ -302,4 +303,4 @@ void RegisterCallbacks() {
     });
 }
 
-}  // namespace connection
+}   // namespace connection

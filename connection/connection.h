@@ -29,7 +29,7 @@ constexpr int kHistoryEntries = 10;
 constexpr int kHistoryFrameColor = 0xE0E0E0;   // frame colour of the server address box
 constexpr int kSensorIdMaxChars = 99;
 
-void LoadAddressHistory();            // the combo box and its list at start-up
+void LoadAddressHistory();   // the combo box and its list at start-up
 void GetConnectionSettingsFromFile();
 void InitConnectPanel();
 void TryToConnect();
@@ -42,20 +42,20 @@ void FillSerialPortSelector(int selected);
 // Control callbacks of the connection-settings panel and the main panel's button for it.
 int CBF_ButtonConnect(int panel, int control, int event, void* callbackData, int eventData1,
                       int eventData2);
-int CBF_ButtonTryToConnect(int panel, int control, int event, void* callbackData,
-                           int eventData1, int eventData2);
+int CBF_ButtonTryToConnect(int panel, int control, int event, void* callbackData, int eventData1,
+                           int eventData2);
 int CBF_ButtonAccept(int panel, int control, int event, void* callbackData, int eventData1,
                      int eventData2);
 int CBF_ButtonDiscard(int panel, int control, int event, void* callbackData, int eventData1,
                       int eventData2);
 int CBF_EditCommunicationProtocol(int panel, int control, int event, void* callbackData,
                                   int eventData1, int eventData2);
-int CBF_EditSelectComPort(int panel, int control, int event, void* callbackData,
-                          int eventData1, int eventData2);
+int CBF_EditSelectComPort(int panel, int control, int event, void* callbackData, int eventData1,
+                          int eventData2);
 int CBF_StringIpAdress(int panel, int control, int event, void* callbackData, int eventData1,
                        int eventData2);
-int CBF_StringPortNumber(int panel, int control, int event, void* callbackData,
-                         int eventData1, int eventData2);
+int CBF_StringPortNumber(int panel, int control, int event, void* callbackData, int eventData1,
+                         int eventData2);
 int CBF_EditID(int panel, int control, int event, void* callbackData, int eventData1,
                int eventData2);
 int CBF_INTERFACEP(int panel, int control, int event, void* callbackData, int eventData1,
@@ -64,4 +64,4 @@ int CBF_INTERFACEP(int panel, int control, int event, void* callbackData, int ev
 // Binds the callbacks above to their names (before the panels are loaded).
 void RegisterCallbacks();
 
-}  // namespace connection
+}   // namespace connection

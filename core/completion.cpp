@@ -17,7 +17,7 @@ bool StartsWithIgnoringCase(std::string_view text, std::string_view prefix) {
     return true;
 }
 
-}  // namespace
+}   // namespace
 
 Completion AutoComplete(std::string_view typed, std::span<const std::string> entries,
                         int lengthLimit) {
@@ -39,4 +39,4 @@ Completion AutoComplete(std::string_view typed, std::span<const std::string> ent
     return c;
 }
 
-}  // namespace connection
+}   // namespace connection

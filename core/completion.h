@@ -11,9 +11,9 @@ constexpr int kNoLengthLimit = -1;   // the text box takes entries of any length
 
 // What completing a typed text gives.
 struct Completion {
-    bool m_complete = false;   // false: leave the text as it is
-    std::string m_text;        // the typed text followed by the added rest
-    int m_selectionStart = 0;  // the added rest is selected, so the next key replaces it
+    bool m_complete = false;    // false: leave the text as it is
+    std::string m_text;         // the typed text followed by the added rest
+    int m_selectionStart = 0;   // the added rest is selected, so the next key replaces it
     int m_selectionLength = 0;
 };
 
@@ -26,4 +26,4 @@ struct Completion {
 Completion AutoComplete(std::string_view typed, std::span<const std::string> entries,
                         int lengthLimit);
 
-}  // namespace connection
+}   // namespace connection

@@ -43,7 +43,7 @@ bool IsCBlank(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-}  // namespace
+}   // namespace
 
 int32_t DecimalValue(std::string_view text) {
     constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
@@ -83,10 +83,10 @@ ConnectionSettings ParseSettingsFile(std::string_view bytes) {
     // assigned to it would.
     s.m_comprotocol = static_cast<uint16_t>(DecimalValue(NextLine(bytes, pos, kNumberLineChars)));
     s.m_comport = static_cast<uint16_t>(DecimalValue(NextLine(bytes, pos, kNumberLineChars)));
-    s.m_ipBuf = StoredText(NextLine(bytes, pos, kAddressMaxChars + kLongestCharBytes),
-                           kAddressMaxChars);
-    s.m_portNumStr = StoredText(NextLine(bytes, pos, kPortTextMaxChars + kLongestCharBytes),
-                                kPortTextMaxChars);
+    s.m_ipBuf =
+        StoredText(NextLine(bytes, pos, kAddressMaxChars + kLongestCharBytes), kAddressMaxChars);
+    s.m_portNumStr =
+        StoredText(NextLine(bytes, pos, kPortTextMaxChars + kLongestCharBytes), kPortTextMaxChars);
     return s;
 }
 
@@ -114,4 +114,4 @@ std::vector<std::string> ParseHistoryFile(std::string_view bytes) {
     return entries;
 }
 
-}  // namespace connection
+}   // namespace connection

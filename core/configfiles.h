@@ -24,12 +24,12 @@ namespace connection {
 // The settings file in the program's directory, read by the window and the command-line tool.
 constexpr const char* kSettingsFile = "ComSettings.cfg";
 
-constexpr size_t kNumberLineChars = 100;    // characters of lines 1 and 2 that are converted
-constexpr size_t kAddressMaxChars = 99;     // server address, kept from line 3 or a record
-constexpr size_t kPortTextMaxChars = 31;    // port-number text, kept from line 4
-constexpr size_t kHistoryFieldBytes = 100;  // text field of a history record
-constexpr size_t kHistoryRecordDivisor = 101;  // file size div this = records to read
-constexpr size_t kHistoryMaxRecords = 100;     // records read at most, however large the file
+constexpr size_t kNumberLineChars = 100;        // characters of lines 1 and 2 that are converted
+constexpr size_t kAddressMaxChars = 99;         // server address, kept from line 3 or a record
+constexpr size_t kPortTextMaxChars = 31;        // port-number text, kept from line 4
+constexpr size_t kHistoryFieldBytes = 100;      // text field of a history record
+constexpr size_t kHistoryRecordDivisor = 101;   // file size div this = records to read
+constexpr size_t kHistoryMaxRecords = 100;      // records read at most, however large the file
 
 // The settings as stored.
 struct ConnectionSettings {
@@ -65,4 +65,4 @@ std::string FormatHistoryFile(std::span<const std::string> entries);
 // skipped.
 std::vector<std::string> ParseHistoryFile(std::string_view bytes);
 
-}  // namespace connection
+}   // namespace connection

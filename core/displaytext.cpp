@@ -15,7 +15,7 @@ size_t SequenceLength(std::string_view bytes) {
     const uint8_t lead = at(0);
     if (lead < 0x80) return 1;
     size_t length = 0;
-    uint8_t low = 0x80;    // the range the second byte must lie in
+    uint8_t low = 0x80;   // the range the second byte must lie in
     uint8_t high = 0xBF;
     if (lead >= 0xC2 && lead <= 0xDF) {
         length = 2;
@@ -36,7 +36,7 @@ size_t SequenceLength(std::string_view bytes) {
     return length;
 }
 
-}  // namespace
+}   // namespace
 
 std::string DisplayText(std::string_view bytes) {
     std::string text;
@@ -64,4 +64,4 @@ std::string_view CutOnCharBoundary(std::string_view utf8, size_t maxBytes) {
     return utf8.substr(0, end);
 }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

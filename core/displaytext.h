@@ -15,4 +15,4 @@ std::string DisplayText(std::string_view bytes);
 // At most maxBytes of a UTF-8 text, cut before a character that would not fit whole.
 std::string_view CutOnCharBoundary(std::string_view utf8, size_t maxBytes);
 
-}  // namespace sensorlink
+}   // namespace sensorlink

@@ -17,7 +17,7 @@ void Drop(FrameAssembler& a, size_t count) {
     a.m_filled -= count;
 }
 
-}  // namespace
+}   // namespace
 
 bool FeedByte(FrameAssembler& a, uint8_t byte) {
     a.m_window[a.m_filled++] = byte;
@@ -59,4 +59,4 @@ void ResetAssembler(FrameAssembler& a) {
     a.m_inStep = false;
 }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

@@ -21,9 +21,9 @@ struct FrameAssembler {
     Telegram m_buffer{};            // the telegram last completed
     // Bytes not yet taken: at most a telegram and the first word of the next one.
     std::array<uint8_t, kTelegramBytes + 2> m_window{};
-    size_t m_filled = 0;            // valid bytes of m_window
-    bool m_inStep = false;          // the window starts where the last telegram ended
-    uint64_t m_dropped = 0;         // bytes dropped while getting in step
+    size_t m_filled = 0;      // valid bytes of m_window
+    bool m_inStep = false;    // the window starts where the last telegram ended
+    uint64_t m_dropped = 0;   // bytes dropped while getting in step
 };
 
 // Feeds one byte; returns true when it completes a telegram, which is then in m_buffer
@@ -33,4 +33,4 @@ bool FeedByte(FrameAssembler& assembler, uint8_t byte);
 // Drops the bytes not yet taken; the next telegram is looked for from the next byte on.
 void ResetAssembler(FrameAssembler& assembler);
 
-}  // namespace sensorlink
+}   // namespace sensorlink

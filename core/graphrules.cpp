@@ -13,7 +13,7 @@ int16_t Diff16(int a, int b) { return static_cast<int16_t>(a - b); }
 int16_t RaiseToMin(int16_t v) { return v < kLineMin ? kLineMin : v; }
 int16_t LowerToMax(int16_t v) { return v > kLineMax ? kLineMax : v; }
 
-}  // namespace
+}   // namespace
 
 ThresholdLines ThresholdRule(uint16_t mode, uint16_t reference, uint16_t tolerance,
                              uint16_t hysteresis) {
@@ -62,4 +62,4 @@ std::vector<double> RoundTicks(double low, double high, int maxTicks) {
     }
 }
 
-}  // namespace graph
+}   // namespace graph

@@ -15,11 +15,12 @@ constexpr uint16_t kModeWin = 2;
 constexpr int16_t kLineMin = 0;      // lowest value a clamp raises a line to (sensor units)
 constexpr int16_t kLineMax = 4095;   // highest value a clamp lowers a line to (0xFFF)
 
-constexpr double kFixedScaleLow = 0.0;       // fixed Y scale, sensor units
+constexpr double kFixedScaleLow = 0.0;   // fixed Y scale, sensor units
 constexpr double kFixedScaleHigh = 4096.0;
-constexpr double kZoomStartMin = 10000.0;    // auto zoom: the search for the smallest value starts here
-constexpr double kZoomStartMax = 0.0;        // ... and for the largest here
-constexpr double kZoomMargin = 25.0;         // added below and above the values found
+constexpr double kZoomStartMin =
+    10000.0;                            // auto zoom: the search for the smallest value starts here
+constexpr double kZoomStartMax = 0.0;   // ... and for the largest here
+constexpr double kZoomMargin = 25.0;    // added below and above the values found
 
 // The four lines of one frame, in the order of the chart's slots 3 to 6.
 struct ThresholdLines {
@@ -57,4 +58,4 @@ AxisLimits FixedScaleLimits();
 // inside the limits, with the smallest step that gives at most `maxTicks` of them.
 std::vector<double> RoundTicks(double low, double high, int maxTicks);
 
-}  // namespace graph
+}   // namespace graph

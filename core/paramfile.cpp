@@ -36,7 +36,7 @@ TokenValue ReadWord(std::string_view token, uint16_t& value) {
     return TokenValue::kOk;
 }
 
-}  // namespace
+}   // namespace
 
 std::string FormatParameterFile(const uint16_t words[kParameterFileValues]) {
     std::string text;
@@ -68,9 +68,12 @@ std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFil
                    " values";
         const std::string number = std::to_string(count + 1);
         switch (ReadWord(text.substr(pos, end - pos), values[count])) {
-        case TokenValue::kNotANumber: return where + "value " + number + " is not a number";
-        case TokenValue::kOutOfRange: return where + "value " + number + " is outside 0 to 65535";
-        case TokenValue::kOk: break;
+        case TokenValue::kNotANumber:
+            return where + "value " + number + " is not a number";
+        case TokenValue::kOutOfRange:
+            return where + "value " + number + " is outside 0 to 65535";
+        case TokenValue::kOk:
+            break;
         }
         ++count;
         pos = end;
@@ -83,4 +86,4 @@ std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFil
     return {};
 }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

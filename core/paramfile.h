@@ -19,7 +19,7 @@
 namespace sensorlink {
 
 constexpr int kParameterFileValues = kRecordWords;   // words in a parameter file (anzpara)
-constexpr int kParameterFieldWidth = 10;   // characters per value field
+constexpr int kParameterFieldWidth = 10;             // characters per value field
 
 // The file's bytes for the 16 words.
 std::string FormatParameterFile(const uint16_t words[kParameterFileValues]);
@@ -29,4 +29,4 @@ std::string FormatParameterFile(const uint16_t words[kParameterFileValues]);
 // to 65535") and out is left unchanged.
 std::string ParseParameterFile(std::string_view text, uint16_t out[kParameterFileValues]);
 
-}  // namespace sensorlink
+}   // namespace sensorlink

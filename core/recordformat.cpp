@@ -6,8 +6,8 @@ namespace recorder {
 
 namespace {
 constexpr long kTmYearBase = 1900;   // std::tm counts years from 1900
-constexpr int kTmMonthBase = 1;     // ... and months from 0
-}  // namespace
+constexpr int kTmMonthBase = 1;      // ... and months from 0
+}   // namespace
 
 std::string FormatRecordDate(const std::tm& when) {
     char text[48];
@@ -39,4 +39,4 @@ RecordTime SplitRecordTime(uint16_t intervalSeconds, uint16_t frameCount) {
     return t;
 }
 
-}  // namespace recorder
+}   // namespace recorder

@@ -40,4 +40,4 @@ std::string FormatRecordLine(const std::tm& when, uint16_t raw, uint16_t temp);
 // by truncating division.
 RecordTime SplitRecordTime(uint16_t intervalSeconds, uint16_t frameCount);
 
-}  // namespace recorder
+}   // namespace recorder

@@ -7,7 +7,7 @@ void PutWord(uint8_t* at, uint16_t word) {
     at[0] = static_cast<uint8_t>(word >> 8);
     at[1] = static_cast<uint8_t>(word & 0xFF);
 }
-}  // namespace
+}   // namespace
 
 void PackTelegram(uint16_t head, uint16_t code, const uint16_t payload[kRecordWords],
                   uint8_t out[kTelegramBytes]) {
@@ -21,4 +21,4 @@ void UnpackTelegram(const uint8_t in[kTelegramBytes], uint16_t words[kTelegramWo
         words[i] = static_cast<uint16_t>(in[2 * i] * 256 + in[2 * i + 1]);
 }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

@@ -5,11 +5,11 @@
 
 namespace sensorlink {
 
-constexpr int kTelegramWords = 18;             // words per telegram (anzframe)
+constexpr int kTelegramWords = 18;   // words per telegram (anzframe)
 constexpr int kTelegramBytes = kTelegramWords * 2;
-constexpr int kRecordWords = 16;               // parameter record / data words (anzpara, anzdata)
-constexpr uint16_t kSyncWord = 85;             // 0x0055, first word of a request
-constexpr uint16_t kReplyMark = 170;           // 0x00AA, first word of a reply
+constexpr int kRecordWords = 16;       // parameter record / data words (anzpara, anzdata)
+constexpr uint16_t kSyncWord = 85;     // 0x0055, first word of a request
+constexpr uint16_t kReplyMark = 170;   // 0x00AA, first word of a reply
 
 // Command codes.
 constexpr uint16_t kCodeParaWrite = 1;
@@ -27,4 +27,4 @@ void PackTelegram(uint16_t head, uint16_t code, const uint16_t payload[kRecordWo
 // Reads out[0..35] as 18 words: word i = byte 2i * 256 + byte 2i+1 (bytes unsigned).
 void UnpackTelegram(const uint8_t in[kTelegramBytes], uint16_t words[kTelegramWords]);
 
-}  // namespace sensorlink
+}   // namespace sensorlink

@@ -14,11 +14,11 @@ namespace {
 
 // ---- Axes
 
-constexpr int kTickPx = 4;                 // length of a tick mark
-constexpr int kLabelGapPx = 3;             // between a tick mark and its label
-constexpr int kEdgePx = 6;                 // free room above and right of the plot
-constexpr int kMinYTickSpacingPx = 36;     // rows between Y labels at least
-constexpr int kMinXTickSpacingPx = 64;     // columns between X labels at least
+constexpr int kTickPx = 4;                      // length of a tick mark
+constexpr int kLabelGapPx = 3;                  // between a tick mark and its label
+constexpr int kEdgePx = 6;                      // free room above and right of the plot
+constexpr int kMinYTickSpacingPx = 36;          // rows between Y labels at least
+constexpr int kMinXTickSpacingPx = 64;          // columns between X labels at least
 constexpr const char* kWidestLabel = "00000";   // 16-bit values have at most five digits
 const QColor kGridColor(0xDC, 0xDC, 0xDC);
 
@@ -37,12 +37,14 @@ QRect PlotArea(QSize size, const QFontMetrics& metrics) {
 
 QString Label(double value) { return QString::number(std::llround(value)); }
 
-}  // namespace
+}   // namespace
 
 AxisTicks AxisTicks::For(const PlotFrame& frame) {
     const QRect& area = frame.m_area;
-    return {RoundTicks(frame.m_x.m_low, frame.m_x.m_high, std::max(2, area.width() / kMinXTickSpacingPx)),
-            RoundTicks(frame.m_y.m_low, frame.m_y.m_high, std::max(2, area.height() / kMinYTickSpacingPx))};
+    return {RoundTicks(frame.m_x.m_low, frame.m_x.m_high,
+                       std::max(2, area.width() / kMinXTickSpacingPx)),
+            RoundTicks(frame.m_y.m_low, frame.m_y.m_high,
+                       std::max(2, area.height() / kMinYTickSpacingPx))};
 }
 
 namespace {
@@ -98,8 +100,9 @@ void FitImage(QImage& image, const QWidget& widget) {
 // Copies the part of `image` under `dirty` (in widget coordinates) to the widget.
 void Blit(QPainter& painter, const QImage& image, QRect dirty) {
     const qreal ratio = image.devicePixelRatio();
-    painter.drawImage(dirty, image,
-                      QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio).toAlignedRect());
+    painter.drawImage(
+        dirty, image,
+        QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio).toAlignedRect());
 }
 
 void ShowToolTip(QWidget* widget, const QMouseEvent* event, const QString& text) {
@@ -120,9 +123,9 @@ struct TraceStyle {
     bool m_bold = false;
 };
 constexpr std::array<TraceStyle, kTracesPerFrame> kTraceStyles = {{
-    {0x0000FF, Qt::DashLine, false},   // reference: blue dashed
-    {0x00A000, Qt::SolidLine, true},   // raw signal: green, two pixels wide
-    {0xFF0000, Qt::SolidLine, false},  // thresholds: red
+    {0x0000FF, Qt::DashLine, false},    // reference: blue dashed
+    {0x00A000, Qt::SolidLine, true},    // raw signal: green, two pixels wide
+    {0xFF0000, Qt::SolidLine, false},   // thresholds: red
     {0xFF0000, Qt::SolidLine, false},
     {0x000000, Qt::DashLine, false},   // hysteresis: black dashed
     {0x000000, Qt::DashLine, false},
@@ -138,7 +141,7 @@ constexpr int kFirstFrameX = kPointsPerScreen - kHistoryFrames;
 constexpr int kDefaultRefreshHz = 60;
 constexpr qint64 kMsPerSecond = 1000;
 
-}  // namespace
+}   // namespace
 
 QPoint PlotFrame::Map(double x, double y) const {
     const double xScale = (m_area.width() - 1) / (m_x.m_high - m_x.m_low);
@@ -281,15 +284,15 @@ void PointStore::Clear() {
 
 namespace {
 
-constexpr AxisLimits kEmptyX = {0.0, 100.0};    // the X axis at least, before it grows
-constexpr AxisLimits kEmptyY = {0.0, 100.0};    // the Y axis of an empty graph
-constexpr double kLargestX = 65535.0;           // the frame count is 16 bits
-constexpr double kXGrowth = 1.25;               // an outgrown X axis gets this much room
-constexpr double kXStep = 100.0;                // ... rounded up to a multiple of this
-constexpr double kMinYMargin = 16.0;            // sensor units kept free above and below
-constexpr std::size_t kLinesPerBatch = 512;     // segments handed to QPainter at once
+constexpr AxisLimits kEmptyX = {0.0, 100.0};   // the X axis at least, before it grows
+constexpr AxisLimits kEmptyY = {0.0, 100.0};   // the Y axis of an empty graph
+constexpr double kLargestX = 65535.0;          // the frame count is 16 bits
+constexpr double kXGrowth = 1.25;              // an outgrown X axis gets this much room
+constexpr double kXStep = 100.0;               // ... rounded up to a multiple of this
+constexpr double kMinYMargin = 16.0;           // sensor units kept free above and below
+constexpr std::size_t kLinesPerBatch = 512;    // segments handed to QPainter at once
 
-}  // namespace
+}   // namespace
 
 SignalGraphWidget::SignalGraphWidget(QWidget* parent, QColor color, QString valueName)
     : QWidget(parent), m_color(color), m_valueName(std::move(valueName)) {
@@ -406,4 +409,4 @@ QString SignalGraphWidget::ToolTipAt(QPoint pos) const {
     return QStringLiteral("frame %1\n%2 %3").arg(frame).arg(m_valueName).arg(point.m_y);
 }
 
-}  // namespace graph
+}   // namespace graph

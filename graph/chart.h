@@ -13,8 +13,8 @@
 #include <span>
 #include <vector>
 
-#include "graph/graph.h"
 #include "core/graphrules.h"
+#include "graph/graph.h"
 
 namespace graph {
 
@@ -62,10 +62,10 @@ private:
     PlotFrame m_frame;
     bool m_grid = true;
     AxisTicks m_ticks;
-    QImage m_background;               // grid, axes and labels at the widget's size
+    QImage m_background;   // grid, axes and labels at the widget's size
     bool m_backgroundValid = false;
     QElapsedTimer m_sincePaint;
-    QTimer m_pendingPaint;             // a repaint held back to the next screen refresh
+    QTimer m_pendingPaint;   // a repaint held back to the next screen refresh
 };
 
 // One point of a signal graph: the frame count and the value, 16 bits each as recorded.
@@ -82,7 +82,9 @@ public:
     void Append(Point16 point);
     void Clear();
     std::size_t Size() const { return m_size; }
-    Point16 operator[](std::size_t i) const { return (*m_blocks[i / kBlockPoints])[i % kBlockPoints]; }
+    Point16 operator[](std::size_t i) const {
+        return (*m_blocks[i / kBlockPoints])[i % kBlockPoints];
+    }
 
 private:
     static constexpr std::size_t kBlockPoints = 1024;
@@ -120,9 +122,9 @@ private:
     QColor m_color;
     QString m_valueName;
     PointStore m_points;
-    PlotFrame m_frame;              // the axes only grow, until the graph is cleared
-    QImage m_image;                 // axes and every segment, at the widget's size
+    PlotFrame m_frame;   // the axes only grow, until the graph is cleared
+    QImage m_image;      // axes and every segment, at the widget's size
     bool m_imageValid = false;
 };
 
-}  // namespace graph
+}   // namespace graph

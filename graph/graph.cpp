@@ -7,14 +7,14 @@
 #include <algorithm>
 #include <span>
 
-#include "graph/chart.h"
 #include "core/graphrules.h"
+#include "graph/chart.h"
 #include "link/com232.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
-#include "ui/panels.h"
-#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
+#include "ui/helptexts.h"
+#include "ui/panels.h"
 
 namespace graph {
 
@@ -84,14 +84,15 @@ int GraphShown() {
 // A chosen name without a suffix gets ".png", as the filter suggests.
 std::string PicturePath(const std::string& chosen) {
     return QFileInfo(QString::fromStdString(chosen)).suffix().isEmpty() ? chosen + kPictureSuffix
-                                                                         : chosen;
+                                                                        : chosen;
 }
 
 // The chart as it is drawn, encoded as PNG.
 std::string PngOf(QWidget* chart) {
     QByteArray png;
     QBuffer buffer(&png);
-    if (chart == nullptr || !buffer.open(QIODevice::WriteOnly) || !chart->grab().save(&buffer, "PNG"))
+    if (chart == nullptr || !buffer.open(QIODevice::WriteOnly) ||
+        !chart->grab().save(&buffer, "PNG"))
         return {};
     return png.toStdString();
 }
@@ -110,7 +111,7 @@ void SaveChartPicture(int panel, int control, const char* defaultName) {
     platform::MessagePopup(platform::kAttentionTitle, "The picture could not be written:\n" + path);
 }
 
-}  // namespace
+}   // namespace
 
 void InitCharts() {
     Strip();
@@ -141,9 +142,9 @@ void InitGraphBuffers() {
 void ShowGraph() {
     StripChartWidget* chart = Strip();
     if (chart == nullptr) return;
-    const AxisLimits limits =
-        scale == kScaleAutoZoom ? AutoZoomLimits(std::span<const double>(ana0Buf))
-                                : FixedScaleLimits();
+    const AxisLimits limits = scale == kScaleAutoZoom
+                                  ? AutoZoomLimits(std::span<const double>(ana0Buf))
+                                  : FixedScaleLimits();
     chart->SetHistory(std::span<const double, kHistoryValues>(ana0Buf), limits);
 }
 
@@ -181,7 +182,8 @@ void SetPanelGraphData() {
 void SetGraphVisible() {
     platform::SetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE, 0);
     platform::SetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE, 0);
-    const int shown = SignalSelected() == kSignalTemp ? ui::GRAPHP_GRAPH_TEMP : ui::GRAPHP_GRAPH_RAW;
+    const int shown =
+        SignalSelected() == kSignalTemp ? ui::GRAPHP_GRAPH_TEMP : ui::GRAPHP_GRAPH_RAW;
     platform::SetCtrlAttribute(ui::graphpanel, shown, platform::ATTR_VISIBLE, 1);
 }
 
@@ -259,4 +261,4 @@ void RegisterCallbacks() {
     });
 }
 
-}  // namespace graph
+}   // namespace graph

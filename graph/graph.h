@@ -7,7 +7,7 @@
 namespace graph {
 
 constexpr int kHistoryFrames = 100;
-constexpr int kTracesPerFrame = 6;     // reference, raw, threshold 1, 2, hysteresis 1, 2
+constexpr int kTracesPerFrame = 6;   // reference, raw, threshold 1, 2, hysteresis 1, 2
 constexpr int kHistoryValues = kHistoryFrames * kTracesPerFrame;
 constexpr int kPointsPerScreen = 101;
 
@@ -34,10 +34,10 @@ constexpr const char* kPictureTitle = "PNG";
 inline double ana0Buf[kHistoryValues] = {};   // oldest frame first, six values a frame
 inline int16_t scale = kScaleFixed;           // 0 fixed 0..4096, 1 auto zoom
 
-inline uint16_t graphCnt = 0;                 // X of the newest recorded point
-inline uint16_t bufCnt[2] = {};               // previous and newest X
-inline uint16_t bufANA0[2] = {};              // previous and newest raw signal
-inline uint16_t bufTemp[2] = {};              // previous and newest temperature
+inline uint16_t graphCnt = 0;      // X of the newest recorded point
+inline uint16_t bufCnt[2] = {};    // previous and newest X
+inline uint16_t bufANA0[2] = {};   // previous and newest raw signal
+inline uint16_t bufTemp[2] = {};   // previous and newest temperature
 
 // Builds the strip chart and both XY graphs on the loaded panels (axes, traces, styles), so
 // they show their empty axes before the first frame. Every drawing function also does this
@@ -54,18 +54,27 @@ void SetGraphVisible();     // shows the graph the SIGNAL selector names
 void ShowGridLines(bool visible);
 
 // Control and panel callbacks.
-int CBF_GraphANA0(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_GraphData1(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonShowGraph(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonGpClose(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditSignal(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_PanelGraphGraph(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_GRAPHP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CBF_GraphANA0(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int CBF_GraphData1(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_ButtonShowGraph(int panel, int control, int event, void* callbackData, int eventData1,
+                        int eventData2);
+int CBF_ButtonGpClose(int panel, int control, int event, void* callbackData, int eventData1,
+                      int eventData2);
+int CBF_EditSignal(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_PanelGraphGraph(int panel, int control, int event, void* callbackData, int eventData1,
+                        int eventData2);
+int CBF_GRAPHP(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
 // SAVE PNG of the data panel (the strip chart) and of the graph panel (the graph shown): ask
 // for a file and save the chart as it is drawn on the screen. Polling and recording go on.
-int CBF_ButtonSaveChart(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonSaveGraph(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CBF_ButtonSaveChart(int panel, int control, int event, void* callbackData, int eventData1,
+                        int eventData2);
+int CBF_ButtonSaveGraph(int panel, int control, int event, void* callbackData, int eventData1,
+                        int eventData2);
 
 void RegisterCallbacks();   // CBF_GraphANA0, CBF_ButtonShowGraph, ... with the platform
 
-}  // namespace graph
+}   // namespace graph

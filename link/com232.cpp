@@ -9,16 +9,28 @@ namespace sensorlink {
 namespace {
 
 // The parameter and data values in record order, so that copies are loops.
-uint16_t* const kParaVars[kRecordWords] = {
-    &paraPower, &paraPmode, &paraDynWinLo, &paraDynWinHi, &paraAverage, &paraOutmode,
-    &paraHold, &paraTrshMode, &paraTrshTracing, &paraTrshTracingUp, &paraTrshTracingDown,
-    &paraTeachValue, &paraTol, &paraHyst, &frei15, &frei16};
-uint16_t* const kDataVars[kRecordWords] = {
-    &dataANA0, &dataOutTol, &dataRef, &dataFrei4, &dataFrei5, &dataFrei6, &dataFrei7,
-    &dataFrei8, &dataFrei9, &dataFrei10, &dataFrei11, &dataFrei12, &dataFrei13, &dataFrei14,
-    &dataFrei15, &dataTemp};
+uint16_t* const kParaVars[kRecordWords] = {&paraPower,
+                                           &paraPmode,
+                                           &paraDynWinLo,
+                                           &paraDynWinHi,
+                                           &paraAverage,
+                                           &paraOutmode,
+                                           &paraHold,
+                                           &paraTrshMode,
+                                           &paraTrshTracing,
+                                           &paraTrshTracingUp,
+                                           &paraTrshTracingDown,
+                                           &paraTeachValue,
+                                           &paraTol,
+                                           &paraHyst,
+                                           &frei15,
+                                           &frei16};
+uint16_t* const kDataVars[kRecordWords] = {&dataANA0,   &dataOutTol, &dataRef,    &dataFrei4,
+                                           &dataFrei5,  &dataFrei6,  &dataFrei7,  &dataFrei8,
+                                           &dataFrei9,  &dataFrei10, &dataFrei11, &dataFrei12,
+                                           &dataFrei13, &dataFrei14, &dataFrei15, &dataTemp};
 
-}  // namespace
+}   // namespace
 
 void ShowStatus(const std::string& text) {
     if (hooks.m_showStatus) hooks.m_showStatus(text);
@@ -53,26 +65,46 @@ void CopyDatatoVars() {
 
 std::string SerialFailureText(int code) {
     switch (code) {
-        case -1: return "Unknown system error";
-        case -2: return "Invalid port number";
-        case -3: return "Port is not open";
-        case -4: return "Unknown I/0 error";
-        case -6: return "No serial port found";
-        case -7: return "Cannot open port";
-        case -99: return "Timeout";
-        default: return "RS-232 error!";
+    case -1:
+        return "Unknown system error";
+    case -2:
+        return "Invalid port number";
+    case -3:
+        return "Port is not open";
+    case -4:
+        return "Unknown I/0 error";
+    case -6:
+        return "No serial port found";
+    case -7:
+        return "Cannot open port";
+    case -99:
+        return "Timeout";
+    default:
+        return "RS-232 error!";
     }
 }
 
 std::string TcpFailureText(int code) {
-    static const char* const kTexts[] = {
-        "UnableToRegisterService",    "UnableToEstablishConnection", "ExistingServer",
-        "FailedToConnect",            "ServerNotRegistered",         "TooManyConversations",
-        "ReadFailed",                 "WriteFailed",                 "InvalidParameter",
-        "OutOfMemory",                "TimeOutError ",               "NoConnectionEstablished ",
-        "GeneralIOErr",               "ConnectionClosed",            "UnableToLoadWinsockDLL",
-        "IncorrectWinsockDLLVersion", "NetworkSubsystemNotReady ",   "ConnectionsStillOpen",
-        "DisconnectPending",          "InfoNotAvailable"};
+    static const char* const kTexts[] = {"UnableToRegisterService",
+                                         "UnableToEstablishConnection",
+                                         "ExistingServer",
+                                         "FailedToConnect",
+                                         "ServerNotRegistered",
+                                         "TooManyConversations",
+                                         "ReadFailed",
+                                         "WriteFailed",
+                                         "InvalidParameter",
+                                         "OutOfMemory",
+                                         "TimeOutError ",
+                                         "NoConnectionEstablished ",
+                                         "GeneralIOErr",
+                                         "ConnectionClosed",
+                                         "UnableToLoadWinsockDLL",
+                                         "IncorrectWinsockDLLVersion",
+                                         "NetworkSubsystemNotReady ",
+                                         "ConnectionsStillOpen",
+                                         "DisconnectPending",
+                                         "InfoNotAvailable"};
     if (code <= -1 && code >= -20) return kTexts[-code - 1];
     return "Connection to server failed";
 }
@@ -82,9 +114,10 @@ std::string TcpFailureText(int code) {
 void InitRS232() {
     poll = 0;
     platform::CloseCom(comport);
-    ret = static_cast<int16_t>(std::max(platform::OpenComConfig(
-        comport, "", kBaudRate, platform::kParityNone, kDataBits, kStopBits, kBufferSize,
-        kBufferSize), -32768));
+    ret = static_cast<int16_t>(
+        std::max(platform::OpenComConfig(comport, "", kBaudRate, platform::kParityNone, kDataBits,
+                                         kStopBits, kBufferSize, kBufferSize),
+                 -32768));
     if (ret < 0) {
         szStatus = SerialFailureText(ret);
         ShowStatus(szStatus);
@@ -104,8 +137,8 @@ void InitTCP_IP() {
     }
     platform::SetWaitCursor(1);
     unsigned handle = 0;
-    const int result = platform::ConnectToTCPServer(&handle, portNum, ipBuf, ClientTCPCB,
-                                                    nullptr, kConnectTimeoutMs);
+    const int result = platform::ConnectToTCPServer(&handle, portNum, ipBuf, ClientTCPCB, nullptr,
+                                                    kConnectTimeoutMs);
     platform::SetWaitCursor(0);
     ret = static_cast<int16_t>(std::max(result, -32768));
     g_hconversation = static_cast<int32_t>(handle);
@@ -122,7 +155,7 @@ void InitTCP_IP() {
 // short and the waiting exchange ends at its time limit.
 int ClientTCPCB(unsigned handle, int event, int /*errorCode*/, void* /*callbackData*/) {
     if (event == platform::TCP_DISCONNECT) {
-        if (static_cast<int32_t>(handle) != g_hconversation) return 0;  // a closed old one
+        if (static_cast<int32_t>(handle) != g_hconversation) return 0;   // a closed old one
         platform::MessagePopup("TCP Client", "Server has closed connection!");
         g_hconversation = 0;
         tcpcon = 0;
@@ -133,8 +166,7 @@ int ClientTCPCB(unsigned handle, int event, int /*errorCode*/, void* /*callbackD
         while (bytesToRead > 0) {
             const int offset = std::clamp(dataSize - bytesToRead, 0, kBufferSize - 1);
             const int wanted = std::min(bytesToRead, kBufferSize - offset);
-            bytesRead = platform::ClientTCPRead(handle, szReadBuf + offset, wanted,
-                                                kReadTimeoutMs);
+            bytesRead = platform::ClientTCPRead(handle, szReadBuf + offset, wanted, kReadTimeoutMs);
             if (bytesRead <= 0) break;
             bytesToRead -= bytesRead;
         }
@@ -149,8 +181,7 @@ void DiscardUnawaitedTcpBytes() {
     if (!tcpcon || g_hconversation == 0) return;
     uint8_t scratch[kBufferSize];
     while (platform::ClientTCPRead(static_cast<unsigned>(g_hconversation), scratch, kBufferSize,
-                                   0) > 0) {
-    }
+                                   0) > 0) {}
 }
 
 void FlushSerialQueues() {
@@ -158,4 +189,4 @@ void FlushSerialQueues() {
     platform::FlushOutQ(comport);
 }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

@@ -35,10 +35,9 @@ void SendForEcho(uint16_t code) {
     CurrentTransport().Write(kWriteTimeoutMs);
 }
 
-}  // namespace
+}   // namespace
 
-bool ReadParameterFile(const std::string& path, uint16_t words[kRecordWords],
-                       std::string& reason) {
+bool ReadParameterFile(const std::string& path, uint16_t words[kRecordWords], std::string& reason) {
     long long size = 0;
     if (platform::GetFileInfo(path, size) != 1) {
         reason = "the file does not exist";
@@ -173,8 +172,8 @@ void SendParaToFile() {
     Call(hooks.m_readPanel);
     CopyVarsToPP();
     if (!platform::WriteFileBytes(file_name, FormatParameterFile(pp)))
-        platform::MessagePopup(platform::kAttentionTitle, "The parameter file could not be written:\n" +
-                                                 file_name);
+        platform::MessagePopup(platform::kAttentionTitle,
+                               "The parameter file could not be written:\n" + file_name);
 }
 
 void ReadParaFromFile() {
@@ -184,8 +183,8 @@ void ReadParaFromFile() {
     uint16_t words[kRecordWords];
     std::string reason;
     if (!ReadParameterFile(file_name, words, reason)) {
-        platform::MessagePopup(platform::kAttentionTitle, "The parameter file was not loaded: " + reason +
-                                                 ".\n" + file_name);
+        platform::MessagePopup(platform::kAttentionTitle,
+                               "The parameter file was not loaded: " + reason + ".\n" + file_name);
         return;
     }
     std::copy(words, words + kRecordWords, pp);
@@ -205,4 +204,4 @@ int32_t AwaitTriggeredFrame() { return CurrentTransport().AwaitStreamFrame(); }
 
 void StopTriggeredData() { CurrentTransport().EndStream(); }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

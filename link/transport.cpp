@@ -119,7 +119,7 @@ protected:
     }
 };
 
-}  // namespace
+}   // namespace
 
 int32_t Transport::AwaitStreamFrame() {
     for (;;) {
@@ -131,8 +131,8 @@ int32_t Transport::AwaitStreamFrame() {
             Trace('<', szReadBuf, bytesToRead, 0.0);
             return bytesToRead;
         }
-        bytesToRead = TelegramLength() - static_cast<int32_t>(std::min<size_t>(
-                                             m_frames.m_filled, kTelegramBytes));
+        bytesToRead = TelegramLength() -
+                      static_cast<int32_t>(std::min<size_t>(m_frames.m_filled, kTelegramBytes));
         if (poll == 0) return bytesToRead;
         platform::ProcessSystemEvents();
     }
@@ -145,4 +145,4 @@ Transport& CurrentTransport() {
     return tcp;
 }
 
-}  // namespace sensorlink
+}   // namespace sensorlink

@@ -14,7 +14,7 @@ class Transport {
 public:
     virtual ~Transport() = default;
 
-    virtual void Open() = 0;     // outcome in ret; on failure szStatus in the status displays
+    virtual void Open() = 0;   // outcome in ret; on failure szStatus in the status displays
     virtual void Close() = 0;
     // Drops stale bytes in both queues before a conversation (RS-232; nothing over TCP).
     virtual void FlushQueues() {}
@@ -45,4 +45,4 @@ protected:
 // The transport of the interface chosen in `comprotocol`.
 Transport& CurrentTransport();
 
-}  // namespace sensorlink
+}   // namespace sensorlink

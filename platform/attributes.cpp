@@ -20,15 +20,15 @@ bool IsColour(int value) { return value >= 0 && value <= kRgbMask; }
 
 bool IsIndicator(const ControlEntry& entry) {
     switch (entry.m_kind) {
-        case CtrlKind::Led:
-        case CtrlKind::TextBox:
-        case CtrlKind::Progress:
-        case CtrlKind::Label:
-        case CtrlKind::Decoration:
-        case CtrlKind::Graph:
-            return true;
-        default:
-            return entry.m_mode == kModeIndicator;
+    case CtrlKind::Led:
+    case CtrlKind::TextBox:
+    case CtrlKind::Progress:
+    case CtrlKind::Label:
+    case CtrlKind::Decoration:
+    case CtrlKind::Graph:
+        return true;
+    default:
+        return entry.m_mode == kModeIndicator;
     }
 }
 
@@ -46,23 +46,23 @@ void ApplyMode(ControlEntry& entry) {
 int SetColour(ControlEntry& entry, int attr, int value) {
     const bool button = entry.m_kind == CtrlKind::Command || entry.m_kind == CtrlKind::Toggle;
     switch (attr) {
-        case ATTR_CMD_BUTTON_COLOR:
-            if (!button) return kErrBadAttribute;
-            if (!IsColour(value)) return kErrBadValue;
-            entry.m_cmdColor = value;
-            break;
-        case ATTR_TEXT_COLOR:
-            if (!IsColour(value)) return kErrBadValue;
-            entry.m_textColor = value;
-            break;
-        case ATTR_TEXT_BGCOLOR:
-            if (!IsColour(value) && value != kTransparent) return kErrBadValue;
-            entry.m_bgColor = value;
-            break;
-        default:   // ATTR_FRAME_COLOR
-            if (!IsColour(value)) return kErrBadValue;
-            entry.m_frameColor = value;
-            break;
+    case ATTR_CMD_BUTTON_COLOR:
+        if (!button) return kErrBadAttribute;
+        if (!IsColour(value)) return kErrBadValue;
+        entry.m_cmdColor = value;
+        break;
+    case ATTR_TEXT_COLOR:
+        if (!IsColour(value)) return kErrBadValue;
+        entry.m_textColor = value;
+        break;
+    case ATTR_TEXT_BGCOLOR:
+        if (!IsColour(value) && value != kTransparent) return kErrBadValue;
+        entry.m_bgColor = value;
+        break;
+    default:   // ATTR_FRAME_COLOR
+        if (!IsColour(value)) return kErrBadValue;
+        entry.m_frameColor = value;
+        break;
     }
     ApplyStyle(entry);
     return 0;
@@ -74,26 +74,26 @@ int GetColour(const ControlEntry& entry, int attr, int& value) {
     int stored = kColorUnset;
     QColor shown;
     switch (attr) {
-        case ATTR_CMD_BUTTON_COLOR:
-            if (entry.m_kind != CtrlKind::Command && entry.m_kind != CtrlKind::Toggle) {
-                return kErrBadAttribute;
-            }
-            stored = entry.m_cmdColor;
-            shown = palette.color(QPalette::Button);
-            break;
-        case ATTR_TEXT_COLOR:
-            stored = entry.m_textColor;
-            shown = palette.color(widget->foregroundRole());
-            break;
-        case ATTR_TEXT_BGCOLOR:
-            stored = entry.m_bgColor;
-            shown = palette.color(widget->backgroundRole());
-            break;
-        default:   // ATTR_FRAME_COLOR
-            stored = entry.m_frameColor;
-            shown = palette.color(entry.m_kind == CtrlKind::Decoration ? widget->backgroundRole()
-                                                                       : QPalette::Mid);
-            break;
+    case ATTR_CMD_BUTTON_COLOR:
+        if (entry.m_kind != CtrlKind::Command && entry.m_kind != CtrlKind::Toggle) {
+            return kErrBadAttribute;
+        }
+        stored = entry.m_cmdColor;
+        shown = palette.color(QPalette::Button);
+        break;
+    case ATTR_TEXT_COLOR:
+        stored = entry.m_textColor;
+        shown = palette.color(widget->foregroundRole());
+        break;
+    case ATTR_TEXT_BGCOLOR:
+        stored = entry.m_bgColor;
+        shown = palette.color(widget->backgroundRole());
+        break;
+    default:   // ATTR_FRAME_COLOR
+        stored = entry.m_frameColor;
+        shown = palette.color(entry.m_kind == CtrlKind::Decoration ? widget->backgroundRole()
+                                                                   : QPalette::Mid);
+        break;
     }
     value = stored != kColorUnset ? stored : static_cast<int>(shown.rgb() & kRgbMask);
     return 0;
@@ -189,7 +189,7 @@ int GetTabPosition(int panel, int control, int& position) {
     return 0;
 }
 
-}  // namespace
+}   // namespace
 
 int SetCtrlAttribute(int panel, int control, int attr, int value) {
     int error = 0;
@@ -198,51 +198,51 @@ int SetCtrlAttribute(int panel, int control, int attr, int value) {
     QWidget* widget = entry->m_widget.data();
     auto* edit = qobject_cast<QLineEdit*>(widget);
     switch (attr) {
-        case ATTR_DIMMED:
-            widget->setEnabled(value == 0);
-            return 0;
-        case ATTR_VISIBLE:
-            widget->setVisible(value != 0);
-            return 0;
-        case ATTR_CTRL_MODE:
-            if (value != kModeHot && value != kModeIndicator) return kErrBadValue;
-            entry->m_mode = value;
-            ApplyMode(*entry);
-            return 0;
-        case ATTR_CMD_BUTTON_COLOR:
-        case ATTR_TEXT_COLOR:
-        case ATTR_TEXT_BGCOLOR:
-        case ATTR_FRAME_COLOR:
-            return SetColour(*entry, attr, value);
-        case ATTR_TEXT_POINT_SIZE:
-        case ATTR_TEXT_BOLD:
-            return SetFontAttribute(*entry, attr, value);
-        case ATTR_TOP:
-            widget->move(widget->x(), value);
-            return 0;
-        case ATTR_LEFT:
-            widget->move(value, widget->y());
-            return 0;
-        case ATTR_WIDTH:
-        case ATTR_HEIGHT:
-            if (value < 0) return kErrBadValue;
-            attr == ATTR_WIDTH ? widget->resize(value, widget->height())
-                               : widget->resize(widget->width(), value);
-            return 0;
-        case ATTR_MAX_ENTRY_LENGTH:
-            if (edit == nullptr) return kErrBadAttribute;
-            edit->setMaxLength(value < 0 ? kQtUnlimitedLength : value);
-            return 0;
-        case ATTR_TEXT_SELECTION_START:
-        case ATTR_TEXT_SELECTION_LENGTH:
-            return edit != nullptr ? SetSelection(edit, attr, value) : kErrBadAttribute;
-        case ATTR_CTRL_TAB_POSITION:
-            return SetTabPosition(panel, control, value);
-        case ATTR_MIN_VALUE:
-        case ATTR_MAX_VALUE:
-            return SetRange(*entry, attr, value);
-        default:
-            return kErrBadAttribute;   // unknown, or get-only like ATTR_IS_INDICATOR
+    case ATTR_DIMMED:
+        widget->setEnabled(value == 0);
+        return 0;
+    case ATTR_VISIBLE:
+        widget->setVisible(value != 0);
+        return 0;
+    case ATTR_CTRL_MODE:
+        if (value != kModeHot && value != kModeIndicator) return kErrBadValue;
+        entry->m_mode = value;
+        ApplyMode(*entry);
+        return 0;
+    case ATTR_CMD_BUTTON_COLOR:
+    case ATTR_TEXT_COLOR:
+    case ATTR_TEXT_BGCOLOR:
+    case ATTR_FRAME_COLOR:
+        return SetColour(*entry, attr, value);
+    case ATTR_TEXT_POINT_SIZE:
+    case ATTR_TEXT_BOLD:
+        return SetFontAttribute(*entry, attr, value);
+    case ATTR_TOP:
+        widget->move(widget->x(), value);
+        return 0;
+    case ATTR_LEFT:
+        widget->move(value, widget->y());
+        return 0;
+    case ATTR_WIDTH:
+    case ATTR_HEIGHT:
+        if (value < 0) return kErrBadValue;
+        attr == ATTR_WIDTH ? widget->resize(value, widget->height())
+                           : widget->resize(widget->width(), value);
+        return 0;
+    case ATTR_MAX_ENTRY_LENGTH:
+        if (edit == nullptr) return kErrBadAttribute;
+        edit->setMaxLength(value < 0 ? kQtUnlimitedLength : value);
+        return 0;
+    case ATTR_TEXT_SELECTION_START:
+    case ATTR_TEXT_SELECTION_LENGTH:
+        return edit != nullptr ? SetSelection(edit, attr, value) : kErrBadAttribute;
+    case ATTR_CTRL_TAB_POSITION:
+        return SetTabPosition(panel, control, value);
+    case ATTR_MIN_VALUE:
+    case ATTR_MAX_VALUE:
+        return SetRange(*entry, attr, value);
+    default:
+        return kErrBadAttribute;   // unknown, or get-only like ATTR_IS_INDICATOR
     }
 }
 
@@ -253,47 +253,55 @@ int GetCtrlAttribute(int panel, int control, int attr, int& value) {
     QWidget* widget = entry->m_widget.data();
     auto* edit = qobject_cast<QLineEdit*>(widget);
     switch (attr) {
-        case ATTR_DIMMED:
-            value = widget->testAttribute(Qt::WA_ForceDisabled) ? 1 : 0;
-            return 0;
-        case ATTR_VISIBLE:
-            value = widget->isHidden() ? 0 : 1;
-            return 0;
-        case ATTR_CTRL_MODE:
-            value = entry->m_mode;
-            return 0;
-        case ATTR_CMD_BUTTON_COLOR:
-        case ATTR_TEXT_COLOR:
-        case ATTR_TEXT_BGCOLOR:
-        case ATTR_FRAME_COLOR:
-            return GetColour(*entry, attr, value);
-        case ATTR_TEXT_POINT_SIZE:
-            value = widget->font().pointSize();
-            return 0;
-        case ATTR_TEXT_BOLD:
-            value = widget->font().bold() ? 1 : 0;
-            return 0;
-        case ATTR_TOP: value = widget->y(); return 0;
-        case ATTR_LEFT: value = widget->x(); return 0;
-        case ATTR_WIDTH: value = widget->width(); return 0;
-        case ATTR_HEIGHT: value = widget->height(); return 0;
-        case ATTR_MAX_ENTRY_LENGTH:
-            if (edit == nullptr) return kErrBadAttribute;
-            value = edit->maxLength() >= kQtUnlimitedLength ? -1 : edit->maxLength();
-            return 0;
-        case ATTR_TEXT_SELECTION_START:
-        case ATTR_TEXT_SELECTION_LENGTH:
-            return edit != nullptr ? GetSelection(edit, attr, value) : kErrBadAttribute;
-        case ATTR_CTRL_TAB_POSITION:
-            return GetTabPosition(panel, control, value);
-        case ATTR_IS_INDICATOR:
-            value = IsIndicator(*entry) ? 1 : 0;
-            return 0;
-        case ATTR_MIN_VALUE:
-        case ATTR_MAX_VALUE:
-            return GetRange(*entry, attr, value);
-        default:
-            return kErrBadAttribute;
+    case ATTR_DIMMED:
+        value = widget->testAttribute(Qt::WA_ForceDisabled) ? 1 : 0;
+        return 0;
+    case ATTR_VISIBLE:
+        value = widget->isHidden() ? 0 : 1;
+        return 0;
+    case ATTR_CTRL_MODE:
+        value = entry->m_mode;
+        return 0;
+    case ATTR_CMD_BUTTON_COLOR:
+    case ATTR_TEXT_COLOR:
+    case ATTR_TEXT_BGCOLOR:
+    case ATTR_FRAME_COLOR:
+        return GetColour(*entry, attr, value);
+    case ATTR_TEXT_POINT_SIZE:
+        value = widget->font().pointSize();
+        return 0;
+    case ATTR_TEXT_BOLD:
+        value = widget->font().bold() ? 1 : 0;
+        return 0;
+    case ATTR_TOP:
+        value = widget->y();
+        return 0;
+    case ATTR_LEFT:
+        value = widget->x();
+        return 0;
+    case ATTR_WIDTH:
+        value = widget->width();
+        return 0;
+    case ATTR_HEIGHT:
+        value = widget->height();
+        return 0;
+    case ATTR_MAX_ENTRY_LENGTH:
+        if (edit == nullptr) return kErrBadAttribute;
+        value = edit->maxLength() >= kQtUnlimitedLength ? -1 : edit->maxLength();
+        return 0;
+    case ATTR_TEXT_SELECTION_START:
+    case ATTR_TEXT_SELECTION_LENGTH:
+        return edit != nullptr ? GetSelection(edit, attr, value) : kErrBadAttribute;
+    case ATTR_CTRL_TAB_POSITION:
+        return GetTabPosition(panel, control, value);
+    case ATTR_IS_INDICATOR:
+        value = IsIndicator(*entry) ? 1 : 0;
+        return 0;
+    case ATTR_MIN_VALUE:
+    case ATTR_MAX_VALUE:
+        return GetRange(*entry, attr, value);
+    default:
+        return kErrBadAttribute;
     }
 }
 
@@ -341,4 +349,4 @@ int GetCtrlAttribute(int panel, int control, int attr, std::string& value) {
     return 0;
 }
 
-}  // namespace platform
+}   // namespace platform

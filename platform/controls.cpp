@@ -21,19 +21,19 @@ namespace {
 
 constexpr char kLedOnText[] = "ON";
 constexpr char kLedOffText[] = "OFF";
-constexpr int kLedOnColor = 0xFF8000;   // lit: orange
-constexpr int kLedOffColor = 0x000000;  // dark: black
-constexpr int kDecorationWidth = 100;   // pixels, until the owner sizes it
+constexpr int kLedOnColor = 0xFF8000;    // lit: orange
+constexpr int kLedOffColor = 0x000000;   // dark: black
+constexpr int kDecorationWidth = 100;    // pixels, until the owner sizes it
 constexpr int kDecorationHeight = 30;
 
-QString ToQt(const std::string& text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString ToQt(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 std::string ToStd(const QString& text) { return text.toUtf8().toStdString(); }
 
 QString ColorName(int rgb) { return QColor(static_cast<QRgb>(rgb)).name(); }
 
-bool ShowsText(CtrlKind kind) {
-    return kind == CtrlKind::String || kind == CtrlKind::Label;
-}
+bool ShowsText(CtrlKind kind) { return kind == CtrlKind::String || kind == CtrlKind::Label; }
 
 void SetShownText(ControlEntry& entry, const QString& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(entry.m_widget.data())) {
@@ -125,9 +125,9 @@ QString ButtonRules(const ControlEntry& entry, const QString& selector) {
     if (entry.m_cmdColor != kColorUnset) {
         const QColor face(static_cast<QRgb>(entry.m_cmdColor));
         rules += selector + " { background-color: " + face.name() +
-                 "; border: 1px solid #808080; border-radius: 2px; padding: 1px; }" +
-                 selector + ":pressed, " + selector + ":checked { background-color: " +
-                 face.darker(125).name() + "; }" + selector +
+                 "; border: 1px solid #808080; border-radius: 2px; padding: 1px; }" + selector +
+                 ":pressed, " + selector +
+                 ":checked { background-color: " + face.darker(125).name() + "; }" + selector +
                  ":disabled { color: #a0a0a0; }" + selector +
                  ":focus { border: 1px solid #3070c0; }";
     }
@@ -143,29 +143,29 @@ int NextControlId(const PanelEntry& panel) {
 
 QWidget* CreateControlWidget(int style, const QString& label, QWidget* parent) {
     switch (style) {
-        case CTRL_TEXT_MSG: {
-            auto* text = new QLabel(label, parent);
-            text->adjustSize();
-            return text;
-        }
-        case CTRL_RING: {
-            auto* ring = new QComboBox(parent);
-            if (!label.isEmpty()) ring->setAccessibleName(label);
-            return ring;
-        }
-        case CTRL_DECORATION: {
-            auto* frame = new QFrame(parent);
-            frame->setFrameShape(QFrame::Box);
-            frame->resize(kDecorationWidth, kDecorationHeight);
-            if (!label.isEmpty()) frame->setAccessibleName(label);
-            return frame;
-        }
-        default:
-            return nullptr;
+    case CTRL_TEXT_MSG: {
+        auto* text = new QLabel(label, parent);
+        text->adjustSize();
+        return text;
+    }
+    case CTRL_RING: {
+        auto* ring = new QComboBox(parent);
+        if (!label.isEmpty()) ring->setAccessibleName(label);
+        return ring;
+    }
+    case CTRL_DECORATION: {
+        auto* frame = new QFrame(parent);
+        frame->setFrameShape(QFrame::Box);
+        frame->resize(kDecorationWidth, kDecorationHeight);
+        if (!label.isEmpty()) frame->setAccessibleName(label);
+        return frame;
+    }
+    default:
+        return nullptr;
     }
 }
 
-}  // namespace
+}   // namespace
 
 void ApplyStyle(ControlEntry& entry) {
     QWidget* widget = entry.m_widget.data();
@@ -194,30 +194,40 @@ int GetCtrlVal(int panel, int control, int& value) {
     if (entry == nullptr) return error;
     QWidget* widget = entry->m_widget.data();
     switch (entry->m_kind) {
-        case CtrlKind::Numeric: value = static_cast<QSpinBox*>(widget)->value(); return 0;
-        case CtrlKind::Slider: value = static_cast<QSlider*>(widget)->value(); return 0;
-        case CtrlKind::Progress: value = static_cast<QProgressBar*>(widget)->value(); return 0;
-        case CtrlKind::Toggle: value = static_cast<QAbstractButton*>(widget)->isChecked() ? 1 : 0; return 0;
-        case CtrlKind::Led: value = entry->m_ledOn ? 1 : 0; return 0;
-        case CtrlKind::Ring: {
-            auto* ring = static_cast<QComboBox*>(widget);
-            if (ring->currentIndex() < 0) return kErrBadValue;
-            bool ok = false;
-            const int itemValue = ItemValue(ring, ring->currentIndex()).toInt(&ok);
-            if (!ok) return kErrBadValue;
-            value = itemValue;
-            return 0;
-        }
-        case CtrlKind::String:
-        case CtrlKind::Label: {
-            bool ok = false;
-            const int number = ShownText(*entry).trimmed().toInt(&ok);
-            if (!ok) return kErrBadValue;
-            value = number;
-            return 0;
-        }
-        default:
-            return kErrBadValue;
+    case CtrlKind::Numeric:
+        value = static_cast<QSpinBox*>(widget)->value();
+        return 0;
+    case CtrlKind::Slider:
+        value = static_cast<QSlider*>(widget)->value();
+        return 0;
+    case CtrlKind::Progress:
+        value = static_cast<QProgressBar*>(widget)->value();
+        return 0;
+    case CtrlKind::Toggle:
+        value = static_cast<QAbstractButton*>(widget)->isChecked() ? 1 : 0;
+        return 0;
+    case CtrlKind::Led:
+        value = entry->m_ledOn ? 1 : 0;
+        return 0;
+    case CtrlKind::Ring: {
+        auto* ring = static_cast<QComboBox*>(widget);
+        if (ring->currentIndex() < 0) return kErrBadValue;
+        bool ok = false;
+        const int itemValue = ItemValue(ring, ring->currentIndex()).toInt(&ok);
+        if (!ok) return kErrBadValue;
+        value = itemValue;
+        return 0;
+    }
+    case CtrlKind::String:
+    case CtrlKind::Label: {
+        bool ok = false;
+        const int number = ShownText(*entry).trimmed().toInt(&ok);
+        if (!ok) return kErrBadValue;
+        value = number;
+        return 0;
+    }
+    default:
+        return kErrBadValue;
     }
 }
 
@@ -253,21 +263,21 @@ int GetCtrlVal(int panel, int control, std::string& value) {
     if (entry == nullptr) return error;
     QWidget* widget = entry->m_widget.data();
     switch (entry->m_kind) {
-        case CtrlKind::String:
-        case CtrlKind::Label:
-            value = ToStd(ShownText(*entry));
-            return 0;
-        case CtrlKind::TextBox:
-            value = ToStd(static_cast<QPlainTextEdit*>(widget)->toPlainText());
-            return 0;
-        case CtrlKind::Ring: {
-            auto* ring = static_cast<QComboBox*>(widget);
-            if (ring->currentIndex() < 0) return kErrBadValue;
-            value = ToStd(ItemValueText(ring, ring->currentIndex()));
-            return 0;
-        }
-        default:
-            return kErrBadValue;
+    case CtrlKind::String:
+    case CtrlKind::Label:
+        value = ToStd(ShownText(*entry));
+        return 0;
+    case CtrlKind::TextBox:
+        value = ToStd(static_cast<QPlainTextEdit*>(widget)->toPlainText());
+        return 0;
+    case CtrlKind::Ring: {
+        auto* ring = static_cast<QComboBox*>(widget);
+        if (ring->currentIndex() < 0) return kErrBadValue;
+        value = ToStd(ItemValueText(ring, ring->currentIndex()));
+        return 0;
+    }
+    default:
+        return kErrBadValue;
     }
 }
 
@@ -278,28 +288,38 @@ int SetCtrlVal(int panel, int control, int value) {
     QWidget* widget = entry->m_widget.data();
     ProgrammaticChange quiet;
     switch (entry->m_kind) {
-        case CtrlKind::Numeric: static_cast<QSpinBox*>(widget)->setValue(value); return 0;
-        case CtrlKind::Slider: static_cast<QSlider*>(widget)->setValue(value); return 0;
-        case CtrlKind::Progress: static_cast<QProgressBar*>(widget)->setValue(value); return 0;
-        case CtrlKind::Toggle: static_cast<QAbstractButton*>(widget)->setChecked(value != 0); return 0;
-        case CtrlKind::Led: SetLed(*entry, value != 0); return 0;
-        case CtrlKind::Ring: {
-            auto* ring = static_cast<QComboBox*>(widget);
-            for (int index = 0; index < ring->count(); ++index) {
-                bool ok = false;
-                if (ItemValue(ring, index).toInt(&ok) == value && ok) {
-                    ring->setCurrentIndex(index);
-                    return 0;
-                }
+    case CtrlKind::Numeric:
+        static_cast<QSpinBox*>(widget)->setValue(value);
+        return 0;
+    case CtrlKind::Slider:
+        static_cast<QSlider*>(widget)->setValue(value);
+        return 0;
+    case CtrlKind::Progress:
+        static_cast<QProgressBar*>(widget)->setValue(value);
+        return 0;
+    case CtrlKind::Toggle:
+        static_cast<QAbstractButton*>(widget)->setChecked(value != 0);
+        return 0;
+    case CtrlKind::Led:
+        SetLed(*entry, value != 0);
+        return 0;
+    case CtrlKind::Ring: {
+        auto* ring = static_cast<QComboBox*>(widget);
+        for (int index = 0; index < ring->count(); ++index) {
+            bool ok = false;
+            if (ItemValue(ring, index).toInt(&ok) == value && ok) {
+                ring->setCurrentIndex(index);
+                return 0;
             }
-            return kErrBadValue;
         }
-        case CtrlKind::String:
-        case CtrlKind::Label:
-            SetShownText(*entry, QString::number(value));
-            return 0;
-        default:
-            return kErrBadValue;
+        return kErrBadValue;
+    }
+    case CtrlKind::String:
+    case CtrlKind::Label:
+        SetShownText(*entry, QString::number(value));
+        return 0;
+    default:
+        return kErrBadValue;
     }
 }
 
@@ -313,7 +333,8 @@ int SetCtrlVal(int panel, int control, double value) {
         return 0;
     }
     constexpr double kIntMax = std::numeric_limits<int>::max();
-    return SetCtrlVal(panel, control, static_cast<int>(std::lround(std::clamp(value, -kIntMax, kIntMax))));
+    return SetCtrlVal(panel, control,
+                      static_cast<int>(std::lround(std::clamp(value, -kIntMax, kIntMax))));
 }
 
 int SetCtrlVal(int panel, int control, const std::string& value) {
@@ -323,22 +344,22 @@ int SetCtrlVal(int panel, int control, const std::string& value) {
     QWidget* widget = entry->m_widget.data();
     ProgrammaticChange quiet;
     switch (entry->m_kind) {
-        case CtrlKind::String:
-        case CtrlKind::Label:
-            SetShownText(*entry, ToQt(value));
-            return 0;
-        case CtrlKind::TextBox: {
-            // A text box collects: the text is appended where the last one ended.
-            auto* box = static_cast<QPlainTextEdit*>(widget);
-            QTextCursor end(box->document());
-            end.movePosition(QTextCursor::End);
-            end.insertText(ToQt(value));
-            return 0;
-        }
-        case CtrlKind::Ring:
-            return SelectRingItem(static_cast<QComboBox*>(widget), ToQt(value));
-        default:
-            return kErrBadValue;
+    case CtrlKind::String:
+    case CtrlKind::Label:
+        SetShownText(*entry, ToQt(value));
+        return 0;
+    case CtrlKind::TextBox: {
+        // A text box collects: the text is appended where the last one ended.
+        auto* box = static_cast<QPlainTextEdit*>(widget);
+        QTextCursor end(box->document());
+        end.movePosition(QTextCursor::End);
+        end.insertText(ToQt(value));
+        return 0;
+    }
+    case CtrlKind::Ring:
+        return SelectRingItem(static_cast<QComboBox*>(widget), ToQt(value));
+    default:
+        return kErrBadValue;
     }
 }
 
@@ -525,4 +546,4 @@ int DisplayImageFile(int panel, int control, const std::string& path) {
     return 0;
 }
 
-}  // namespace platform
+}   // namespace platform

@@ -17,7 +17,7 @@ namespace {
 constexpr int kIdleTickMs = 1;
 constexpr double kMsPerSecond = 1000.0;
 
-QPointer<QEventLoop> runningLoop;                 // the loop of RunUserInterface
+QPointer<QEventLoop> runningLoop;   // the loop of RunUserInterface
 bool quitRequested = false;
 int quitCode = 0;
 bool waitCursorOn = false;
@@ -48,7 +48,7 @@ QElapsedTimer& MonotonicClock() {
     return clock;
 }
 
-}  // namespace
+}   // namespace
 
 int InitPlatform(int& argc, char** argv) {
     if (QCoreApplication::instance() == nullptr) {
@@ -109,8 +109,7 @@ void ProcessSystemEvents() {
 }
 
 void PostDeferredCall(std::function<void()> call) {
-    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call),
-                              Qt::QueuedConnection);
+    QMetaObject::invokeMethod(QCoreApplication::instance(), std::move(call), Qt::QueuedConnection);
 }
 
 void SetWaitCursor(int on) {
@@ -151,4 +150,4 @@ void OnInterrupt(std::function<void()> handler) {
     std::signal(SIGINT, interruptHandler ? NoteInterrupt : SIG_DFL);
 }
 
-}  // namespace platform
+}   // namespace platform

@@ -50,8 +50,8 @@ bool FirstDelivery(const QInputEvent* event, const QWidget* controlWidget) {
     static const QWidget* lastWidget = nullptr;
     static quint64 lastTimestamp = 0;
     static QEvent::Type lastType = QEvent::None;
-    if (event == lastEvent && controlWidget == lastWidget && event->timestamp() == lastTimestamp
-        && event->type() == lastType) {
+    if (event == lastEvent && controlWidget == lastWidget && event->timestamp() == lastTimestamp &&
+        event->type() == lastType) {
         return false;
     }
     lastEvent = event;
@@ -66,13 +66,13 @@ bool FirstDelivery(const QInputEvent* event, const QWidget* controlWidget) {
 bool InertInIndicatorMode(const ControlEntry& entry) {
     if (entry.m_mode != kModeIndicator) return false;
     switch (entry.m_kind) {
-        case CtrlKind::Command:
-        case CtrlKind::Toggle:
-        case CtrlKind::Ring:
-        case CtrlKind::Slider:
-            return true;
-        default:
-            return false;
+    case CtrlKind::Command:
+    case CtrlKind::Toggle:
+    case CtrlKind::Ring:
+    case CtrlKind::Slider:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -83,14 +83,22 @@ struct VirtualKey {
 };
 constexpr int kVirtualKeyBase = 0xE000;
 constexpr VirtualKey kVirtualKeys[] = {
-    {Qt::Key_Backspace, kKeyBackspace}, {Qt::Key_Tab, kKeyTab},
-    {Qt::Key_Backtab, kKeyTab},         {Qt::Key_Return, kKeyEnter},
-    {Qt::Key_Enter, kKeyEnter},         {Qt::Key_Escape, kKeyEscape},
-    {Qt::Key_Up, kKeyUp},               {Qt::Key_Down, kKeyDown},
-    {Qt::Key_Delete, kKeyDelete},       {Qt::Key_Left, kVirtualKeyBase + 0x25},
-    {Qt::Key_Right, kVirtualKeyBase + 0x27}, {Qt::Key_Home, kVirtualKeyBase + 0x24},
-    {Qt::Key_End, kVirtualKeyBase + 0x23},   {Qt::Key_PageUp, kVirtualKeyBase + 0x21},
-    {Qt::Key_PageDown, kVirtualKeyBase + 0x22}, {Qt::Key_Insert, kVirtualKeyBase + 0x2D},
+    {Qt::Key_Backspace, kKeyBackspace},
+    {Qt::Key_Tab, kKeyTab},
+    {Qt::Key_Backtab, kKeyTab},
+    {Qt::Key_Return, kKeyEnter},
+    {Qt::Key_Enter, kKeyEnter},
+    {Qt::Key_Escape, kKeyEscape},
+    {Qt::Key_Up, kKeyUp},
+    {Qt::Key_Down, kKeyDown},
+    {Qt::Key_Delete, kKeyDelete},
+    {Qt::Key_Left, kVirtualKeyBase + 0x25},
+    {Qt::Key_Right, kVirtualKeyBase + 0x27},
+    {Qt::Key_Home, kVirtualKeyBase + 0x24},
+    {Qt::Key_End, kVirtualKeyBase + 0x23},
+    {Qt::Key_PageUp, kVirtualKeyBase + 0x21},
+    {Qt::Key_PageDown, kVirtualKeyBase + 0x22},
+    {Qt::Key_Insert, kVirtualKeyBase + 0x2D},
 };
 constexpr int kVirtualKeyF1 = kVirtualKeyBase + 0x70;
 
@@ -192,25 +200,25 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         switch (event->type()) {
-            case QEvent::MouseButtonPress:
-            case QEvent::MouseButtonRelease:
-            case QEvent::MouseButtonDblClick:
-                return HandleMouse(watched, static_cast<QMouseEvent*>(event));
-            case QEvent::KeyPress:
-                return HandleKey(watched, static_cast<QKeyEvent*>(event));
-            case QEvent::FocusIn:
-            case QEvent::FocusOut:
-                HandleFocus(watched, event);
-                return false;
-            case QEvent::Close:
-                return HandleClose(watched, event);
-            case QEvent::ContextMenu:
-                return ControlOwnsContextMenu(watched);
-            case QEvent::Wheel:
-            case QEvent::Shortcut:
-                return InertControl(watched);
-            default:
-                return false;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+            return HandleMouse(watched, static_cast<QMouseEvent*>(event));
+        case QEvent::KeyPress:
+            return HandleKey(watched, static_cast<QKeyEvent*>(event));
+        case QEvent::FocusIn:
+        case QEvent::FocusOut:
+            HandleFocus(watched, event);
+            return false;
+        case QEvent::Close:
+            return HandleClose(watched, event);
+        case QEvent::ContextMenu:
+            return ControlOwnsContextMenu(watched);
+        case QEvent::Wheel:
+        case QEvent::Shortcut:
+            return InertControl(watched);
+        default:
+            return false;
         }
     }
 };
@@ -311,7 +319,7 @@ void BindButton(int panel, int control, QAbstractButton* button, CtrlKind kind) 
     });
 }
 
-}  // namespace
+}   // namespace
 
 CtrlKind KindOfWidget(QWidget* widget) {
     if (widget->property(kKindProperty).toString() == QLatin1String("led")) return CtrlKind::Led;
@@ -333,24 +341,24 @@ CtrlKind KindOfWidget(QWidget* widget) {
 void BindControl(int panel, int control, ControlEntry& entry) {
     QWidget* widget = entry.m_widget.data();
     switch (entry.m_kind) {
-        case CtrlKind::Command:
-        case CtrlKind::Toggle:
-            BindButton(panel, control, static_cast<QAbstractButton*>(widget), entry.m_kind);
-            break;
-        case CtrlKind::Numeric:
-            BindSpinBox(panel, control, static_cast<QSpinBox*>(widget));
-            break;
-        case CtrlKind::Slider:
-            BindSlider(panel, control, static_cast<QSlider*>(widget));
-            break;
-        case CtrlKind::Ring:
-            BindRing(panel, control, static_cast<QComboBox*>(widget));
-            break;
-        case CtrlKind::String:
-            BindLineEdit(panel, control, static_cast<QLineEdit*>(widget));
-            break;
-        default:
-            break;   // the rest raise only mouse, key and focus events
+    case CtrlKind::Command:
+    case CtrlKind::Toggle:
+        BindButton(panel, control, static_cast<QAbstractButton*>(widget), entry.m_kind);
+        break;
+    case CtrlKind::Numeric:
+        BindSpinBox(panel, control, static_cast<QSpinBox*>(widget));
+        break;
+    case CtrlKind::Slider:
+        BindSlider(panel, control, static_cast<QSlider*>(widget));
+        break;
+    case CtrlKind::Ring:
+        BindRing(panel, control, static_cast<QComboBox*>(widget));
+        break;
+    case CtrlKind::String:
+        BindLineEdit(panel, control, static_cast<QLineEdit*>(widget));
+        break;
+    default:
+        break;   // the rest raise only mouse, key and focus events
     }
 }
 
@@ -360,4 +368,4 @@ void InstallEventRouting() {
     QCoreApplication::instance()->installEventFilter(eventRouter);
 }
 
-}  // namespace platform
+}   // namespace platform

@@ -65,7 +65,7 @@ int Lookup(const FailureRow<QtError> (&rows)[N], QtError error, int fallback) {
     return fallback;
 }
 
-}  // namespace
+}   // namespace
 
 int SerialFailureCode(QSerialPort::SerialPortError error) {
     return Lookup(kSerialRows, error, kComErrUnknown);
@@ -79,4 +79,4 @@ void NoteOpenFailure(const QString& reason) { lastOpenFailure = reason.toStdStri
 
 std::string LastOpenFailureReason() { return lastOpenFailure; }
 
-}  // namespace platform
+}   // namespace platform

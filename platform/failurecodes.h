@@ -7,12 +7,12 @@
 namespace platform {
 
 // Serial port codes.
-constexpr int kComErrUnknown = -1;       // "Unknown system error"
-constexpr int kComErrBadPort = -2;       // "Invalid port number"
-constexpr int kComErrNotOpen = -3;       // "Port is not open"
-constexpr int kComErrIo = -4;            // "Unknown I/0 error"
-constexpr int kComErrNoPorts = -6;       // "No serial port found"
-constexpr int kComErrCannotOpen = -7;    // "Cannot open port"
+constexpr int kComErrUnknown = -1;      // "Unknown system error"
+constexpr int kComErrBadPort = -2;      // "Invalid port number"
+constexpr int kComErrNotOpen = -3;      // "Port is not open"
+constexpr int kComErrIo = -4;           // "Unknown I/0 error"
+constexpr int kComErrNoPorts = -6;      // "No serial port found"
+constexpr int kComErrCannotOpen = -7;   // "Cannot open port"
 
 // TCP client codes.
 constexpr int kTcpErrUnableToEstablish = -2;   // "UnableToEstablishConnection"
@@ -33,4 +33,4 @@ int TcpFailureCode(QAbstractSocket::SocketError error);
 // empty one at the start of each attempt.
 void NoteOpenFailure(const QString& reason);
 
-}  // namespace platform
+}   // namespace platform

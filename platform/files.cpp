@@ -33,7 +33,7 @@ bool WriteAll(const std::string& path, const std::string& bytes, QIODevice::Open
            file.error() == QFileDevice::NoError;
 }
 
-}  // namespace
+}   // namespace
 
 std::string GetProjectDir() {
     if (!projectDirOverride.empty()) return projectDirOverride;
@@ -89,8 +89,6 @@ bool AppendFileBytes(const std::string& path, const std::string& bytes) {
     return WriteAll(path, bytes, QIODevice::WriteOnly | QIODevice::Append);
 }
 
-bool DeleteFile(const std::string& path) {
-    return QFile::remove(ToQt(path));
-}
+bool DeleteFile(const std::string& path) { return QFile::remove(ToQt(path)); }
 
-}  // namespace platform
+}   // namespace platform

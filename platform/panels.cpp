@@ -77,10 +77,11 @@ void CollectChildPanels(int panel, std::vector<int>& handles) {
     }
 }
 
-}  // namespace
+}   // namespace
 
 void RegisterCallbacks(std::initializer_list<NamedCallback> callbacks) {
-    for (const NamedCallback& callback : callbacks) CallbackRegistry()[callback.m_name] = callback.m_fn;
+    for (const NamedCallback& callback : callbacks)
+        CallbackRegistry()[callback.m_name] = callback.m_fn;
 }
 
 CtrlCallbackPtr FindCallback(const std::string& name) {
@@ -88,9 +89,7 @@ CtrlCallbackPtr FindCallback(const std::string& name) {
     return found != CallbackRegistry().end() ? found->second : nullptr;
 }
 
-void RegisterPanelResource(const PanelDef& def) {
-    panelResources[def.resourceId] = def;
-}
+void RegisterPanelResource(const PanelDef& def) { panelResources[def.resourceId] = def; }
 
 PanelEntry* FindPanel(int panel) {
     auto found = panelTable.find(panel);
@@ -238,17 +237,17 @@ int GetPanelAttribute(int panel, int attr, int& value) {
     PanelEntry* entry = FindPanel(panel);
     if (entry == nullptr) return kErrBadPanel;
     switch (attr) {
-        case ATTR_PANEL_NUM_CTRLS:
-            value = static_cast<int>(entry->m_controls.size());
-            return 0;
-        case ATTR_PANEL_TOP:
-            value = entry->m_widget->y();
-            return 0;
-        case ATTR_PANEL_LEFT:
-            value = entry->m_widget->x();
-            return 0;
-        default:
-            return kErrBadAttribute;
+    case ATTR_PANEL_NUM_CTRLS:
+        value = static_cast<int>(entry->m_controls.size());
+        return 0;
+    case ATTR_PANEL_TOP:
+        value = entry->m_widget->y();
+        return 0;
+    case ATTR_PANEL_LEFT:
+        value = entry->m_widget->x();
+        return 0;
+    default:
+        return kErrBadAttribute;
     }
 }
 
@@ -281,4 +280,4 @@ QWidget* PanelWidget(int panel) {
     return entry != nullptr ? entry->m_widget.data() : nullptr;
 }
 
-}  // namespace platform
+}   // namespace platform

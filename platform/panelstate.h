@@ -14,18 +14,18 @@ namespace platform {
 
 // What a control is, found from its widget class (and the tavrixKind property).
 enum class CtrlKind {
-    Command,     // QPushButton
-    Toggle,      // checkable QAbstractButton
-    Numeric,     // QSpinBox
-    Slider,      // QSlider
-    Ring,        // QComboBox
-    String,      // QLineEdit (read-only: a string or numeric display)
-    Led,         // QLineEdit with tavrixKind "led"
-    TextBox,     // QPlainTextEdit
-    Progress,    // QProgressBar
-    Label,       // QLabel: a text message or a picture
-    Decoration,  // QFrame
-    Graph,       // any other widget: drawn by its owner module
+    Command,      // QPushButton
+    Toggle,       // checkable QAbstractButton
+    Numeric,      // QSpinBox
+    Slider,       // QSlider
+    Ring,         // QComboBox
+    String,       // QLineEdit (read-only: a string or numeric display)
+    Led,          // QLineEdit with tavrixKind "led"
+    TextBox,      // QPlainTextEdit
+    Progress,     // QProgressBar
+    Label,        // QLabel: a text message or a picture
+    Decoration,   // QFrame
+    Graph,        // any other widget: drawn by its owner module
 };
 
 // A colour attribute that was never set: reads return the palette's colour.
@@ -47,9 +47,9 @@ struct ControlEntry {
     int m_textColor = kColorUnset;
     int m_bgColor = kColorUnset;
     int m_frameColor = kColorUnset;
-    QString m_baseStyle;          // the widget's own style sheet from its form
-    bool m_autoSize = false;      // created by NewCtrl: a label grows with its text
-    bool m_edited = false;        // string control: edited since the last commit
+    QString m_baseStyle;       // the widget's own style sheet from its form
+    bool m_autoSize = false;   // created by NewCtrl: a label grows with its text
+    bool m_edited = false;     // string control: edited since the last commit
     bool m_ledOn = false;
 };
 
@@ -60,7 +60,7 @@ struct PanelEntry {
     CtrlCallbackPtr m_callback = nullptr;
     void* m_callbackData = nullptr;
     std::map<int, ControlEntry> m_controls;
-    std::vector<int> m_tabOrder;  // control ids, first to last in the tab chain
+    std::vector<int> m_tabOrder;   // control ids, first to last in the tab chain
 };
 
 inline std::map<int, PanelDef> panelResources;
@@ -99,4 +99,4 @@ public:
     ProgrammaticChange& operator=(const ProgrammaticChange&) = delete;
 };
 
-}  // namespace platform
+}   // namespace platform

@@ -18,15 +18,15 @@ namespace platform {
 
 enum Event : int {
     EVENT_NONE = 0,
-    EVENT_COMMIT = 1,             // the user committed a value or pressed a button
-    EVENT_VAL_CHANGED = 2,        // the value changed (each keystroke, each toggle)
+    EVENT_COMMIT = 1,        // the user committed a value or pressed a button
+    EVENT_VAL_CHANGED = 2,   // the value changed (each keystroke, each toggle)
     EVENT_LEFT_CLICK = 3,
     EVENT_LEFT_DOUBLE_CLICK = 4,
-    EVENT_RIGHT_CLICK = 5,        // eaten by the layer: never reaches the widget itself
-    EVENT_KEYPRESS = 6,           // eventData1 = key code (see the key constants below)
+    EVENT_RIGHT_CLICK = 5,   // eaten by the layer: never reaches the widget itself
+    EVENT_KEYPRESS = 6,      // eventData1 = key code (see the key constants below)
     EVENT_GOT_FOCUS = 7,
     EVENT_LOST_FOCUS = 8,
-    EVENT_CLOSE = 9,              // panel close request (panel callbacks only)
+    EVENT_CLOSE = 9,   // panel close request (panel callbacks only)
 };
 
 // Control and panel callbacks have one shape. For a panel callback `control` is 0.
@@ -52,11 +52,11 @@ constexpr int kKeyF11 = 0x0000E07A;
 constexpr int kKeyF12 = 0x0000E07B;
 
 // Failure codes of the panel and control operations.
-constexpr int kErrBadPanel = -60;      // no such panel handle
-constexpr int kErrBadControl = -61;    // no such control id on that panel
-constexpr int kErrBadAttribute = -62;  // attribute not available for this kind of control
-constexpr int kErrBadValue = -63;      // value does not fit the control (wrong type, no such item)
-constexpr int kErrLoadPanel = -64;     // the panel resource is unknown or could not be built
+constexpr int kErrBadPanel = -60;       // no such panel handle
+constexpr int kErrBadControl = -61;     // no such control id on that panel
+constexpr int kErrBadAttribute = -62;   // attribute not available for this kind of control
+constexpr int kErrBadValue = -63;       // value does not fit the control (wrong type, no such item)
+constexpr int kErrLoadPanel = -64;      // the panel resource is unknown or could not be built
 
 // Callbacks are bound by name, as the panel resources name them. Modules register theirs
 // before the panels are loaded; a name without a registered function leaves that control
@@ -82,9 +82,9 @@ struct ControlDef {
 // One panel resource: how to build its widget and which controls it has.
 struct PanelDef {
     int resourceId;
-    const char* name;                         // resource name, e.g. "MAINP"
-    QWidget* (*create)();                     // builds the panel widget from its form
-    const char* callbackName;                 // panel callback ("" for none)
+    const char* name;           // resource name, e.g. "MAINP"
+    QWidget* (*create)();       // builds the panel widget from its form
+    const char* callbackName;   // panel callback ("" for none)
     std::vector<ControlDef> controls;
 };
 void RegisterPanelResource(const PanelDef& def);
@@ -92,7 +92,7 @@ void RegisterPanelResource(const PanelDef& def);
 // Builds the panel `resourceId`; parentPanel 0 makes a top-level window, otherwise a child
 // placed inside that panel. Returns the panel handle (> 0) or kErrLoadPanel.
 int LoadPanel(int parentPanel, int resourceId);
-int DiscardPanel(int panel);                  // also discards its child panels
+int DiscardPanel(int panel);   // also discards its child panels
 int DisplayPanel(int panel);
 int HidePanel(int panel);
 int SetPanelPos(int panel, int top, int left);
@@ -123,27 +123,27 @@ int SetCtrlVal(int panel, int control, const std::string& value);
 int SetCtrlVal(int panel, int control, const char* value);
 
 enum CtrlAttr : int {
-    ATTR_DIMMED = 1,            // 0/1
-    ATTR_VISIBLE,               // 0/1
-    ATTR_CTRL_MODE,             // kModeHot (operable) or kModeIndicator (read-only)
-    ATTR_CMD_BUTTON_COLOR,      // 0xRRGGBB
-    ATTR_TEXT_COLOR,            // 0xRRGGBB
-    ATTR_TEXT_BGCOLOR,          // 0xRRGGBB, or kTransparent
-    ATTR_FRAME_COLOR,           // 0xRRGGBB
+    ATTR_DIMMED = 1,         // 0/1
+    ATTR_VISIBLE,            // 0/1
+    ATTR_CTRL_MODE,          // kModeHot (operable) or kModeIndicator (read-only)
+    ATTR_CMD_BUTTON_COLOR,   // 0xRRGGBB
+    ATTR_TEXT_COLOR,         // 0xRRGGBB
+    ATTR_TEXT_BGCOLOR,       // 0xRRGGBB, or kTransparent
+    ATTR_FRAME_COLOR,        // 0xRRGGBB
     ATTR_TEXT_POINT_SIZE,
-    ATTR_TEXT_BOLD,             // 0/1
-    ATTR_TEXT_FONT,             // string attribute: a font family name
-    ATTR_LABEL_TEXT,            // string attribute: the caption of a button or label
+    ATTR_TEXT_BOLD,    // 0/1
+    ATTR_TEXT_FONT,    // string attribute: a font family name
+    ATTR_LABEL_TEXT,   // string attribute: the caption of a button or label
     ATTR_TOP,
     ATTR_LEFT,
     ATTR_WIDTH,
     ATTR_HEIGHT,
-    ATTR_MAX_ENTRY_LENGTH,      // string controls: -1 unlimited
-    ATTR_TEXT_SELECTION_START,  // string controls
-    ATTR_TEXT_SELECTION_LENGTH, // string controls
-    ATTR_CTRL_TAB_POSITION,     // 0-based position in the panel's tab order
-    ATTR_IS_INDICATOR,          // get only: 1 for displays, decorations and pictures
-    ATTR_MIN_VALUE,             // numeric controls, sliders, progress bars
+    ATTR_MAX_ENTRY_LENGTH,        // string controls: -1 unlimited
+    ATTR_TEXT_SELECTION_START,    // string controls
+    ATTR_TEXT_SELECTION_LENGTH,   // string controls
+    ATTR_CTRL_TAB_POSITION,       // 0-based position in the panel's tab order
+    ATTR_IS_INDICATOR,            // get only: 1 for displays, decorations and pictures
+    ATTR_MIN_VALUE,               // numeric controls, sliders, progress bars
     ATTR_MAX_VALUE,
 };
 constexpr int kModeHot = 1;
@@ -169,12 +169,12 @@ int DiscardCtrl(int panel, int control);
 
 // Lists of rings (items carry a label and a text value).
 int InsertListItem(int panel, int control, int index, const std::string& label,
-                   const std::string& value);        // index -1 appends
+                   const std::string& value);   // index -1 appends
 int ReplaceListItem(int panel, int control, int index, const std::string& label,
                     const std::string& value);
-int DeleteListItem(int panel, int control, int index, int count);  // count -1: to the end
+int DeleteListItem(int panel, int control, int index, int count);   // count -1: to the end
 int GetNumListItems(int panel, int control, int& count);
-int GetIndexFromValue(int panel, int control, int& index, const std::string& value);  // -1 if none
+int GetIndexFromValue(int panel, int control, int& index, const std::string& value);   // -1 if none
 int GetValueFromIndex(int panel, int control, int index, std::string& value);
 int GetValueLengthFromIndex(int panel, int control, int index, int& length);
 // Opens the drop-down list of a ring as a space keystroke on it would.
@@ -197,7 +197,7 @@ QWidget* PanelWidget(int panel);
 struct PopupRecord {
     enum Kind { Message, Confirm, FileSelect } kind;
     std::string title;
-    std::string text;        // for FileSelect: the default file name
+    std::string text;   // for FileSelect: the default file name
 };
 // A handler answers a pop-up instead of a modal box: for Confirm non-zero = yes; for
 // FileSelect the result code and, through `path`, the chosen path. The layer records every
@@ -212,7 +212,7 @@ constexpr const char* kAttentionTitle = "ATTENTION!";
 constexpr const char* kInfoTitle = "INFO!";
 
 int MessagePopup(const std::string& title, const std::string& text);
-int ConfirmPopup(const std::string& title, const std::string& text);  // non-zero = yes
+int ConfirmPopup(const std::string& title, const std::string& text);   // non-zero = yes
 // 0 cancelled, 1 an existing file was chosen, 2 a new file name, negative on failure.
 int FileSelectPopup(const std::string& directory, const std::string& defaultName,
                     const std::string& filter, const std::string& title, std::string& path);
@@ -226,14 +226,14 @@ int InitPlatform(int& argc, char** argv);
 // and files work; panels and modal pop-ups do not (install a pop-up handler), and no display
 // is needed.
 int InitConsolePlatform(int& argc, char** argv);
-int RunUserInterface();                 // dispatches events until QuitUserInterface
+int RunUserInterface();   // dispatches events until QuitUserInterface
 void QuitUserInterface(int code);
 // Dispatches pending events once. Blocks until the next event or for at most 1 ms, so that a
 // wait built from these calls does not burn a core.
 void ProcessSystemEvents();
 void PostDeferredCall(std::function<void()> call);   // runs later from the event loop
 void SetWaitCursor(int on);
-double Timer();                          // seconds on a monotonic clock
+double Timer();   // seconds on a monotonic clock
 void Sleep(int milliseconds);
 // Tests put a clock they advance in the place of the monotonic one, so that time limits are
 // checked exactly and without waiting: it starts at 0, every ProcessSystemEvents call
@@ -250,7 +250,7 @@ void OnInterrupt(std::function<void()> handler);
 // Serial ports. Port n is the n-th entry of the port table (1-based).
 
 struct SerialPortEntry {
-    std::string device;        // system location, e.g. "/dev/ttyUSB0" or "COM3"
+    std::string device;   // system location, e.g. "/dev/ttyUSB0" or "COM3"
     std::string description;
 };
 // The table: by default the system's ports sorted by system location (refreshed by
@@ -264,14 +264,14 @@ void RefreshSerialPortTable();
 void SetSerialPortTable(std::vector<SerialPortEntry> table);
 
 enum Parity : int { kParityNone = 0, kParityOdd = 1, kParityEven = 2 };
-int OpenComConfig(int port, const std::string& deviceName, long baudRate, int parity,
-                  int dataBits, int stopBits, int inputQueueSize, int outputQueueSize);
-int CloseCom(int port);                  // -3 if the port is not open
+int OpenComConfig(int port, const std::string& deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int outputQueueSize);
+int CloseCom(int port);   // -3 if the port is not open
 int SetComTime(int port, double timeoutSeconds);
-int SetCTSMode(int port, int mode);      // 0: no hardware handshake
+int SetCTSMode(int port, int mode);                       // 0: no hardware handshake
 int ComWrt(int port, const uint8_t* buffer, int count);   // bytes queued, or negative
 int ComRd(int port, uint8_t* buffer, int count);          // bytes read from the queue
-int GetInQLen(int port);                 // bytes waiting in the input queue
+int GetInQLen(int port);                                  // bytes waiting in the input queue
 int FlushInQ(int port);
 int FlushOutQ(int port);
 
@@ -283,8 +283,8 @@ using TcpCallbackPtr = int (*)(unsigned handle, int event, int errorCode, void* 
 
 // Connects within timeoutMs while events are processed; the callback later receives
 // TCP_DATAREADY and TCP_DISCONNECT. 0 on success with *handle set, else a negative code.
-int ConnectToTCPServer(unsigned* handle, int port, const std::string& host,
-                       TcpCallbackPtr callback, void* callbackData, int timeoutMs);
+int ConnectToTCPServer(unsigned* handle, int port, const std::string& host, TcpCallbackPtr callback,
+                       void* callbackData, int timeoutMs);
 int ClientTCPWrite(unsigned handle, const void* data, int count, int timeoutMs);
 // Reads at most `count` bytes of what has arrived; never waits for bytes that are not there
 // (0 when none has arrived). Negative when the connection is gone.
@@ -298,8 +298,8 @@ std::string LastOpenFailureReason();
 // ---------------------------------------------------------------------------------------------
 // Files
 
-std::string GetProjectDir();                       // the directory of the executable
-void SetProjectDir(const std::string& directory);  // tests: another directory ("" resets)
+std::string GetProjectDir();                        // the directory of the executable
+void SetProjectDir(const std::string& directory);   // tests: another directory ("" resets)
 // The folder of the configuration files: the program's directory while it is writable (as
 // installations that keep theirs there expect), otherwise the user's configuration folder for
 // the program, made when missing.
@@ -309,8 +309,8 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 int GetFileInfo(const std::string& path, long long& size);
 // Whole-file helpers; they return false on any failure and leave no handle open.
 bool ReadFileBytes(const std::string& path, std::string& bytes, long long maxBytes = -1);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);   // replaces the file
-bool AppendFileBytes(const std::string& path, const std::string& bytes);  // creates if absent
+bool WriteFileBytes(const std::string& path, const std::string& bytes);    // replaces the file
+bool AppendFileBytes(const std::string& path, const std::string& bytes);   // creates if absent
 bool DeleteFile(const std::string& path);
 
-}  // namespace platform
+}   // namespace platform

@@ -25,7 +25,7 @@ int ShowMessageBox(const PopupRecord& record, QMessageBox::StandardButtons butto
     return box.exec();
 }
 
-}  // namespace
+}   // namespace
 
 void SetPopupHandler(PopupHandler handler) { popupHandler = std::move(handler); }
 
@@ -77,4 +77,4 @@ int FileSelectPopup(const std::string& directory, const std::string& defaultName
     return QFileInfo::exists(chosen) ? 1 : 2;
 }
 
-}  // namespace platform
+}   // namespace platform

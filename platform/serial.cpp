@@ -22,9 +22,12 @@ QSerialPort* OpenPort(int port) {
 
 QSerialPort::Parity ToQtParity(int parity) {
     switch (parity) {
-        case kParityOdd: return QSerialPort::OddParity;
-        case kParityEven: return QSerialPort::EvenParity;
-        default: return QSerialPort::NoParity;
+    case kParityOdd:
+        return QSerialPort::OddParity;
+    case kParityEven:
+        return QSerialPort::EvenParity;
+    default:
+        return QSerialPort::NoParity;
     }
 }
 
@@ -59,7 +62,7 @@ std::vector<SerialPortEntry> ExtraPorts(const std::vector<SerialPortEntry>& list
     return extra;
 }
 
-}  // namespace
+}   // namespace
 
 const std::vector<SerialPortEntry>& SerialPortTable() {
     if (!portTableLoaded) RefreshSerialPortTable();
@@ -90,8 +93,9 @@ void RefreshSerialPortTable() {
     for (const QSerialPortInfo& info : ports) {
         table.push_back({info.systemLocation().toStdString(), info.description().toStdString()});
     }
-    std::sort(table.begin(), table.end(),
-              [](const SerialPortEntry& a, const SerialPortEntry& b) { return a.device < b.device; });
+    std::sort(table.begin(), table.end(), [](const SerialPortEntry& a, const SerialPortEntry& b) {
+        return a.device < b.device;
+    });
 #endif
     // The added devices come first, so that the first of them is port 1 whatever the system
     // lists; on Windows they follow the COM ports, so that port n stays COMn.
@@ -109,8 +113,8 @@ void SetSerialPortTable(std::vector<SerialPortEntry> table) {
     portTableLoaded = true;
 }
 
-int OpenComConfig(int port, const std::string& deviceName, long baudRate, int parity,
-                  int dataBits, int stopBits, int inputQueueSize, int /*outputQueueSize*/) {
+int OpenComConfig(int port, const std::string& deviceName, long baudRate, int parity, int dataBits,
+                  int stopBits, int inputQueueSize, int /*outputQueueSize*/) {
     NoteOpenFailure({});
     const std::vector<SerialPortEntry>& table = SerialPortTable();
     if (table.empty()) return kComErrNoPorts;
@@ -195,4 +199,4 @@ int FlushOutQ(int port) {
     return serial->clear(QSerialPort::Output) ? 0 : SerialFailureCode(serial->error());
 }
 
-}  // namespace platform
+}   // namespace platform

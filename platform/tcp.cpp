@@ -68,10 +68,10 @@ bool Connecting(const QTcpSocket* socket) {
            socket->state() != QAbstractSocket::UnconnectedState;
 }
 
-}  // namespace
+}   // namespace
 
-int ConnectToTCPServer(unsigned* handle, int port, const std::string& host,
-                       TcpCallbackPtr callback, void* callbackData, int timeoutMs) {
+int ConnectToTCPServer(unsigned* handle, int port, const std::string& host, TcpCallbackPtr callback,
+                       void* callbackData, int timeoutMs) {
     NoteOpenFailure({});
     if (handle == nullptr || host.empty() || port <= 0 || port > kMaxTcpPort) {
         return kTcpErrInvalidParameter;
@@ -146,4 +146,4 @@ int DisconnectFromTCPServer(unsigned handle) {
     return 0;
 }
 
-}  // namespace platform
+}   // namespace platform

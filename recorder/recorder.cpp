@@ -8,15 +8,15 @@
 #include <limits>
 #include <string>
 
+#include "core/recordformat.h"
 #include "graph/graph.h"
 #include "link/com232.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "recorder/recorder.h"
-#include "core/recordformat.h"
-#include "ui/panels.h"
-#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
+#include "ui/helptexts.h"
+#include "ui/panels.h"
 
 namespace recorder {
 
@@ -56,8 +56,7 @@ constexpr ModeVisibility kVisibility[] = {
 };
 
 // The controls that a timed or continuous recording makes read-only while it runs.
-constexpr int kLockedWhileRecording[] = {ui::RECP_INTERVAL, ui::RECP_RECVAL,
-                                         ui::RECP_BUTTON_START};
+constexpr int kLockedWhileRecording[] = {ui::RECP_INTERVAL, ui::RECP_RECVAL, ui::RECP_BUTTON_START};
 
 int RecordMode() {
     int mode = -1;
@@ -97,8 +96,7 @@ void ReportRecordingEnd() {
     }
     platform::MessagePopup(platform::kAttentionTitle,
                            std::to_string(linesFailed) + " of " + std::to_string(linesTried) +
-                               " lines could not be written to the record file:\n" +
-                               sl::file_name);
+                               " lines could not be written to the record file:\n" + sl::file_name);
 }
 
 void LockIntervalControls(bool locked) {
@@ -119,22 +117,22 @@ void TakeFrame() {
 // Counts a recorded frame in the displays of the mode shown.
 void CountFrame(uint64_t& runningCount) {
     switch (RecordMode()) {
-        case kModeTimed:
-            ++otcrec;
-            Show(ui::RECP_RECORDED, otcrec);
-            Show(ui::RECP_REMAINING, anzwerte - otcrec);
-            Show(ui::RECP_PROGRESS, otcrec);
-            if (otcrec >= anzwerte) sl::poll = 0;
-            break;
-        case kModeContinuous:
-            ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
-            break;
-        default:
-            break;
+    case kModeTimed:
+        ++otcrec;
+        Show(ui::RECP_RECORDED, otcrec);
+        Show(ui::RECP_REMAINING, anzwerte - otcrec);
+        Show(ui::RECP_PROGRESS, otcrec);
+        if (otcrec >= anzwerte) sl::poll = 0;
+        break;
+    case kModeContinuous:
+        ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
+        break;
+    default:
+        break;
     }
 }
 
-}  // namespace
+}   // namespace
 
 void InitRecordPanel() {
     const int mode = RecordMode();
@@ -149,8 +147,7 @@ void CalcRecTime() {
     platform::GetCtrlVal(ui::recpanel, ui::RECP_RECVAL, anzwerte);
     Show(ui::RECP_RECORDED, 0);
     Show(ui::RECP_REMAINING, anzwerte);
-    platform::SetCtrlAttribute(ui::recpanel, ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE,
-                               anzwerte);
+    platform::SetCtrlAttribute(ui::recpanel, ui::RECP_PROGRESS, platform::ATTR_MAX_VALUE, anzwerte);
     Show(ui::RECP_PROGRESS, 0);
     const RecordTime time = SplitRecordTime(zeitint, anzwerte);
     const std::array<std::pair<int, uint64_t>, 4> parts = {{{ui::RECP_DAYS, time.m_days},
@@ -226,9 +223,9 @@ void TriggeredRecord() {
 void RecordManually() {
     graph::SetPanelGraphData();
     if (!ToFile()) {
-        platform::MessagePopup(platform::kAttentionTitle,
-                               "The line could not be written to the record file:\n" +
-                                   sl::file_name);
+        platform::MessagePopup(
+            platform::kAttentionTitle,
+            "The line could not be written to the record file:\n" + sl::file_name);
         return;
     }
     ++otcrec;
@@ -370,4 +367,4 @@ void RegisterCallbacks() {
     });
 }
 
-}  // namespace recorder
+}   // namespace recorder

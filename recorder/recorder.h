@@ -23,22 +23,27 @@ constexpr const char* kRecordFileTitle = "FILENAME!";
 
 // Box texts.
 constexpr const char* kNoFileText = "No filename was choosen! \nRecording will not be done! ";
-constexpr const char* kFileExistsText = "File already exist! \nDo you want to select existing file?";
-constexpr const char* kConfirmFileText = "Are you sure, that you have selected the right file name?";
+constexpr const char* kFileExistsText =
+    "File already exist! \nDo you want to select existing file?";
+constexpr const char* kConfirmFileText =
+    "Are you sure, that you have selected the right file name?";
 constexpr const char* kSavedText = "File has been saved!";
 // The three reminders differ only in the run of blanks before the line break.
 constexpr const char* kReminderExistingFile =   // choosing an existing file
-    " Make sure, that the file is not opened by any other program.                                    \n Otherwise it can not be saved.";
+    " Make sure, that the file is not opened by any other program.                                 "
+    "   \n Otherwise it can not be saved.";
 constexpr const char* kReminderInterval =   // before a timed or continuous recording
-    " Make sure, that the file is not opened by any other program.                                  \n Otherwise it can not be saved.";
+    " Make sure, that the file is not opened by any other program.                                 "
+    " \n Otherwise it can not be saved.";
 constexpr const char* kReminderTriggered =   // before a triggered recording
-    " Make sure, that the file is not opened by any other program.                                          \n Otherwise it can not be saved.";
+    " Make sure, that the file is not opened by any other program.                                 "
+    "         \n Otherwise it can not be saved.";
 
-inline uint16_t zeitint = 0;     // interval, whole seconds
-inline uint16_t anzwerte = 0;    // frames of a timed recording
-inline uint16_t reczeit = 0;     // days, hours, minutes, seconds on their way to the displays
-inline uint16_t otcrec = 0;      // frames recorded in a timed recording; manual records
-inline double recstart = 0.0;    // start of the current pass, seconds
+inline uint16_t zeitint = 0;    // interval, whole seconds
+inline uint16_t anzwerte = 0;   // frames of a timed recording
+inline uint16_t reczeit = 0;    // days, hours, minutes, seconds on their way to the displays
+inline uint16_t otcrec = 0;     // frames recorded in a timed recording; manual records
+inline double recstart = 0.0;   // start of the current pass, seconds
 
 // Lines of the current recording that ToFile tried to write, and those it could not write.
 inline uint64_t linesTried = 0;
@@ -47,7 +52,7 @@ inline uint64_t linesFailed = 0;
 // Record file.
 void SelRecFile();
 void WriteFileHeader();
-bool ToFile();                   // appends one line; false (and counted) when it was not written
+bool ToFile();   // appends one line; false (and counted) when it was not written
 
 // Recorder panel. The recordings write to file_name, which their callbacks take from the
 // record-file box.
@@ -60,22 +65,36 @@ void TriggeredRecord();
 void RecordManually();
 
 // Control and panel callbacks.
-int CBF_ButtonRecorder(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditSelectDataRec(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditInterval(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditRecVal(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonStartRecord(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonStopRecord(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonStartTrigRec(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonStopTrigRec(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonManualRecord(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonSelRecFile(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispRecFile(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispRecordTime(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispRecordedValues(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispRemaining(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CBF_ButtonRecorder(int panel, int control, int event, void* callbackData, int eventData1,
+                       int eventData2);
+int CBF_EditSelectDataRec(int panel, int control, int event, void* callbackData, int eventData1,
+                          int eventData2);
+int CBF_EditInterval(int panel, int control, int event, void* callbackData, int eventData1,
+                     int eventData2);
+int CBF_EditRecVal(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_ButtonStartRecord(int panel, int control, int event, void* callbackData, int eventData1,
+                          int eventData2);
+int CBF_ButtonStopRecord(int panel, int control, int event, void* callbackData, int eventData1,
+                         int eventData2);
+int CBF_ButtonStartTrigRec(int panel, int control, int event, void* callbackData, int eventData1,
+                           int eventData2);
+int CBF_ButtonStopTrigRec(int panel, int control, int event, void* callbackData, int eventData1,
+                          int eventData2);
+int CBF_ButtonManualRecord(int panel, int control, int event, void* callbackData, int eventData1,
+                           int eventData2);
+int CBF_ButtonSelRecFile(int panel, int control, int event, void* callbackData, int eventData1,
+                         int eventData2);
+int CBF_DispRecFile(int panel, int control, int event, void* callbackData, int eventData1,
+                    int eventData2);
+int CBF_DispRecordTime(int panel, int control, int event, void* callbackData, int eventData1,
+                       int eventData2);
+int CBF_DispRecordedValues(int panel, int control, int event, void* callbackData, int eventData1,
+                           int eventData2);
+int CBF_DispRemaining(int panel, int control, int event, void* callbackData, int eventData1,
+                      int eventData2);
 int CBF_RECP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
 
 void RegisterCallbacks();
 
-}  // namespace recorder
+}   // namespace recorder

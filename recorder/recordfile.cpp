@@ -4,13 +4,13 @@
 #include <ctime>
 #include <string>
 
+#include "core/recordformat.h"
 #include "link/com232.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "recorder/recorder.h"
-#include "core/recordformat.h"
-#include "ui/panels.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace recorder {
 
@@ -29,7 +29,7 @@ std::tm LocalNow() {
     return local;
 }
 
-}  // namespace
+}   // namespace
 
 void SelRecFile() {
     using sensorlink::file_name;
@@ -67,4 +67,4 @@ bool ToFile() {
     return written;
 }
 
-}  // namespace recorder
+}   // namespace recorder

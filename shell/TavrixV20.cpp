@@ -67,7 +67,7 @@ void SetRingOrNumber(int control, uint16_t value) {
     platform::SetCtrlVal(ui::parapanel, control, static_cast<int>(value));
 }
 
-}  // namespace
+}   // namespace
 
 void InstallLinkHooks() {
     sl::hooks.m_showStatus = ui::ShowStatusText;
@@ -158,4 +158,4 @@ void SetPanelData() {
     graph::InitGraphBuffers();
 }
 
-}  // namespace shell
+}   // namespace shell

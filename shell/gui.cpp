@@ -7,8 +7,8 @@
 #include "platform/platform.h"
 #include "recorder/recorder.h"
 #include "shell/TavrixV20.h"
-#include "ui/helptexts.h"
 #include "ui/TavrixV20.h"
+#include "ui/helptexts.h"
 #include "ui/panels.h"
 
 namespace shell {
@@ -57,7 +57,7 @@ int SelectorChanged(int control, int event) {
     return 0;
 }
 
-}  // namespace
+}   // namespace
 
 // ---- Start-up and shutdown
 
@@ -71,7 +71,8 @@ int LoadPanels() {
     if ((ui::mainpanel = platform::LoadPanel(0, ui::MAINP)) < 0) return kExitFailure;
     if ((ui::parapanel = platform::LoadPanel(ui::mainpanel, ui::PARAP)) < 0) return kExitFailure;
     if ((ui::datapanel = platform::LoadPanel(ui::mainpanel, ui::DATAP)) < 0) return kExitFailure;
-    if ((ui::interfacepanel = platform::LoadPanel(ui::mainpanel, ui::INTERFACEP)) < 0) return kExitFailure;
+    if ((ui::interfacepanel = platform::LoadPanel(ui::mainpanel, ui::INTERFACEP)) < 0)
+        return kExitFailure;
     if ((ui::recpanel = platform::LoadPanel(ui::mainpanel, ui::RECP)) < 0) return kExitFailure;
     if ((ui::graphpanel = platform::LoadPanel(ui::mainpanel, ui::GRAPHP)) < 0) return kExitFailure;
 
@@ -313,4 +314,4 @@ void RegisterCallbacks() {
     });
 }
 
-}  // namespace shell
+}   // namespace shell

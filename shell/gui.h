@@ -13,40 +13,71 @@ int WinMain(int argc, char** argv);
 int LoadPanels();
 
 // Panel callbacks.
-int CBF_MAINP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_PARAP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DATAP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CBF_MAINP(int panel, int control, int event, void* callbackData, int eventData1,
+              int eventData2);
+int CBF_PARAP(int panel, int control, int event, void* callbackData, int eventData1,
+              int eventData2);
+int CBF_DATAP(int panel, int control, int event, void* callbackData, int eventData1,
+              int eventData2);
 
 // Control callbacks.
-int CBF_GridCtt(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonPara(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonSend(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonGet(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonGo(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonStop(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_ButtonTeach(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_SelectRAM(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_SelectEEPROM(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_SelectFILE(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_SlidePower(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditPmode(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditDynWinLoHi(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditAverage(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditOutmode(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditHold(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditThresholdMode(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditThresholdTracing(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditThresholdTracingUP(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditThresholdTracingDown(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditTeachValue(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditTolerance(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_EditHysteresis(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispRaw(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispRef(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispTemp(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_LedOut(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
-int CBF_DispStatus(int panel, int control, int event, void* callbackData, int eventData1, int eventData2);
+int CBF_GridCtt(int panel, int control, int event, void* callbackData, int eventData1,
+                int eventData2);
+int CBF_ButtonPara(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_ButtonSend(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_ButtonGet(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int CBF_ButtonGo(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+int CBF_ButtonStop(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_ButtonTeach(int panel, int control, int event, void* callbackData, int eventData1,
+                    int eventData2);
+int CBF_SelectRAM(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int CBF_SelectEEPROM(int panel, int control, int event, void* callbackData, int eventData1,
+                     int eventData2);
+int CBF_SelectFILE(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_SlidePower(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
+int CBF_EditPmode(int panel, int control, int event, void* callbackData, int eventData1,
+                  int eventData2);
+int CBF_EditDynWinLoHi(int panel, int control, int event, void* callbackData, int eventData1,
+                       int eventData2);
+int CBF_EditAverage(int panel, int control, int event, void* callbackData, int eventData1,
+                    int eventData2);
+int CBF_EditOutmode(int panel, int control, int event, void* callbackData, int eventData1,
+                    int eventData2);
+int CBF_EditHold(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+int CBF_EditThresholdMode(int panel, int control, int event, void* callbackData, int eventData1,
+                          int eventData2);
+int CBF_EditThresholdTracing(int panel, int control, int event, void* callbackData, int eventData1,
+                             int eventData2);
+int CBF_EditThresholdTracingUP(int panel, int control, int event, void* callbackData,
+                               int eventData1, int eventData2);
+int CBF_EditThresholdTracingDown(int panel, int control, int event, void* callbackData,
+                                 int eventData1, int eventData2);
+int CBF_EditTeachValue(int panel, int control, int event, void* callbackData, int eventData1,
+                       int eventData2);
+int CBF_EditTolerance(int panel, int control, int event, void* callbackData, int eventData1,
+                      int eventData2);
+int CBF_EditHysteresis(int panel, int control, int event, void* callbackData, int eventData1,
+                       int eventData2);
+int CBF_DispRaw(int panel, int control, int event, void* callbackData, int eventData1,
+                int eventData2);
+int CBF_DispRef(int panel, int control, int event, void* callbackData, int eventData1,
+                int eventData2);
+int CBF_DispTemp(int panel, int control, int event, void* callbackData, int eventData1,
+                 int eventData2);
+int CBF_LedOut(int panel, int control, int event, void* callbackData, int eventData1,
+               int eventData2);
+int CBF_DispStatus(int panel, int control, int event, void* callbackData, int eventData1,
+                   int eventData2);
 
 void RegisterCallbacks();
 
-}  // namespace shell
+}   // namespace shell

@@ -32,7 +32,7 @@ struct Variant {
     int bannerColor;
     int logoTop;
     int logoLeft;
-    const char* bitmap;       // "" for none
+    const char* bitmap;   // "" for none
     TextStyle style;
     TextLine title;
     std::vector<TextLine> contacts;
@@ -43,7 +43,13 @@ struct Variant {
 const std::vector<Variant>& Variants() {
     static const std::vector<Variant> variants = {
         {0, kWhite, 5, 800, "", ShowInfoText2, {kTitle, 285, 20, 22}, {}},
-        {5, 0x0080FF, 6, 325, ":/logo/VovezLogo.png", ShowInfoText3, {kTitle, 323, 30, 18},
+        {5,
+         0x0080FF,
+         6,
+         325,
+         ":/logo/VovezLogo.png",
+         ShowInfoText3,
+         {kTitle, 323, 30, 18},
          {{"Vovez Sensor Systems", 15, 5, 12},
           {"Tel. +44 1632 960418", 15, 20, 12},
           {"www.vovez-sensors.example", 15, 35, 12}}},
@@ -61,7 +67,7 @@ void ShowInfoText(const std::string& text, int left, int top, int pointSize, int
     platform::SetCtrlVal(ui::mainpanel, label, text);
 }
 
-}  // namespace
+}   // namespace
 
 void ShowInfoText1(const std::string& text, int left, int top, int pointSize) {
     ShowInfoText(text, left, top, pointSize, kGrey, kWhite);
@@ -91,4 +97,4 @@ void ShowLogo(int code) {
     }
 }
 
-}  // namespace shell
+}   // namespace shell

@@ -15,7 +15,7 @@ std::function<double()>& InstalledClock() {
     return clock;
 }
 
-}  // namespace
+}   // namespace
 
 void SetClock(std::function<double()> nowMs) { InstalledClock() = std::move(nowMs); }
 
@@ -34,4 +34,4 @@ int TimerIntervalMs(double ms) {
     return std::max(static_cast<int>(std::ceil(ms)), 0);
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -15,4 +15,4 @@ double NowMs();
 // clock the timers fire on every pass of the event loop and check the time themselves.
 int TimerIntervalMs(double ms);
 
-}  // namespace sim
+}   // namespace sim

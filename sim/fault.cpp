@@ -22,12 +22,12 @@ const char* const kFaultSyntaxHelp =
 
 namespace {
 
-constexpr int kMaxReplyBytes = 1024;      // upper bound for byte counts and indexes
-constexpr int kMaxDelayMs = 600000;       // upper bound for delays and gaps (10 min)
-constexpr int kMaxCount = 1000000;        // upper bound for xCOUNT
+constexpr int kMaxReplyBytes = 1024;   // upper bound for byte counts and indexes
+constexpr int kMaxDelayMs = 600000;    // upper bound for delays and gaps (10 min)
+constexpr int kMaxCount = 1000000;     // upper bound for xCOUNT
 constexpr int kDefaultPieceBytes = 10;
 constexpr int kDefaultPieceGapMs = 5;
-constexpr int kInvertByte = -1;           // WrongByte value that inverts the original byte
+constexpr int kInvertByte = -1;   // WrongByte value that inverts the original byte
 
 struct KindInfo {
     const char* m_name;
@@ -74,7 +74,7 @@ int ArgumentLimit(FaultKind kind, int index) {
     return kMaxReplyBytes;
 }
 
-}  // namespace
+}   // namespace
 
 bool ApplyFault(ReplyPlan& plan, const Fault& fault) {
     auto& bytes = plan.m_bytes;
@@ -154,4 +154,4 @@ std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& er
     return rule;
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -12,21 +12,21 @@ namespace sim {
 struct ReplyPlan {
     std::vector<uint8_t> m_bytes;   // the bytes that leave, faults applied
     int m_delayMs = 0;              // wait before the first byte
-    int m_pieceBytes = 0;           // > 0: send in pieces of this many bytes (the last may be shorter)
-    int m_pieceGapMs = 0;           // pause between two pieces
-    bool m_closeAfter = false;      // close the connection (TCP) or hang up (pty) after m_bytes
+    int m_pieceBytes = 0;        // > 0: send in pieces of this many bytes (the last may be shorter)
+    int m_pieceGapMs = 0;        // pause between two pieces
+    bool m_closeAfter = false;   // close the connection (TCP) or hang up (pty) after m_bytes
 };
 
 // Kinds of fault, in the order in which they are applied to one reply.
 enum class FaultKind {
-    NoReply,    // the reply is swallowed
-    WrongMark,  // byte 1 becomes 0xAB
-    WrongByte,  // byte m_arg becomes m_arg2 (m_arg2 < 0: the byte is inverted)
-    Short,      // the last m_arg bytes are left out
-    Surplus,    // m_arg extra bytes of value m_arg2 follow the reply
-    Close,      // only the first m_arg bytes leave, then the connection is closed
-    Delay,      // m_arg ms pass before the reply
-    Split,      // pieces of m_arg bytes, m_arg2 ms apart
+    NoReply,     // the reply is swallowed
+    WrongMark,   // byte 1 becomes 0xAB
+    WrongByte,   // byte m_arg becomes m_arg2 (m_arg2 < 0: the byte is inverted)
+    Short,       // the last m_arg bytes are left out
+    Surplus,     // m_arg extra bytes of value m_arg2 follow the reply
+    Close,       // only the first m_arg bytes leave, then the connection is closed
+    Delay,       // m_arg ms pass before the reply
+    Split,       // pieces of m_arg bytes, m_arg2 ms apart
 };
 
 // A fault and its arguments; the meaning of the arguments depends on the kind.
@@ -54,4 +54,4 @@ std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& er
 // Describes the --fault syntax and every kind, for the usage text.
 extern const char* const kFaultSyntaxHelp;
 
-}  // namespace sim
+}   // namespace sim

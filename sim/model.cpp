@@ -12,24 +12,24 @@ namespace sim {
 namespace {
 
 constexpr double kCountsPerPower = double{kRawMax} / kPowerMax;   // clear beam, per power unit
-constexpr double kNoiseDepth = 0.01;       // noise amplitude as a fraction of the level
-constexpr double kNoiseMinCounts = 2.0;    // noise amplitude at very low levels
-constexpr double kDynGain = 0.002;         // DYN: fraction of the level error corrected per tick
-constexpr double kDriftDepth = 0.35;       // drift scene: deepest loss of level
-constexpr double kDriftPeriodS = 90.0;     // drift scene: soiled and clean again
-constexpr int kObjectGapMinMs = 300;       // objects scene: clear beam between two objects
+constexpr double kNoiseDepth = 0.01;      // noise amplitude as a fraction of the level
+constexpr double kNoiseMinCounts = 2.0;   // noise amplitude at very low levels
+constexpr double kDynGain = 0.002;        // DYN: fraction of the level error corrected per tick
+constexpr double kDriftDepth = 0.35;      // drift scene: deepest loss of level
+constexpr double kDriftPeriodS = 90.0;    // drift scene: soiled and clean again
+constexpr int kObjectGapMinMs = 300;      // objects scene: clear beam between two objects
 constexpr int kObjectGapMaxMs = 2000;
-constexpr int kObjectLengthMinMs = 100;    // time an object spends in the beam
+constexpr int kObjectLengthMinMs = 100;   // time an object spends in the beam
 constexpr int kObjectLengthMaxMs = 600;
-constexpr int kObjectEdgeMs = 20;          // time an object's edge takes to cross the beam
-constexpr double kDarkObjectMin = 0.15;    // transmission of an object that shades the beam
+constexpr int kObjectEdgeMs = 20;         // time an object's edge takes to cross the beam
+constexpr double kDarkObjectMin = 0.15;   // transmission of an object that shades the beam
 constexpr double kDarkObjectMax = 0.70;
-constexpr double kBrightObjectMin = 1.15;  // transmission of an object that reflects extra light
+constexpr double kBrightObjectMin = 1.15;   // transmission of an object that reflects extra light
 constexpr double kBrightObjectMax = 1.40;
 constexpr double kBrightObjectShare = 0.25;
-constexpr double kTempBase = 2000.0;       // temperature, sensor units
-constexpr double kTempSwing = 30.0;        // temperature drift amplitude, sensor units
-constexpr double kTempPeriodS = 600.0;     // period of the temperature drift
+constexpr double kTempBase = 2000.0;     // temperature, sensor units
+constexpr double kTempSwing = 30.0;      // temperature drift amplitude, sensor units
+constexpr double kTempPeriodS = 600.0;   // period of the temperature drift
 constexpr double kMsPerS = 1000.0;
 constexpr int kTraceStepsPerTick = kModelTickMs * 1000 / kTraceStepUs;
 constexpr int64_t kSinceChangeMax = UINT16_MAX;   // longest hold time that matters, ms
@@ -78,8 +78,8 @@ void RegulatePower(ModelState& model, const Record& record, uint16_t measured) {
     const int low = std::min(record[kWordDynWinLo], record[kWordDynWinHi]);
     const int high = std::max(record[kWordDynWinLo], record[kWordDynWinHi]);
     const int error = measured > high ? high - measured : measured < low ? low - measured : 0;
-    model.m_power = std::clamp(model.m_power + kDynGain * error / kCountsPerPower, 0.0,
-                               double{kPowerMax});
+    model.m_power =
+        std::clamp(model.m_power + kDynGain * error / kCountsPerPower, 0.0, double{kPowerMax});
 }
 
 // The mean of the last count measured values; a new count starts the ring afresh.
@@ -131,7 +131,7 @@ double Temperature(const ModelState& model) {
            kTempSwing * std::sin(2.0 * std::numbers::pi * Seconds(model) / kTempPeriodS);
 }
 
-}  // namespace
+}   // namespace
 
 std::optional<Scene> ParseScene(std::string_view name) {
     if (name == "steady") return Scene::Steady;
@@ -171,8 +171,8 @@ uint16_t StepReceiver(ModelState& model, const Record& record) {
     const bool dynamic = record[kWordPmode] == kPmodeDyn;
     if (!dynamic) model.m_power = std::min<int>(record[kWordPower], kPowerMax);
     const double level = model.m_power * kCountsPerPower * transmission;
-    const double noise = std::max(level * kNoiseDepth, kNoiseMinCounts) *
-                         NextBetween(model.m_rng, -1.0, 1.0);
+    const double noise =
+        std::max(level * kNoiseDepth, kNoiseMinCounts) * NextBetween(model.m_rng, -1.0, 1.0);
     const uint16_t measured = ToCounts(level + noise);
     if (dynamic) RegulatePower(model, record, measured);
     return Average(model, measured, record[kWordAverage]);
@@ -225,4 +225,4 @@ Record DataWords(const ModelState& model) {
     return words;
 }
 
-}  // namespace sim
+}   // namespace sim

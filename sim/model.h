@@ -19,9 +19,9 @@ namespace sim {
 using Record = std::array<uint16_t, sensorlink::kRecordWords>;
 
 // Record words the model reads.
-constexpr int kWordPower = 0;          // transmitter power, 0..1000
-constexpr int kWordPmode = 1;          // 0 STAT, 1 DYN
-constexpr int kWordDynWinLo = 2;       // DYN regulation window, counts
+constexpr int kWordPower = 0;      // transmitter power, 0..1000
+constexpr int kWordPmode = 1;      // 0 STAT, 1 DYN
+constexpr int kWordDynWinLo = 2;   // DYN regulation window, counts
 constexpr int kWordDynWinHi = 3;
 constexpr int kWordAverage = 4;        // measured values per raw value; 0 and 1 = none
 constexpr int kWordOutmode = 5;        // 0 direct, else inverse: the physical output only
@@ -40,12 +40,12 @@ constexpr int kDataOutTol = 1;
 constexpr int kDataRef = 2;
 constexpr int kDataTemp = 15;
 
-constexpr int kModelTickMs = 1;        // model time step
-constexpr int kTraceStepUs = 10;       // unit of the tracing delays
-constexpr int kRawMax = 4095;          // full scale of the raw signal and the thresholds
-constexpr int kPowerMax = 1000;        // full transmitter power
-constexpr uint16_t kPmodeDyn = 1;      // POWER MODE value of the regulated mode
-constexpr int kMaxAverage = 1000;      // longest averaging, measured values (1 s)
+constexpr int kModelTickMs = 1;     // model time step
+constexpr int kTraceStepUs = 10;    // unit of the tracing delays
+constexpr int kRawMax = 4095;       // full scale of the raw signal and the thresholds
+constexpr int kPowerMax = 1000;     // full transmitter power
+constexpr uint16_t kPmodeDyn = 1;   // POWER MODE value of the regulated mode
+constexpr int kMaxAverage = 1000;   // longest averaging, measured values (1 s)
 
 // Threshold modes.
 constexpr int kModeLow = 0;
@@ -64,24 +64,24 @@ std::optional<Scene> ParseScene(std::string_view name);
 
 // State of the simulated measurement.
 struct ModelState {
-    uint64_t m_rng = 0;                   // noise generator state
-    int64_t m_tick = 0;                   // the next tick, at m_tick * kModelTickMs; may jump ahead
+    uint64_t m_rng = 0;   // noise generator state
+    int64_t m_tick = 0;   // the next tick, at m_tick * kModelTickMs; may jump ahead
     Scene m_scene = kDefaultScene;
-    double m_power = 0.0;                 // transmitter power in force, 0..1000 (regulated in DYN)
-    std::vector<uint16_t> m_samples;      // the last measured values, a ring for the averaging
-    size_t m_sampleAt = 0;                // ring position of the oldest value
-    int64_t m_sampleSum = 0;              // sum of m_samples
-    int64_t m_objectStart = 0;            // tick at which the current or next object enters
-    int64_t m_objectEnd = 0;              // tick at which it has left; before it, none is scheduled
-    double m_objectTransmission = 1.0;    // fraction of the clear-beam level while it is fully in
-    bool m_primed = false;                // the output state has been set once
-    int64_t m_sinceChangeMs = UINT16_MAX; // time since the last output change, saturating
-    int64_t m_traceCreditUs10 = 0;        // tracing time not yet spent on a step, 10 us units
-    bool m_traceUp = true;                // direction m_traceCreditUs10 was gathered for
-    uint16_t m_raw = 0;                   // raw signal at the receiver
-    uint16_t m_outTol = 0;                // 1 while the signal is within the tolerance, else 0
-    uint16_t m_ref = 0;                   // reference for the thresholds
-    uint16_t m_temp = 0;                  // temperature, sensor units
+    double m_power = 0.0;                // transmitter power in force, 0..1000 (regulated in DYN)
+    std::vector<uint16_t> m_samples;     // the last measured values, a ring for the averaging
+    size_t m_sampleAt = 0;               // ring position of the oldest value
+    int64_t m_sampleSum = 0;             // sum of m_samples
+    int64_t m_objectStart = 0;           // tick at which the current or next object enters
+    int64_t m_objectEnd = 0;             // tick at which it has left; before it, none is scheduled
+    double m_objectTransmission = 1.0;   // fraction of the clear-beam level while it is fully in
+    bool m_primed = false;               // the output state has been set once
+    int64_t m_sinceChangeMs = UINT16_MAX;   // time since the last output change, saturating
+    int64_t m_traceCreditUs10 = 0;          // tracing time not yet spent on a step, 10 us units
+    bool m_traceUp = true;                  // direction m_traceCreditUs10 was gathered for
+    uint16_t m_raw = 0;                     // raw signal at the receiver
+    uint16_t m_outTol = 0;                  // 1 while the signal is within the tolerance, else 0
+    uint16_t m_ref = 0;                     // reference for the thresholds
+    uint16_t m_temp = 0;                    // temperature, sensor units
 };
 
 // A model that has not stepped yet, its noise seeded with seed.
@@ -111,4 +111,4 @@ bool WithinTolerance(int raw, int ref, int tol, int hyst, int mode, bool previou
 // The 16 data words of a frame for the current state.
 Record DataWords(const ModelState& model);
 
-}  // namespace sim
+}   // namespace sim

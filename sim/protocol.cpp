@@ -17,4 +17,4 @@ bool IsTriggerRequest(const Telegram& request) {
     return TelegramCode(request) == sensorlink::kCodeTriggered;
 }
 
-}  // namespace sim
+}   // namespace sim

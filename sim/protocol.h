@@ -26,4 +26,4 @@ uint16_t TelegramCode(const Telegram& telegram);
 // Whether a request starts the triggered mode.
 bool IsTriggerRequest(const Telegram& request);
 
-}  // namespace sim
+}   // namespace sim

@@ -2,6 +2,10 @@
 
 #include "sim/clock.h"
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
 #include <QFile>
 #include <QFileInfo>
 #include <QSocketNotifier>
@@ -9,17 +13,13 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <stdlib.h>
-#include <termios.h>
-#include <unistd.h>
 
 namespace sim {
 
 namespace {
 constexpr size_t kReadChunkBytes = 1024;
 constexpr size_t kPtsNameBytes = 128;
-}  // namespace
+}   // namespace
 
 PtyServer::PtyServer(Sensor& sensor, bool paced, QObject* parent)
     : QObject(parent), m_sensor(sensor), m_paced(paced) {
@@ -62,7 +62,9 @@ bool PtyServer::open(const QString& linkPath) {
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyServer::receive);
     auto write = [this](const QByteArray& bytes) { this->write(bytes); };
     // Deferred: the hang-up deletes the sender that asks for it.
-    auto close = [this] { QMetaObject::invokeMethod(this, &PtyServer::hangUp, Qt::QueuedConnection); };
+    auto close = [this] {
+        QMetaObject::invokeMethod(this, &PtyServer::hangUp, Qt::QueuedConnection);
+    };
     m_sender = new Sender(write, close, m_paced ? kLineByteMs : 0.0, this);
     m_parser = {};
     m_rxFreeMs = 0.0;
@@ -110,8 +112,8 @@ void PtyServer::receive() {
         const double start = m_paced ? std::max(now, m_rxFreeMs) : now;
         for (ssize_t i = 0; i < n; ++i)
             if (sensorlink::FeedByte(m_parser, buffer[i]))
-                m_pending.push_back({start + (m_paced ? (i + 1) * kLineByteMs : 0.0),
-                                     m_parser.m_buffer});
+                m_pending.push_back(
+                    {start + (m_paced ? (i + 1) * kLineByteMs : 0.0), m_parser.m_buffer});
         m_rxFreeMs = start + (m_paced ? n * kLineByteMs : 0.0);
     }
     handleDue();
@@ -149,4 +151,4 @@ void PtyServer::forwardTriggered(const ReplyPlan& plan) {
     if (m_triggered && m_sender) m_sender->send(plan);
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -14,8 +14,8 @@ class QSocketNotifier;
 
 namespace sim {
 
-constexpr int kLineBaud = 19200;     // bits per second of the simulated serial line
-constexpr int kLineBitsPerByte = 10; // start bit, 8 data bits, stop bit
+constexpr int kLineBaud = 19200;       // bits per second of the simulated serial line
+constexpr int kLineBitsPerByte = 10;   // start bit, 8 data bits, stop bit
 constexpr double kLineByteMs = 1000.0 * kLineBitsPerByte / kLineBaud;   // about 0.52 ms
 
 // Serves the sensor's telegrams on a pseudo-terminal; the sensor must outlive the server.
@@ -57,7 +57,7 @@ private:
     Sensor& m_sensor;
     bool m_paced = false;
     int m_master = -1;
-    int m_slave = -1;            // held open so the master sees no hang-up when the program closes
+    int m_slave = -1;   // held open so the master sees no hang-up when the program closes
     QString m_path;
     QString m_link;
     QString m_error;
@@ -65,9 +65,9 @@ private:
     Sender* m_sender = nullptr;
     RequestParser m_parser;
     bool m_triggered = false;
-    double m_rxFreeMs = 0.0;     // when the simulated line has delivered the bytes received so far
+    double m_rxFreeMs = 0.0;   // when the simulated line has delivered the bytes received so far
     std::deque<Pending> m_pending;
     QTimer m_dueTimer;
 };
 
-}  // namespace sim
+}   // namespace sim

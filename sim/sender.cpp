@@ -9,7 +9,9 @@
 namespace sim {
 
 Sender::Sender(WriteFn write, CloseFn close, double byteTimeMs, QObject* parent)
-    : QObject(parent), m_write(std::move(write)), m_close(std::move(close)),
+    : QObject(parent),
+      m_write(std::move(write)),
+      m_close(std::move(close)),
       m_byteTimeMs(byteTimeMs) {
     m_timer.setSingleShot(true);
     m_timer.setTimerType(Qt::PreciseTimer);
@@ -19,7 +21,8 @@ Sender::Sender(WriteFn write, CloseFn close, double byteTimeMs, QObject* parent)
 void Sender::send(const ReplyPlan& plan) {
     const QByteArray bytes(reinterpret_cast<const char*>(plan.m_bytes.data()),
                            static_cast<qsizetype>(plan.m_bytes.size()));
-    const qsizetype piece = plan.m_pieceBytes > 0 ? plan.m_pieceBytes : std::max<qsizetype>(bytes.size(), 1);
+    const qsizetype piece =
+        plan.m_pieceBytes > 0 ? plan.m_pieceBytes : std::max<qsizetype>(bytes.size(), 1);
     int wait = plan.m_delayMs;
     for (qsizetype at = 0; at < bytes.size(); at += piece) {
         enqueue({wait, bytes.mid(at, piece), false});
@@ -28,9 +31,7 @@ void Sender::send(const ReplyPlan& plan) {
     if (plan.m_closeAfter) enqueue({wait, {}, true});
 }
 
-void Sender::sendRaw(const QByteArray& bytes) {
-    enqueue({0, bytes, false});
-}
+void Sender::sendRaw(const QByteArray& bytes) { enqueue({0, bytes, false}); }
 
 void Sender::enqueue(Step step) {
     if (m_closed) return;
@@ -60,7 +61,8 @@ void Sender::pump() {
             m_frontSent = due;
         }
         if (m_frontSent < step.m_bytes.size()) {
-            const double next = m_frontStartMs + static_cast<double>(m_frontSent + 1) * m_byteTimeMs;
+            const double next =
+                m_frontStartMs + static_cast<double>(m_frontSent + 1) * m_byteTimeMs;
             m_timer.start(TimerIntervalMs(std::max(next - now, 1.0)));
             return;
         }
@@ -76,4 +78,4 @@ void Sender::pump() {
     }
 }
 
-}  // namespace sim
+}   // namespace sim

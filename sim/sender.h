@@ -50,4 +50,4 @@ private:
     QTimer m_timer;
 };
 
-}  // namespace sim
+}   // namespace sim

@@ -18,7 +18,7 @@ void StoreRecord(const Telegram& request, Record& record) {
     sensorlink::UnpackTelegram(request.data(), words);
     std::copy_n(words + 2, sensorlink::kRecordWords, record.begin());
 }
-}  // namespace
+}   // namespace
 
 Sensor::Sensor(uint64_t seed, QObject* parent) : QObject(parent), m_model(StartModel(seed)) {
     m_triggerTimer.setTimerType(Qt::PreciseTimer);
@@ -121,8 +121,8 @@ void Sensor::advance() {
 }
 
 void Sensor::emitFrame() {
-    if (auto plan = deliver(sensorlink::kCodeTriggered, recordReply(sensorlink::kCodeTriggered,
-                                                              DataWords(m_model))))
+    if (auto plan = deliver(sensorlink::kCodeTriggered,
+                            recordReply(sensorlink::kCodeTriggered, DataWords(m_model))))
         emit triggeredFrame(*plan);
 }
 
@@ -180,4 +180,4 @@ std::optional<ReplyPlan> Sensor::deliver(uint16_t code, ReplyPlan plan) {
     return plan;
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -16,8 +16,9 @@
 namespace sim {
 
 constexpr uint64_t kDefaultSeed = 1;
-constexpr int kTriggerPollMs = 1;   // model step interval while a connection awaits triggered frames
-constexpr int kMaxCatchUpMs = 1000; // at most this much model time is stepped at once
+constexpr int kTriggerPollMs =
+    1;   // model step interval while a connection awaits triggered frames
+constexpr int kMaxCatchUpMs = 1000;        // at most this much model time is stepped at once
 constexpr size_t kMaxLogEntries = 20000;   // the oldest half of the log goes when it is full
 inline constexpr char kDefaultIdentification[] = "TAVRIX-Vovez SIM V2.0";
 
@@ -105,4 +106,4 @@ private:
     std::vector<LogEntry> m_log;
 };
 
-}  // namespace sim
+}   // namespace sim

@@ -31,7 +31,8 @@ void TcpServer::accept() {
         auto write = [socket](const QByteArray& bytes) { socket->write(bytes); };
         // Deferred, so that no connection disappears while the server walks its list.
         auto close = [socket] {
-            QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(socket, &QTcpSocket::disconnectFromHost,
+                                      Qt::QueuedConnection);
         };
         auto* sender = new Sender(write, close, 0.0, socket);
         m_connections.push_back({socket, sender, {}, false});
@@ -77,4 +78,4 @@ TcpServer::Connection* TcpServer::find(QTcpSocket* socket) {
     return nullptr;
 }
 
-}  // namespace sim
+}   // namespace sim

@@ -52,4 +52,4 @@ private:
     std::vector<Connection> m_connections;
 };
 
-}  // namespace sim
+}   // namespace sim

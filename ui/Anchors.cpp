@@ -25,7 +25,7 @@ void Follow(QWidget* child, const QString& anchors, int dx, int dy) {
     child->setGeometry(g);
 }
 
-}  // namespace
+}   // namespace
 
 Anchors::Anchors(QWidget* panel) : QObject(panel), m_size(panel->size()) {
     panel->setMinimumSize(m_size);
@@ -49,4 +49,4 @@ bool Anchors::eventFilter(QObject* watched, QEvent* event) {
     return false;
 }
 
-}  // namespace ui
+}   // namespace ui

@@ -23,4 +23,4 @@ private:
     QSize m_size;   // the panel's size when its children were last placed
 };
 
-}  // namespace ui
+}   // namespace ui

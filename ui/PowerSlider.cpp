@@ -21,4 +21,4 @@ void PowerSlider::sliderChange(SliderChange change) {
     m_valueBox->setValue(value());
 }
 
-}  // namespace ui
+}   // namespace ui

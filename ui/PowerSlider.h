@@ -21,4 +21,4 @@ private:
     QSpinBox* m_valueBox = nullptr;
 };
 
-}  // namespace ui
+}   // namespace ui

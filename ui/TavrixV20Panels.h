@@ -9,4 +9,4 @@ namespace ui {
 
 const std::vector<platform::PanelDef>& PanelResources();
 
-}  // namespace ui
+}   // namespace ui

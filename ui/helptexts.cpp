@@ -187,4 +187,4 @@ bool ShowHelpOnRightClick(int event, const char* text) {
     return true;
 }
 
-}  // namespace ui
+}   // namespace ui

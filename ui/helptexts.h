@@ -13,7 +13,7 @@ extern const char* const InfoButtonGet;
 extern const char* const InfoButtonGo;
 extern const char* const InfoButtonStop;
 extern const char* const InfoButtonTeach;
-extern const char* const InfoSelectMEM;        // the RAM, EEPROM and FILE selector buttons
+extern const char* const InfoSelectMEM;   // the RAM, EEPROM and FILE selector buttons
 extern const char* const InfoEditPower;
 extern const char* const InfoEditPmod;
 extern const char* const InfoEditDynWinLoHi;
@@ -35,13 +35,13 @@ extern const char* const InfoDispTemp;
 extern const char* const InfoLedOut;
 
 // Strip chart and signal graphs.
-extern const char* const InfoGraph;            // the strip chart and the further graph control
+extern const char* const InfoGraph;   // the strip chart and the further graph control
 extern const char* const InfoButtonShowGraph;
 extern const char* const InfoGraphPanel;
 extern const char* const InfoEditSignal;
 extern const char* const InfoButtonClosePanel;
-extern const char* const InfoButtonSaveChart;    // SAVE PNG of the data panel
-extern const char* const InfoButtonSaveGraph;    // SAVE PNG of the graph panel
+extern const char* const InfoButtonSaveChart;   // SAVE PNG of the data panel
+extern const char* const InfoButtonSaveGraph;   // SAVE PNG of the graph panel
 
 // Recorder.
 extern const char* const InfoButtonOpenRecorder;
@@ -75,4 +75,4 @@ extern const char* const InfoStatus;
 // so that a right click never reaches the control's own action.
 bool ShowHelpOnRightClick(int event, const char* text);
 
-}  // namespace ui
+}   // namespace ui

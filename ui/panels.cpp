@@ -13,19 +13,25 @@ struct PanelControl {
     int m_control;
 };
 const PanelControl kExchangeControls[] = {
-    {&mainpanel, MAINP_BUTTON_SEND},          {&mainpanel, MAINP_BUTTON_GET},
-    {&mainpanel, MAINP_BUTTON_GO},            {&mainpanel, MAINP_SELECT_RAM},
-    {&mainpanel, MAINP_SELECT_EEPROM},        {&mainpanel, MAINP_SELECT_FILE},
-    {&interfacepanel, INTERFACEP_BUTTON_TRY}, {&interfacepanel, INTERFACEP_BUTTON_DISCARD},
-    {&recpanel, RECP_BUTTON_SELFILE},         {&recpanel, RECP_MODE},
-    {&recpanel, RECP_BUTTON_START},           {&recpanel, RECP_BUTTON_TRIGSTART},
+    {&mainpanel, MAINP_BUTTON_SEND},
+    {&mainpanel, MAINP_BUTTON_GET},
+    {&mainpanel, MAINP_BUTTON_GO},
+    {&mainpanel, MAINP_SELECT_RAM},
+    {&mainpanel, MAINP_SELECT_EEPROM},
+    {&mainpanel, MAINP_SELECT_FILE},
+    {&interfacepanel, INTERFACEP_BUTTON_TRY},
+    {&interfacepanel, INTERFACEP_BUTTON_DISCARD},
+    {&recpanel, RECP_BUTTON_SELFILE},
+    {&recpanel, RECP_MODE},
+    {&recpanel, RECP_BUTTON_START},
+    {&recpanel, RECP_BUTTON_TRIGSTART},
 };
 
 void Dim(int panel, int control, bool dimmed) {
     platform::SetCtrlAttribute(panel, control, platform::ATTR_DIMMED, dimmed ? 1 : 0);
 }
 
-}  // namespace
+}   // namespace
 
 void ShowChildPanel(int code) {
     struct Child {
@@ -60,4 +66,4 @@ void ShowStatusText(const std::string& text) {
     platform::SetCtrlVal(interfacepanel, INTERFACEP_STATUS, text);
 }
 
-}  // namespace ui
+}   // namespace ui

@@ -29,10 +29,10 @@ constexpr int kChildPanelLeft = 8;
 constexpr int kDataPanelTop = 63;
 constexpr int kDataPanelLeft = 288;
 
-void ShowChildPanel(int code);      // 1 connection settings, 2 parameters, 3 recorder
-void SetButtonsDimmed(int dimmed);  // the twelve controls that must not start a second exchange
+void ShowChildPanel(int code);       // 1 connection settings, 2 parameters, 3 recorder
+void SetButtonsDimmed(int dimmed);   // the twelve controls that must not start a second exchange
 
 // Writes a text into both status displays (data panel and connection-settings panel).
 void ShowStatusText(const std::string& text);
 
-}  // namespace ui
+}   // namespace ui
