@@ -71,7 +71,8 @@ protected:
                          Note("frame");
                          if (std::ranges::count(m_seen, "frame") == kGoFrames) sl::poll = 0;
                      },
-                     [this] { Note("ready"); }};
+                     [this] { Note("ready"); },
+                     {}};
         sl::comecho = 1;
         sl::poll = 0;
     }
