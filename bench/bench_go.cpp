@@ -148,12 +148,6 @@ GoRun MeasureGo(double seconds, PaintCounter& paints) {
     return run;
 }
 
-std::string Fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 }   // namespace
 
 int main(int argc, char** argv) {
@@ -207,27 +201,27 @@ int main(int argc, char** argv) {
         roundTrips.push_back(BareRoundTripS(std::stoi(sim.address())));
         const double roundTrip = bench::Median(roundTrips);
         const double ceiling = 1.0 / (bench::kGoPauseS + roundTrip);
-        bench::Report("1. GO loop over TCP loopback", Fixed(rate, 1) + " frames/s",
-                      "ceiling 1 / (10 ms + " + Fixed(roundTrip * 1e3, 3) +
-                          " ms bare round trip) = " + Fixed(ceiling, 1) +
+        bench::Report("1. GO loop over TCP loopback", bench::Fixed(rate, 1) + " frames/s",
+                      "ceiling 1 / (10 ms + " + bench::Fixed(roundTrip * 1e3, 3) +
+                          " ms bare round trip) = " + bench::Fixed(ceiling, 1) +
                           " frames/s; target >= 0.95",
                       rate / ceiling);
         const double share = bench::Median(shares);
         bench::Report(
             "3. CPU while GO polls over TCP, strip chart painted " +
-                Fixed(bench::Median(paintsPerFrame), 2) + " times a frame (" + platformName + ")",
-            Fixed(share * 100.0, 1) + " % of one core", "target < 5 %", share / kCpuTarget);
+                bench::Fixed(bench::Median(paintsPerFrame), 2) + " times a frame (" + platformName + ")",
+            bench::Fixed(share * 100.0, 1) + " % of one core", "target < 5 %", share / kCpuTarget);
     } else {
         const double ceiling = 1.0 / (kLineExchangeS + bench::kGoPauseS);
         // The simulator paces with millisecond timers, so its own exchange takes a little
         // longer than the line would; that share of the loss is not the program's.
         bench::Report("2. GO loop over a pseudo-terminal paced at 19200 baud",
-                      Fixed(rate, 2) + " frames/s",
-                      "ceiling 1 / (37.5 ms + 10 ms) = " + Fixed(ceiling, 2) +
+                      bench::Fixed(rate, 2) + " frames/s",
+                      "ceiling 1 / (37.5 ms + 10 ms) = " + bench::Fixed(ceiling, 2) +
                           " frames/s; target >= 0.95; the paced simulator's bare exchange "
                           "took " +
-                          Fixed(lineRoundTrip * 1e3, 1) + " ms, allowing " +
-                          Fixed(1.0 / (lineRoundTrip + bench::kGoPauseS), 2) + " frames/s",
+                          bench::Fixed(lineRoundTrip * 1e3, 1) + " ms, allowing " +
+                          bench::Fixed(1.0 / (lineRoundTrip + bench::kGoPauseS), 2) + " frames/s",
                       rate / ceiling);
     }
     return 0;

@@ -146,12 +146,6 @@ private:
     std::thread m_thread;
 };
 
-std::string Fixed(double value, int decimals) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%.*f", decimals, value);
-    return text;
-}
-
 }   // namespace
 
 int main(int argc, char** argv) {
@@ -213,11 +207,11 @@ int main(int argc, char** argv) {
     bench::Report(
         "9. Triggered recording over TCP, " + std::to_string(frames) +
             " frames as fast as TCP allows, graph panel shown",
-        Fixed(rate, 0) + " frames/s recorded, " + std::to_string(frames - recorded) + " lost",
+        bench::Fixed(rate, 0) + " frames/s recorded, " + std::to_string(frames - recorded) + " lost",
         "no frame lost", static_cast<double>(frames - recorded) / frames);
     bench::Report("9. Resident size per recorded frame in that recording",
-                  Fixed(bytes, 1) + " bytes",
-                  "held against the graphs' " + Fixed(kTargetBytes, 0) + " bytes a frame",
+                  bench::Fixed(bytes, 1) + " bytes",
+                  "held against the graphs' " + bench::Fixed(kTargetBytes, 0) + " bytes a frame",
                   bytes / kTargetBytes);
     return 0;
 }

@@ -142,4 +142,10 @@ void Report(const std::string& figure, const std::string& value, const std::stri
     std::fflush(stdout);
 }
 
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
 }   // namespace bench

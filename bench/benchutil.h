@@ -47,6 +47,9 @@ std::string StartProgram(const connection::ConnectionSettings& settings);
 // frame's reply is awaited, with the count of frames so far. Returns that count.
 long long RunGo(const std::function<bool(long long)>& stop);
 
+// A number with a fixed count of decimals, for result lines.
+std::string Fixed(double value, int decimals);
+
 // Prints one result line: the figure, what it is held against, and their ratio.
 void Report(const std::string& figure, const std::string& value, const std::string& target,
             double ratio);
