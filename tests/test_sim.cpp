@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -113,11 +112,7 @@ protected:
         }
         Reopen();
     }
-    void TearDown() override {
-        ::close(m_fd);
-        m_process.terminate();   // a killed program would leave no coverage data
-        m_process.waitForFinished();
-    }
+    void TearDown() override { ::close(m_fd); }
 
     // The program closes its connection or port, if open, and opens it again.
     void Reopen() {
@@ -244,8 +239,7 @@ TEST_F(SimProgram, ASignalEndsItCleanlyAndRemovesItsLink) {
         ASSERT_TRUE(QFileInfo(m_linkPath).isSymLink());
         ::kill(pid_t(m_process.processId()), signal);
         ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
-        EXPECT_EQ(m_process.exitStatus(), QProcess::NormalExit) << signal;
-        EXPECT_EQ(m_process.exitCode(), 0) << signal;
+        EXPECT_TRUE(m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0);
         EXPECT_FALSE(QFileInfo(m_linkPath).isSymLink()) << signal;
     }
 }
