@@ -1,12 +1,12 @@
 // tavrix-sensor-sim: the simulated sensor as a program, on TCP or a pseudo-terminal.
-// It prints the TCP port or the device path as one line on stdout, then serves until killed.
+// It prints the TCP port or the device path as one line on stdout, then serves until SIGINT
+// (Ctrl+C) or SIGTERM ends it as cleanly as a normal return.
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QFile>
 #include <QHostAddress>
+#include <QSocketNotifier>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <unistd.h>
@@ -20,14 +20,24 @@ namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
-constexpr size_t kMaxLinkPath = 4096;
 
-// The symbolic link to remove when a signal ends the program.
-char gLinkPath[kMaxLinkPath] = {};
+// A signal handler may do little safely: it writes one byte into this pipe, and the event
+// loop, reading the other end, quits. The servers then close as on any other end, and the
+// pseudo-terminal's symbolic link goes with its server.
+int gSignalPipe[2] = {-1, -1};
 
 void OnTerminate(int) {
-    if (gLinkPath[0] != '\0') unlink(gLinkPath);
-    _exit(0);
+    const char byte = 0;
+    [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &byte, 1);
+}
+
+// Without the pipe the signals keep their default action, which ends the program at once.
+void QuitOnTerminate(QCoreApplication& app) {
+    if (::pipe(gSignalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
+    std::signal(SIGINT, OnTerminate);
+    std::signal(SIGTERM, OnTerminate);
 }
 
 int UsageError(const QString& message) {
@@ -141,6 +151,7 @@ int main(int argc, char** argv) {
         sensor.addFault(rule->m_code, rule->m_fault, rule->m_count);
     }
 
+    QuitOnTerminate(app);   // before the line that tells a caller the sensor is there
     std::unique_ptr<sim::TcpServer> tcpServer;
     std::unique_ptr<sim::PtyServer> ptyServer;
     if (parser.isSet(tcp)) {
@@ -154,15 +165,9 @@ int main(int argc, char** argv) {
                            tcpServer->errorString());
         PrintLine(QString::number(tcpServer->port()));
     } else {
-        const QString linkPath = parser.value(link);
-        if (static_cast<size_t>(QFile::encodeName(linkPath).size()) >= kMaxLinkPath)
-            return UsageError("link path too long");
         ptyServer = std::make_unique<sim::PtyServer>(sensor, parser.isSet(paced));
-        if (!ptyServer->open(linkPath)) return Failure(ptyServer->errorString());
-        std::strncpy(gLinkPath, QFile::encodeName(linkPath).constData(), kMaxLinkPath - 1);
+        if (!ptyServer->open(parser.value(link))) return Failure(ptyServer->errorString());
         PrintLine(ptyServer->path());
     }
-    std::signal(SIGINT, OnTerminate);
-    std::signal(SIGTERM, OnTerminate);
     return app.exec();
 }

@@ -46,7 +46,7 @@ public:
         const QString where = m_process.readLine().trimmed();
         m_link = pty ? QStringList{"--serial", where} : QStringList{"--tcp", "127.0.0.1:" + where};
     }
-    ~Simulator() { m_process.kill(), m_process.waitForFinished(); }
+    ~Simulator() { m_process.terminate(), m_process.waitForFinished(); }
     Result Tool(const QStringList& args) const { return RunTool(m_link + args); }
 
     QStringList m_link;

@@ -183,6 +183,77 @@ TEST_F(ConnectionTest, TheAddressFieldCompletesPicksAndTabsAsTheUserTypes) {
     EXPECT_EQ(sensorlink::ipBuf, "a-very");   // escape commits nothing
 }
 
+// Each attribute of the address field reaches the parts it names and reads back; after moving,
+// sizing and a taller text's new point size the square list button still leads the text.
+TEST_F(ConnectionTest, TheAddressFieldsAttributesReachTheirPartsAndKeepItsLayout) {
+    using namespace connection;
+    using namespace platform;
+    Make(Transport::Tcp);
+    P().Start();
+    const int p = Panel(), text = ui::INTERFACEP_IPADDRESS;
+    const int parts[] = {text, Combo().m_listButton, Combo().m_frame};
+    const auto get = [&](int a, int v = -1) { Combo_GetComboAttribute(p, text, a, v); return v; };
+    const int h = P().Attribute(p, text, ATTR_HEIGHT) + 8;   // the text part made taller
+    SetCtrlAttribute(p, text, ATTR_HEIGHT, h);
+    // code, value, the platform's attribute and whether the text, list button and frame take it
+    const struct { int code, value, attr; bool takes[3]; } kCases[] = {
+        {COMBO_ATTR_TEXT_COLOR, 0x123456, ATTR_TEXT_COLOR, {1, 0, 0}},
+        {COMBO_ATTR_FRAME_COLOR, 0x00FF00, ATTR_FRAME_COLOR, {1, 1, 1}},
+        {COMBO_ATTR_TEXT_BOLD, 1, ATTR_TEXT_BOLD, {1, 1, 0}},
+        {COMBO_ATTR_TEXT_BGCOLOR, 0xFFFF00, ATTR_TEXT_BGCOLOR, {1, 1, 0}},
+        {COMBO_ATTR_MAX_ENTRY_LENGTH, 20, ATTR_MAX_ENTRY_LENGTH, {1, 0, 0}},
+        {COMBO_ATTR_DIMMED, 1, ATTR_DIMMED, {1, 1, 1}}, {COMBO_ATTR_TOP, 150, ATTR_TOP, {0, 0, 1}},
+        {COMBO_ATTR_LEFT, 100, ATTR_LEFT, {0, 0, 1}},
+        {COMBO_ATTR_WIDTH, 300, ATTR_WIDTH, {0, 0, 1}},
+        {COMBO_ATTR_TEXT_POINT_SIZE, 15, ATTR_TEXT_POINT_SIZE, {1, 1, 0}}};   // a new layout, last
+    for (const auto& c : kCases) {
+        ASSERT_EQ(Combo_SetComboAttribute(p, text, c.code, c.value), 0) << c.code;
+        EXPECT_EQ(get(c.code), c.value) << c.code;
+        for (int i = 0; i < 3; ++i)
+            EXPECT_EQ(P().Attribute(p, parts[i], c.attr) == c.value, c.takes[i]) << c.code << i;
+    }
+    EXPECT_EQ(P().Widget(p, parts[1])->geometry(), QRect(101, 151, h, h));
+    EXPECT_EQ(P().Widget(p, text)->pos(), QPoint(100 + h, 151));
+    EXPECT_EQ(get(COMBO_ATTR_HEIGHT), h + 2);
+    ASSERT_EQ(Combo_SetComboAttribute(p, text, COMBO_ATTR_TEXT_FONT, "Monospace"), 0);
+    std::string font;
+    EXPECT_EQ(Combo_GetComboAttribute(p, text, COMBO_ATTR_TEXT_FONT, font), 0);
+    EXPECT_EQ(font, "Monospace");
+    EXPECT_EQ(P().Widget(p, parts[1])->font().family(), "Monospace");   // the list's too
+    for (int code : {+COMBO_ATTR_HEIGHT, +COMBO_ATTR_SELECTION_LENGTH, 15})   // read only, or none
+        EXPECT_EQ(Combo_SetComboAttribute(p, text, code, 1), kComboBadAttribute) << code;
+    EXPECT_EQ(Combo_GetComboAttribute(p, text, 15, font), kComboBadAttribute);
+    EXPECT_EQ(Combo_GetComboAttribute(p, ui::INTERFACEP_PORTNUMBER, 1, font), kComboNotComboBox);
+}
+
+// Replacing an entry; refused creation on a combo box or a button; a value change raised by the
+// program, its commit from the event loop, but none once the box is discarded with its parts.
+TEST_F(ConnectionTest, TheAddressFieldsOtherOperations) {
+    using namespace connection;
+    Make(Transport::Tcp, Record("one.lan") + Record("two.lan"));
+    P().Start();
+    const int p = Panel(), text = ui::INTERFACEP_IPADDRESS;
+    ASSERT_EQ(Combo_ReplaceComboItem(p, text, 1, "renamed.lan"), 0);
+    EXPECT_EQ(History(), (Entries{"one.lan", "renamed.lan"}));
+    for (int control : {text, +ui::INTERFACEP_BUTTON_TRY})
+        EXPECT_EQ(Combo_NewComboBox(p, control), kComboNotComboBox) << control;
+
+    ComboRecord* record = GetComboRecord(p, text);
+    const int parts[] = {text, record->m_listButton, record->m_frame};
+    for (const char* address : {"pushed.lan", "gone.lan"}) {
+        platform::SetCtrlVal(p, text, address);
+        SendValChangedEvent(record);
+        EXPECT_NE(sensorlink::ipBuf, address);   // the commit is still queued
+        if (address == std::string("gone.lan")) ASSERT_EQ(Combo_DiscardComboBox(p, text), 0);
+        bool drained = false;   // posted after the commit, so run after it
+        platform::PostDeferredCall([&] { drained = true; });
+        ASSERT_TRUE(PumpUntil([&] { return drained; }));
+        EXPECT_EQ(sensorlink::ipBuf, "pushed.lan");
+    }
+    for (int control : parts) EXPECT_EQ(P().Attribute(p, control, platform::ATTR_VISIBLE), -1);
+    EXPECT_EQ(Combo_DiscardComboBox(p, text), platform::kErrBadControl);
+}
+
 // Without a settings file the program takes RS-232 port 1; a stored port number that the
 // port table lacks stays selected, shown as not present.
 TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {

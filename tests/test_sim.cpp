@@ -23,6 +23,7 @@
 #include "sim/sensor.h"
 #include "sim/tcpserver.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -124,7 +125,7 @@ protected:
     // Runs the simulator program on a free loopback TCP port, ending one that runs, and
     // connects to it.
     void Run(const QStringList& args) {
-        m_process.kill();
+        m_process.terminate();
         m_process.waitForFinished();
         m_process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_process.canReadLine(); }, kWaitMs));
@@ -227,6 +228,19 @@ TEST_F(SimProgram, ServesWithItsOptionsKeepsTheEepromFileAcrossARestartAndRefuse
         ASSERT_TRUE(refused.waitForFinished(kWaitMs));
         EXPECT_EQ(refused.exitCode(), 2) << qPrintable(args.join(' '));
         EXPECT_FALSE(refused.readAllStandardError().isEmpty());
+    }
+}
+
+// Ctrl+C or SIGTERM ends the program cleanly, its symbolic link to the device removed.
+TEST_F(SimProgram, ASignalEndsItCleanlyAndRemovesItsLink) {
+    for (int signal : {SIGINT, SIGTERM}) {
+        m_process.start(SimulatorPath(), {"--pty", "--link", m_linkPath});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return m_process.canReadLine(); }, kWaitMs));
+        ASSERT_TRUE(QFileInfo(m_linkPath).isSymLink());
+        ::kill(pid_t(m_process.processId()), signal);
+        ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
+        EXPECT_TRUE(m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0);
+        EXPECT_FALSE(QFileInfo(m_linkPath).isSymLink()) << signal;
     }
 }
 

@@ -167,4 +167,33 @@ TEST(PanelForms, CompanionWidgetsFollowTheirControls) {
     EXPECT_FALSE(box->isEnabled());
 }
 
+// Growing the main window moves the edges of each anchored widget of the main panel and its
+// child panels with the window's, also on a panel hidden meanwhile.
+TEST(PanelForms, ChildPanelsAndChartsGrowWithTheMainWindow) {
+    RegisterPanelResources();
+    std::map<int, int> panels = {{MAINP, platform::LoadPanel(0, MAINP)}};
+    for (int child : {DATAP, GRAPHP}) panels[child] = platform::LoadPanel(panels[MAINP], child);
+    platform::DisplayPanel(panels[DATAP]);
+    platform::DisplayPanel(panels[MAINP]);
+    // panel, widget, and whether its left, top, right and bottom edge follow the window's
+    const struct { int panel; const char* name; int left, top, right, bottom; } kCases[] = {
+        {MAINP, "banner", 0, 0, 1, 0},     {MAINP, "buttonGo", 0, 0, 0, 0},
+        {DATAP, "stripChart", 0, 0, 1, 1}, {DATAP, "dispStatus", 0, 0, 1, 0},
+        {DATAP, "legend", 0, 1, 0, 1},     {DATAP, "grid", 1, 1, 1, 1},
+        {GRAPHP, "graphRaw", 0, 0, 1, 1},  {GRAPHP, "buttonClose", 1, 0, 1, 0}};
+    const auto widget = [&](int p, auto n) { return Child(platform::PanelWidget(panels[p]), n); };
+    std::vector<QRect> before;
+    for (const auto& c : kCases) before.push_back(widget(c.panel, c.name)->geometry());
+    QWidget* window = platform::PanelWidget(panels[MAINP]);
+    constexpr int dx = 120, dy = 80;   // pixels
+    window->resize(window->size() + QSize(dx, dy));
+    platform::DisplayPanel(panels[GRAPHP]);   // hidden while the window grew
+    for (size_t i = 0; i < std::size(kCases); ++i) {
+        const auto& [panel, name, left, top, right, bottom] = kCases[i];
+        EXPECT_EQ(widget(panel, name)->geometry(),
+                  before[i].adjusted(left * dx, top * dy, right * dx, bottom * dy)) << name;
+    }
+    platform::DiscardPanel(panels[MAINP]);
+}
+
 }  // namespace
