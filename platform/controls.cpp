@@ -33,8 +33,6 @@ std::string ToStd(const QString& text) { return text.toUtf8().toStdString(); }
 
 QString ColorName(int rgb) { return QColor(static_cast<QRgb>(rgb)).name(); }
 
-bool ShowsText(CtrlKind kind) { return kind == CtrlKind::String || kind == CtrlKind::Label; }
-
 void SetShownText(ControlEntry& entry, const QString& text) {
     if (auto* edit = qobject_cast<QLineEdit*>(entry.m_widget.data())) {
         edit->setText(text);
@@ -239,24 +237,6 @@ int GetCtrlVal(int panel, int control, uint16_t& value) {
     return 0;
 }
 
-int GetCtrlVal(int panel, int control, double& value) {
-    int error = 0;
-    ControlEntry* entry = FindControl(panel, control, error);
-    if (entry == nullptr) return error;
-    if (ShowsText(entry->m_kind)) {
-        bool ok = false;
-        const double number = ShownText(*entry).trimmed().toDouble(&ok);
-        if (!ok) return kErrBadValue;
-        value = number;
-        return 0;
-    }
-    int number = 0;
-    const int result = GetCtrlVal(panel, control, number);
-    if (result < 0) return result;
-    value = number;
-    return 0;
-}
-
 int GetCtrlVal(int panel, int control, std::string& value) {
     int error = 0;
     ControlEntry* entry = FindControl(panel, control, error);
@@ -321,20 +301,6 @@ int SetCtrlVal(int panel, int control, int value) {
     default:
         return kErrBadValue;
     }
-}
-
-int SetCtrlVal(int panel, int control, double value) {
-    int error = 0;
-    ControlEntry* entry = FindControl(panel, control, error);
-    if (entry == nullptr) return error;
-    if (ShowsText(entry->m_kind)) {
-        ProgrammaticChange quiet;
-        SetShownText(*entry, QString::number(value));
-        return 0;
-    }
-    constexpr double kIntMax = std::numeric_limits<int>::max();
-    return SetCtrlVal(panel, control,
-                      static_cast<int>(std::lround(std::clamp(value, -kIntMax, kIntMax))));
 }
 
 int SetCtrlVal(int panel, int control, const std::string& value) {
@@ -493,14 +459,6 @@ int GetValueFromIndex(int panel, int control, int index, std::string& value) {
     if (ring == nullptr) return error;
     if (index < 0 || index >= ring->count()) return kErrBadValue;
     value = ToStd(ItemValueText(ring, index));
-    return 0;
-}
-
-int GetValueLengthFromIndex(int panel, int control, int index, int& length) {
-    std::string value;
-    const int result = GetValueFromIndex(panel, control, index, value);
-    if (result < 0) return result;
-    length = static_cast<int>(value.size());
     return 0;
 }
 

@@ -115,10 +115,8 @@ int GetCtrlCallback(int panel, int control, CtrlCallbackPtr& fn, void*& callback
 // never raises an event.
 int GetCtrlVal(int panel, int control, int& value);
 int GetCtrlVal(int panel, int control, uint16_t& value);   // clamped into 0..65535
-int GetCtrlVal(int panel, int control, double& value);
 int GetCtrlVal(int panel, int control, std::string& value);
 int SetCtrlVal(int panel, int control, int value);
-int SetCtrlVal(int panel, int control, double value);
 int SetCtrlVal(int panel, int control, const std::string& value);
 int SetCtrlVal(int panel, int control, const char* value);
 
@@ -176,7 +174,6 @@ int DeleteListItem(int panel, int control, int index, int count);   // count -1:
 int GetNumListItems(int panel, int control, int& count);
 int GetIndexFromValue(int panel, int control, int& index, const std::string& value);   // -1 if none
 int GetValueFromIndex(int panel, int control, int index, std::string& value);
-int GetValueLengthFromIndex(int panel, int control, int index, int& length);
 // Opens the drop-down list of a ring as a space keystroke on it would.
 int FakeKeystroke(int panel, int control, int key);
 

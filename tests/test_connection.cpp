@@ -244,7 +244,9 @@ TEST_F(ConnectionTest, TheAddressFieldsOtherOperations) {
         platform::SetCtrlVal(p, text, address);
         SendValChangedEvent(record);
         EXPECT_NE(sensorlink::ipBuf, address);   // the commit is still queued
-        if (address == std::string("gone.lan")) ASSERT_EQ(Combo_DiscardComboBox(p, text), 0);
+        if (address == std::string("gone.lan")) {
+            ASSERT_EQ(Combo_DiscardComboBox(p, text), 0);
+        }
         bool drained = false;   // posted after the commit, so run after it
         platform::PostDeferredCall([&] { drained = true; });
         ASSERT_TRUE(PumpUntil([&] { return drained; }));

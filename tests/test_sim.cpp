@@ -143,8 +143,7 @@ protected:
             if (r > 0) got.append(buffer, r);
             return got.size() >= n;
         };
-        QTest::qWaitFor(available, waitMs);
-        available();
+        if (!QTest::qWaitFor(available, waitMs)) available();
         return got;
     }
     QByteArray Exchange(const Telegram& request, qsizetype n = 36, int waitMs = kWaitMs) {
