@@ -32,8 +32,6 @@ using Texts = std::vector<std::string>;
 
 enum class Transport { Tcp, Pty };
 
-inline void PrintTo(Transport t, std::ostream* os) { *os << (t == Transport::Tcp ? "TCP" : "pty"); }
-
 inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info) {
     return info.param == Transport::Tcp ? "Tcp" : "Pty";
 }

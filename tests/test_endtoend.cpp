@@ -50,7 +50,6 @@ protected:
 
 TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwitch) {
     EXPECT_EQ(P().Text(ui::interfacepanel, ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), P().m_sensor.ram()[sim::kWordTeachValue]);
     EXPECT_EQ(P().Attribute(ui::mainpanel, ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR), kBrandBanner);
     EXPECT_FALSE(qobject_cast<QLabel*>(P().Widget(ui::mainpanel, ui::MAINP_LOGO))->pixmap().isNull());
     EXPECT_EQ(std::ranges::count_if(platform::PanelWidget(ui::mainpanel)->findChildren<QLabel*>(),
@@ -74,20 +73,13 @@ TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwi
 // Each step's requests, the whole record where it was written, and the tolerance shown after it.
 TEST_P(EndToEnd, SendAndGetCarryTheWholeRecordToAndFromRamAndEeprom) {
     const sim::Record start = P().m_sensor.ram();
-    const auto with = [&](int tolerance) {
-        sim::Record record = start;
-        record[sim::kWordTol] = static_cast<uint16_t>(tolerance);
-        return record;
-    };
+    const auto with = [&](int tol) { sim::Record r = start; r[sim::kWordTol] = static_cast<uint16_t>(tol); return r; };
     const int send = ui::MAINP_BUTTON_SEND, get = ui::MAINP_BUTTON_GET, old = start[sim::kWordTol];
     const int ram = ui::MAINP_SELECT_RAM, eeprom = ui::MAINP_SELECT_EEPROM;
-    const struct {
-        int target, button, edit;
-        std::vector<int> codes;
-        int inRam, inEeprom, shown;
-    } steps[] = {{ram, send, 321, {1}, 321, old, 321}, {eeprom, send, 400, {1, 6}, 400, 400, 400},
-                 {ram, send, 500, {1}, 500, 400, 500}, {eeprom, get, 7, {8, 3}, 500, 400, 400},
-                 {ram, get, 7, {3}, 500, 400, 500}};
+    const struct { int target, button, edit; std::vector<int> codes; int inRam, inEeprom, shown; } steps[] = {
+        {ram, send, 321, {1}, 321, old, 321}, {eeprom, send, 400, {1, 6}, 400, 400, 400},
+        {ram, send, 500, {1}, 500, 400, 500}, {eeprom, get, 7, {8, 3}, 500, 400, 400},
+        {ram, get, 7, {3}, 500, 400, 500}};
     for (const auto& s : steps) {
         SCOPED_TRACE(::testing::Message() << (s.button == send ? "SEND " : "GET ") << s.edit);
         P().m_sensor.clearLog();
@@ -222,8 +214,6 @@ TEST_P(EndToEndTcp, TimedRecordingWritesItsFramesOnePerInterval) {
     EXPECT_EQ(P().RequestCodes(), std::vector<int>(kFrames, sl::kCodeData));
     EXPECT_EQ(P().Value(ui::recpanel, ui::RECP_PROGRESS), kFrames);
     EXPECT_EQ(P().RawGraphPoints(), size_t{kFrames});
-    EXPECT_EQ(Program::Popups(), (Texts{Attention(recorder::kConfirmFileText), Attention(recorder::kReminderInterval),
-                                        Info(recorder::kSavedText)}));
 }
 
 // The server hangs up in the middle of a frame: one box says so, and GO ends in the TIMEOUT state.

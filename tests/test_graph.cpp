@@ -1,7 +1,5 @@
-// The strip chart and the graph panel in the running program, read back pixel by pixel; the
-// threshold rule, axis limits and round ticks alone are checked in test_core.cpp.
+// The strip chart and the graph panel in the running program, read back pixel by pixel.
 #include "apptest.h"
-#include "graph/chart.h"
 #include "graph/graph.h"
 #include "core/graphrules.h"
 
@@ -14,8 +12,7 @@ constexpr QRgb kRaw = 0x00A000, kRef = 0x0000FF, kThreshold = 0xFF0000, kHystere
 constexpr QRgb kRawGraph = graph::kRawGraphColor, kTempGraph = graph::kTempGraphColor;
 
 graph::StripChartWidget* Strip() {
-    return platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART)
-        ->findChild<graph::StripChartWidget*>();
+    return platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART)->findChild<graph::StripChartWidget*>();
 }
 graph::SignalGraphWidget* Graph(int control) {
     return platform::ControlWidget(ui::graphpanel, control)->findChild<graph::SignalGraphWidget*>();
@@ -124,14 +121,12 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
 TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
     Recorded(5, 6);   // before clearing
     graph::InitPanelGraph();
-    graph::SignalGraphWidget* raw = Graph(ui::GRAPHP_GRAPH_RAW);
-    graph::SignalGraphWidget* temp = Graph(ui::GRAPHP_GRAPH_TEMP);
+    graph::SignalGraphWidget *raw = Graph(ui::GRAPHP_GRAPH_RAW), *temp = Graph(ui::GRAPHP_GRAPH_TEMP);
     EXPECT_EQ(InArea(raw, kRawGraph), 0);
     Recorded(100, 300);
     EXPECT_EQ(InArea(temp, kTempGraph), 1);   // a single point, at X 0
     EXPECT_EQ(PixelAt(temp, temp->Frame().Map(0, 300)), kTempGraph);
-    EXPECT_EQ(P().Text(ui::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(ui::graphpanel, ui::GRAPHP_TEMP),
-              "100 300");
+    EXPECT_EQ(P().Text(ui::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(ui::graphpanel, ui::GRAPHP_TEMP), "100 300");
     Recorded(150, 310);
     const graph::PlotFrame& frame = raw->Frame();
     EXPECT_TRUE(frame.m_y.m_low <= 100 && frame.m_y.m_high >= 150 && frame.m_x.m_high == 100);

@@ -1,6 +1,4 @@
 // A real right click on every control with a callback shows its help text and does nothing else.
-#include <QTimer>
-
 #include <map>
 #include <sstream>
 
@@ -36,8 +34,7 @@ void Connection(int protocol) {
     ShowChildPanel(kShowConnection);
     platform::SetCtrlVal(interfacepanel, INTERFACEP_PROTOCOL, protocol);
     connection::InitConnectPanel();
-    // As after a good connection test, so that the accept button takes clicks.
-    platform::SetCtrlAttribute(interfacepanel, INTERFACEP_BUTTON_ACCEPT, platform::ATTR_DIMMED, 0);
+    platform::SetCtrlAttribute(interfacepanel, INTERFACEP_BUTTON_ACCEPT, platform::ATTR_DIMMED, 0);   // as if tested
 }
 void Recorder(int mode) {
     ShowChildPanel(kShowRecorder);
@@ -53,10 +50,7 @@ void Graph(int signal) {
 
 // The states that show every control, in order. EEPROM is selected so that a right click taken
 // for a toggle would change `target`; auto zoom is on so that one taken for a click would change it.
-const struct State {
-    int resource;
-    void (*prepare)();
-} kStates[] = {
+const struct State { int resource; void (*prepare)(); } kStates[] = {
     {MAINP, [] {
          platform::SetCtrlVal(mainpanel, MAINP_SELECT_RAM, 0);
          platform::SetCtrlVal(mainpanel, MAINP_SELECT_EEPROM, 1);
