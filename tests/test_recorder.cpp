@@ -28,7 +28,8 @@ protected:
         auto* spin = qobject_cast<QSpinBox*>(P().Widget(ui::recpanel, control));
         spin->setFocus();
         spin->selectAll();
-        QTest::keyClicks(spin, QString::number(value) + '\r');
+        QTest::keyClicks(spin, QString::number(value));
+        QTest::keyClick(spin, Qt::Key_Return);
     }
 
     Program m_program{Transport::Tcp};
