@@ -1,6 +1,5 @@
 #pragma once
-// Brings the whole program up for a test: a temporary program directory, scripted pop-ups,
-// the simulated sensor in-process on TCP or on a pseudo-terminal, and the real panels.
+// The whole program for a test: a temporary directory, scripted pop-ups, the sensor in-process.
 #include <QComboBox>
 #include <QHostAddress>
 #include <QTemporaryDir>
@@ -8,6 +7,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -28,26 +28,22 @@
 
 namespace apptest {
 
-enum class Transport { Tcp, Pty };
+using Texts = std::vector<std::string>;
 
-inline void PrintTo(Transport t, std::ostream* os) { *os << (t == Transport::Tcp ? "TCP" : "pty"); }
+enum class Transport { Tcp, Pty };
 
 inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info) {
     return info.param == Transport::Tcp ? "Tcp" : "Pty";
 }
 
 // A box as Program::Popups() lists it.
-inline std::string Attention(const std::string& text) { return std::string(platform::kAttentionTitle) + "|" + text; }
-inline std::string Info(const std::string& text) { return std::string(platform::kInfoTitle) + "|" + text; }
+inline std::string Attention(const std::string& t) { return platform::kAttentionTitle + ("|" + t); }
+inline std::string Info(const std::string& t) { return platform::kInfoTitle + ("|" + t); }
 
 // Processes events until done() holds or the limit passes; false on time-out.
-template <typename Pred>
-bool PumpUntil(Pred done, double seconds = 10.0) {
-    const double start = platform::Timer();
-    while (!done()) {
+inline bool PumpUntil(const std::function<bool()>& done, double seconds = 10.0) {
+    for (const double start = platform::Timer(); !done(); platform::ProcessSystemEvents())
         if (platform::Timer() - start > seconds) return false;
-        platform::ProcessSystemEvents();
-    }
     return true;
 }
 
@@ -71,23 +67,17 @@ public:
         if (transport == Transport::Tcp) {
             m_tcp = std::make_unique<sim::TcpServer>(m_sensor);
             EXPECT_TRUE(m_tcp->listen(QHostAddress::LocalHost, 0));
-            settings.m_comprotocol = sensorlink::kTCPIP;
-            settings.m_comport = 1;
-            settings.m_ipBuf = "127.0.0.1";
-            settings.m_portNumStr = std::to_string(m_tcp->port());
+            settings = {sensorlink::kTCPIP, 1, "127.0.0.1", std::to_string(m_tcp->port())};
         } else {
             m_pty = std::make_unique<sim::PtyServer>(m_sensor, false);
             EXPECT_TRUE(m_pty->open());
             platform::SetSerialPortTable({{m_pty->path().toStdString(), "simulated sensor"}});
-            settings.m_comprotocol = sensorlink::kRS232;
-            settings.m_comport = 1;
+            settings = {sensorlink::kRS232, 1, {}, {}};
         }
-        platform::WriteFileBytes(Path(connection::kSettingsFile),
-                                 connection::FormatSettingsFile(settings));
+        platform::WriteFileBytes(Path(connection::kSettingsFile), connection::FormatSettingsFile(settings));
     }
 
     ~Program() {
-        m_sampler.reset();
         if (sensorlink::tcpcon)
             platform::DisconnectFromTCPServer(static_cast<unsigned>(sensorlink::g_hconversation));
         platform::SetPopupHandler({});
@@ -108,9 +98,7 @@ public:
         platform::ClearPopupLog();
     }
 
-    std::string Path(const std::string& name) const {
-        return platform::JoinPath(m_dir.path().toStdString(), name);
-    }
+    std::string Path(const std::string& name) const { return platform::JoinPath(m_dir.path().toStdString(), name); }
 
     QWidget* Widget(int panel, int control) const {
         QWidget* widget = platform::ControlWidget(panel, control);
@@ -119,9 +107,7 @@ public:
     }
 
     // A real left click, as the user makes it.
-    void Click(int panel, int control) const {
-        QTest::mouseClick(Widget(panel, control), Qt::LeftButton);
-    }
+    void Click(int panel, int control) const { QTest::mouseClick(Widget(panel, control), Qt::LeftButton); }
 
     std::string Text(int panel, int control) const {
         std::string text;
@@ -141,21 +127,14 @@ public:
         return value;
     }
 
-    bool Dimmed(int panel, int control) const {
-        int dimmed = 0;
-        platform::GetCtrlAttribute(panel, control, platform::ATTR_DIMMED, dimmed);
-        return dimmed != 0;
-    }
+    bool Dimmed(int panel, int control) const { return Attribute(panel, control, platform::ATTR_DIMMED) > 0; }
 
-    // The failure handling's end state: "TIMEOUT", polling stopped, the connection-settings
-    // panel in front with its accept button dimmed.
+    // The failure handling's end state: "TIMEOUT", no polling, the connection panel in front.
     void ExpectTimeoutState() const {
-        EXPECT_EQ(Text(ui::datapanel, ui::DATAP_STATUS), "TIMEOUT");
-        EXPECT_EQ(Text(ui::interfacepanel, ui::INTERFACEP_STATUS), "TIMEOUT");
-        EXPECT_EQ(sensorlink::poll, 0);
-        EXPECT_EQ(sensorlink::comecho, 0);
-        EXPECT_TRUE(platform::PanelVisible(ui::interfacepanel));
-        EXPECT_FALSE(platform::PanelVisible(ui::parapanel));
+        EXPECT_EQ(Text(ui::datapanel, ui::DATAP_STATUS) + " " + Text(ui::interfacepanel, ui::INTERFACEP_STATUS),
+                  "TIMEOUT TIMEOUT");
+        EXPECT_EQ(std::pair(sensorlink::poll, sensorlink::comecho), (std::pair<uint16_t, uint16_t>(0, 0)));
+        EXPECT_TRUE(platform::PanelVisible(ui::interfacepanel) && !platform::PanelVisible(ui::parapanel));
         EXPECT_TRUE(Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
     }
 
@@ -166,18 +145,13 @@ public:
         return codes;
     }
 
-    int Requests(int code) const {
-        int n = 0;
-        for (int c : RequestCodes()) n += c == code;
-        return n;
-    }
+    int Requests(int code) const { return static_cast<int>(std::ranges::count(RequestCodes(), code)); }
 
     // Boxes shown since the log was cleared with this title and a text containing part.
     static int Shown(const std::string& title, const std::string& part = "") {
-        int n = 0;
-        for (const auto& popup : platform::PopupLog())
-            n += popup.title == title && popup.text.find(part) != std::string::npos;
-        return n;
+        return static_cast<int>(std::ranges::count_if(platform::PopupLog(), [&](const auto& popup) {
+            return popup.title == title && popup.text.find(part) != std::string::npos;
+        }));
     }
 
     // "title|text" of every box shown since the log was cleared.
@@ -187,13 +161,13 @@ public:
         return texts;
     }
 
-    // Runs step every few milliseconds while a blocking click runs, until StopSampler().
-    void WhileRunning(std::function<void()> step) {
-        m_sampler = std::make_unique<QTimer>();
-        QObject::connect(m_sampler.get(), &QTimer::timeout, std::move(step));
-        m_sampler->start(5);
+    // Clicks a button whose callback blocks (GO, a recording), running step every 5 ms meanwhile.
+    void ClickWhile(int panel, int control, std::function<void()> step) const {
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, std::move(step));
+        sampler.start(5);
+        Click(panel, control);
     }
-    void StopSampler() { m_sampler.reset(); }
 
     // The recorder panel as the user works it: a file chosen in the dialog, a mode picked.
     void ChooseRecordFile(const std::string& path, int result = 2) {
@@ -201,10 +175,21 @@ public:
         m_fileResult = result;
         Click(ui::recpanel, ui::RECP_BUTTON_SELFILE);
     }
-    void ChooseRecordMode(int mode) const {
-        auto* ring = qobject_cast<QComboBox*>(Widget(ui::recpanel, ui::RECP_MODE));
-        ring->setCurrentIndex(mode);
-        emit ring->activated(mode);
+    void ChooseRecordMode(int mode) const { Choose(ui::recpanel, ui::RECP_MODE, mode); }
+    // Both, then the requests and boxes so far forgotten.
+    std::string PrepareRecording(const std::string& path, int mode) {
+        ChooseRecordFile(path);
+        ChooseRecordMode(mode);
+        platform::ClearPopupLog();
+        m_sensor.clearLog();
+        return path;
+    }
+
+    // An item picked in a ring, as the user picks it.
+    void Choose(int panel, int control, int index) const {
+        auto* ring = qobject_cast<QComboBox*>(Widget(panel, control));
+        ring->setCurrentIndex(index);
+        emit ring->activated(index);
     }
 
     // A file's bytes; "" when it cannot be read.
@@ -224,13 +209,9 @@ public:
         return lines;
     }
 
-    // The points of the raw signal's graph on the graph panel: one per recorded frame.
-    std::vector<QPointF> RawGraphPoints() const {
-        const graph::PointStore& stored = Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW)
-                                              ->findChild<graph::SignalGraphWidget*>()->Points();
-        std::vector<QPointF> points;
-        for (std::size_t i = 0; i < stored.Size(); ++i) points.emplace_back(stored[i].m_x, stored[i].m_y);
-        return points;
+    // The number of points of the raw signal's graph on the graph panel: one per recorded frame.
+    std::size_t RawGraphPoints() const {
+        return Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW)->findChild<graph::SignalGraphWidget*>()->Points().Size();
     }
 
     sim::Sensor m_sensor{42};
@@ -240,7 +221,6 @@ public:
     std::string m_filePath;            // what the scripted file dialog chooses
     int m_fileResult = 2;              // and its result: 0 cancel, 1 existing, 2 new
     int m_confirmAnswer = 1;           // scripted answer to confirmations
-    std::unique_ptr<QTimer> m_sampler;  // see WhileRunning()
 };
 
 }  // namespace apptest

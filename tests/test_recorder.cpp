@@ -1,6 +1,4 @@
-// The recorder's rules as the user meets them in the running program: the file dialog's outcomes
-// with their questions and reminders, each mode's buttons, manual lines, the record time, Stop in
-// the pacing wait, the locked controls, no line after a time-out, lines that could not be written.
+// The recorder's rules as the user meets them in the running program, on TCP.
 #include <QSpinBox>
 
 #include "apptest.h"
@@ -9,7 +7,6 @@
 using namespace apptest;
 namespace sl = sensorlink;
 namespace rec = recorder;
-using Texts = std::vector<std::string>;
 
 namespace {
 
@@ -27,14 +24,6 @@ protected:
     Program& P() { return m_program; }
     std::string Rec(int control) { return P().Text(ui::recpanel, control); }
     int Attribute(int control, int attr) { return P().Attribute(ui::recpanel, control, attr); }
-    // A record file and a mode; the requests and boxes so far are forgotten.
-    std::string Prepare(const std::string& path, int mode) {
-        P().ChooseRecordFile(path);
-        P().ChooseRecordMode(mode);
-        platform::ClearPopupLog();
-        P().m_sensor.clearLog();
-        return path;
-    }
     void Type(int control, int value) {   // into a spin box, then Enter
         auto* spin = qobject_cast<QSpinBox*>(P().Widget(ui::recpanel, control));
         spin->setFocus();
@@ -51,19 +40,13 @@ protected:
 TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNothing) {
     const std::string first = P().Path("first.dat"), old = P().Path("old.dat");
     platform::WriteFileBytes(old, "earlier\r\n");
-    struct Step {
-        std::string path;
-        int result, answer;
-        std::string shown;
-        Texts boxes;
-    };
-    const Step steps[] = {
+    const struct { std::string path; int result, answer; std::string shown; Texts boxes; } steps[] = {
         {first, 2, 1, first, {kDialog}},   // a new name: its header, no question
         {old, 1, 0, first, {kDialog, Attention(rec::kFileExistsText)}},   // No: nothing changes
         {old, 1, 1, old, {kDialog, Attention(rec::kFileExistsText), Attention(rec::kReminderExistingFile)}},
         {"", 0, 1, old, {kDialog, Attention(rec::kNoFileText)}},   // cancelled: the choice stays
     };
-    for (const Step& s : steps) {
+    for (const auto& s : steps) {
         SCOPED_TRACE(s.path + " " + std::to_string(s.answer));
         platform::ClearPopupLog();
         P().m_confirmAnswer = s.answer;
@@ -72,7 +55,6 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
         EXPECT_EQ(Rec(ui::RECP_FILE), s.shown);
         EXPECT_EQ(Program::Bytes(old) == "earlier\r\n", s.shown == first);
     }
-    EXPECT_TRUE(Program::Bytes(first).starts_with("DATE\t"));
     EXPECT_EQ(Program::Bytes(old), Program::Bytes(first));   // an existing file chosen starts afresh
 
     P().m_confirmAnswer = 0;   // No at the confirmation records nothing, in either mode
@@ -85,25 +67,9 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
     EXPECT_TRUE(P().RequestCodes().empty());
 }
 
-// Each mode shows its own start button. Choosing a mode starts the count and the graph afresh.
-// Manual lines need no question; a deleted file comes back without a header, and a line that
-
-// With no record file chosen, a Start or a manual record only says so.
-TEST_F(RecorderTest, WithoutARecordFileNothingIsRecorded) {
-    const std::pair<int, int> starts[] = {{rec::kModeTimed, ui::RECP_BUTTON_START},
-                                          {rec::kModeTriggered, ui::RECP_BUTTON_TRIGSTART},
-                                          {rec::kModeManual, ui::RECP_BUTTON_MANUAL}};
-    for (auto [mode, button] : starts) {
-        P().ChooseRecordMode(mode);
-        platform::ClearPopupLog();
-        P().Click(ui::recpanel, button);
-        EXPECT_EQ(Program::Popups(), Texts{Attention(rec::kNoFileText)});
-    }
-    EXPECT_TRUE(P().RequestCodes().empty());
-    EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
-}
-
-// cannot be written is reported at once and not counted.
+// Each mode shows its own start button, which without a record file only says so; choosing a
+// mode starts the count and the graph afresh. Manual lines need no question; a deleted file comes
+// back without a header; a line that cannot be written is reported at once and not counted.
 TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
     const int starts[rec::kModeCount] = {ui::RECP_BUTTON_START, ui::RECP_BUTTON_START, ui::RECP_BUTTON_MANUAL,
                                          ui::RECP_BUTTON_TRIGSTART};
@@ -111,27 +77,30 @@ TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
         P().ChooseRecordMode(mode);
         for (int button : {ui::RECP_BUTTON_START, ui::RECP_BUTTON_MANUAL, ui::RECP_BUTTON_TRIGSTART})
             EXPECT_EQ(P().Widget(ui::recpanel, button)->isVisible(), button == starts[mode]) << mode;
+        platform::ClearPopupLog();
+        P().Click(ui::recpanel, starts[mode]);
+        EXPECT_EQ(Program::Popups(), Texts{Attention(rec::kNoFileText)}) << mode;
     }
-    const std::string path = Prepare(P().Path("manual.dat"), rec::kModeManual);
-    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+    EXPECT_TRUE(P().RequestCodes().empty());
+    EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
+    const std::string path = P().PrepareRecording(P().Path("manual.dat"), rec::kModeManual);
+    for (int i = 0; i < 2; ++i) P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
     EXPECT_EQ(Program::RecordLines(path).size(), 2u);
     EXPECT_EQ(Program::Bytes(path).rfind("DATE"), 0u);   // one header
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
-    EXPECT_EQ(P().RawGraphPoints().size(), 2u);
+    EXPECT_EQ(P().RawGraphPoints(), 2u);
     EXPECT_TRUE(platform::PopupLog().empty());
 
     P().ChooseRecordMode(rec::kModeManual);
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
-    EXPECT_TRUE(P().RawGraphPoints().empty());
+    EXPECT_EQ(P().RawGraphPoints(), 0u);
     platform::DeleteFile(path);
     P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
     EXPECT_EQ(Program::Bytes(path).find("DATE"), std::string::npos);
     EXPECT_EQ(Program::RecordLines(path).size(), 1u);
 
-    const std::string nowhere = Prepare(P().Path("no such folder/manual.dat"), rec::kModeManual);
-    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+    const std::string nowhere = P().PrepareRecording(P().Path("no such folder/manual.dat"), rec::kModeManual);
+    for (int i = 0; i < 2; ++i) P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
     EXPECT_EQ(Program::Shown(platform::kAttentionTitle, nowhere), 2);
     EXPECT_EQ(platform::PopupLog().size(), 2u);
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
@@ -149,17 +118,15 @@ TEST_F(RecorderTest, RecordTimeFollowsTheTypedValuesIn64Bits) {
 
 TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
     constexpr int kLongIntervalS = 5;
-    const std::string path = Prepare(P().Path("continuous.dat"), rec::kModeContinuous);
+    const std::string path = P().PrepareRecording(P().Path("continuous.dat"), rec::kModeContinuous);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kLongIntervalS);
     double stopped = 0.0;
-    P().WhileRunning([&] {
+    P().ClickWhile(ui::recpanel, ui::RECP_BUTTON_START, [&] {
         if (stopped > 0.0 || Rec(ui::RECP_RUNNING_COUNT) != "1") return;
         stopped = platform::Timer();
         P().Click(ui::recpanel, ui::RECP_BUTTON_STOP);
     });
-    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     const double ended = platform::Timer();
-    P().StopSampler();
     ASSERT_GT(stopped, 0.0);
     EXPECT_LT(ended - stopped, kLongIntervalS / 2.0);
     EXPECT_EQ(Program::Popups(), kIntervalBoxes);
@@ -167,49 +134,46 @@ TEST_F(RecorderTest, StopDuringThePacingWaitEndsAtOnce) {
     EXPECT_EQ(P().RequestCodes(), std::vector<int>{sl::kCodeData});
 }
 
-// While a timed recording runs its Start button is red, interval and count are read-only and GO
-// and the mode are dimmed. A time-out writes no line with the last good values, ends the
-// recording in the TIMEOUT state and leaves everything operable again.
+// A running timed recording locks its controls; a time-out writes no stale line, ends in the
+// TIMEOUT state and unlocks them.
 TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndUnlocksTheControls) {
-    const std::string path = Prepare(P().Path("timeout.dat"), rec::kModeTimed);
+    const std::string path = P().PrepareRecording(P().Path("timeout.dat"), rec::kModeTimed);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 5);
-    bool broken = false, locked = true;   // every reply after the first line is swallowed
-    P().WhileRunning([&] {
-        locked &= sl::poll != 1 ||
-                  (Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR) == rec::kRecordingColor &&
-                   Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
-                   Attribute(ui::RECP_RECVAL, platform::ATTR_CTRL_MODE) == platform::kModeIndicator &&
-                   P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO) && P().Dimmed(ui::recpanel, ui::RECP_MODE));
+    // Start red, interval and count read-only, GO and the mode dimmed: all or nothing.
+    const auto locked = [&](int color, int mode) {
+        return Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR) == color &&
+               Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE) == mode &&
+               Attribute(ui::RECP_RECVAL, platform::ATTR_CTRL_MODE) == mode &&
+               P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO) == (mode == platform::kModeIndicator) &&
+               P().Dimmed(ui::recpanel, ui::RECP_MODE) == (mode == platform::kModeIndicator);
+    };
+    bool broken = false, lockedWhileRunning = true;   // every reply after the first line is swallowed
+    P().ClickWhile(ui::recpanel, ui::RECP_BUTTON_START, [&] {
+        lockedWhileRunning &= sl::poll != 1 || locked(rec::kRecordingColor, platform::kModeIndicator);
         if (broken || Rec(ui::RECP_RECORDED) != "1") return;
         P().m_sensor.addFault(sl::kCodeData, {sim::FaultKind::NoReply}, -1);
         broken = true;
     });
-    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
-    P().StopSampler();
     ASSERT_TRUE(broken);
-    EXPECT_TRUE(locked);
+    EXPECT_TRUE(lockedWhileRunning);
     P().ExpectTimeoutState();
     EXPECT_EQ(Program::RecordLines(path).size(), 1u);
     EXPECT_EQ(Rec(ui::RECP_RECORDED) + " " + Rec(ui::RECP_REMAINING), "1 4");
     EXPECT_EQ(P().Requests(sl::kCodeData), 2);
     EXPECT_EQ(Program::Popups(), kIntervalBoxes);
-    EXPECT_EQ(Attribute(ui::RECP_BUTTON_START, platform::ATTR_CMD_BUTTON_COLOR), rec::kIdleColor);
-    EXPECT_EQ(Attribute(ui::RECP_INTERVAL, platform::ATTR_CTRL_MODE), platform::kModeHot);
-    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO));
-    EXPECT_FALSE(P().Dimmed(ui::recpanel, ui::RECP_MODE));
+    EXPECT_TRUE(locked(rec::kIdleColor, platform::kModeHot));
 }
 
-// A recording into a device that takes no bytes or a folder that does not exist goes on and
-// counts, but ends with the number of lines lost instead of "saved".
+// A recording into /dev/full or a missing folder goes on and counts, then reports the lines lost.
 TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedNotSaved) {
     for (const std::string& path : {std::string("/dev/full"), P().Path("no such folder/record.dat")}) {
         SCOPED_TRACE(path);
-        Prepare(path, rec::kModeTimed);
+        P().PrepareRecording(path, rec::kModeTimed);
         platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 2);
         P().Click(ui::recpanel, ui::RECP_BUTTON_START);
         EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
-        EXPECT_EQ(Program::Shown(platform::kInfoTitle), 0);
-        EXPECT_EQ(Program::Shown(platform::kAttentionTitle, "2 of 2 lines could not be written"), 1);
-        EXPECT_EQ(Program::Shown(platform::kAttentionTitle, path), 1);
+        Texts boxes = kIntervalBoxes;   // the last one tells the lines lost instead of "saved"
+        boxes.back() = Attention("2 of 2 lines could not be written to the record file:\n" + path);
+        EXPECT_EQ(Program::Popups(), boxes);
     }
 }
