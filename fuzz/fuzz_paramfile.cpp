@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
-#include "fuzz/fuzzcheck.h"
 #include "core/paramfile.h"
+#include "fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace sensorlink;
@@ -14,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::fill_n(words, kParameterFileValues, kUntouched);
     const std::string reason = ParseParameterFile(text, words);
     if (!reason.empty()) {
-        FUZZ_CHECK(std::all_of(words, words + kParameterFileValues,
-                               [](uint16_t w) { return w == kUntouched; }));
+        FUZZ_CHECK(std::all_of(words, words + kParameterFileValues, [](uint16_t w) { return w == kUntouched; }));
         return 0;
     }
     uint16_t again[kParameterFileValues] = {};

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cstring>
 
+#include "core/frameassembler.h"
 #include "fuzz/fuzzcheck.h"
 #include "link/exchanges.h"
-#include "core/frameassembler.h"
 
 namespace sl = sensorlink;
 
@@ -57,8 +57,8 @@ void CheckEcho(const uint8_t reply[sl::kTelegramBytes], int words, uint16_t code
     sl::bytesToRead = 0;   // complete: the wait returns at once
     sl::poll = 1;
     sl::CheckEcho(words);
-    const bool matches = reply[0] == 0x00 && reply[1] == 0xAA &&
-                         std::memcmp(reply + 2, sl::szWriteBuf + 2, 2 * words - 2) == 0;
+    const bool matches =
+        reply[0] == 0x00 && reply[1] == 0xAA && std::memcmp(reply + 2, sl::szWriteBuf + 2, 2 * words - 2) == 0;
     FUZZ_CHECK(sl::comecho == (matches ? 1 : 0));
     FUZZ_CHECK(sl::poll == (matches ? 1 : 0));
 }
@@ -71,8 +71,7 @@ void CheckFraming(const uint8_t* data, size_t size, uint16_t mark) {
         if (sl::FeedByte(frames, data[i])) {
             ++taken;
             FUZZ_CHECK(frames.m_buffer[0] == (mark >> 8) && frames.m_buffer[1] == (mark & 0xFF));
-            FUZZ_CHECK(std::equal(frames.m_buffer.begin(), frames.m_buffer.end(),
-                                  data + i + 1 - sl::kTelegramBytes));
+            FUZZ_CHECK(std::equal(frames.m_buffer.begin(), frames.m_buffer.end(), data + i + 1 - sl::kTelegramBytes));
         }
         FUZZ_CHECK(frames.m_filled < sl::kTelegramBytes);
     }
@@ -80,7 +79,7 @@ void CheckFraming(const uint8_t* data, size_t size, uint16_t mark) {
     FUZZ_CHECK(taken * sl::kTelegramBytes + frames.m_dropped + frames.m_filled == size);
 }
 
-}  // namespace
+}   // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     uint8_t reply[sl::kTelegramBytes] = {};
@@ -89,8 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t selector = size > sl::kTelegramBytes ? data[sl::kTelegramBytes] : 0;
     const int words = selector & 1 ? sl::kTelegramWords : 2;
     const uint16_t code = size > sl::kTelegramBytes + 2
-                              ? static_cast<uint16_t>(data[sl::kTelegramBytes + 1] << 8 |
-                                                      data[sl::kTelegramBytes + 2])
+                              ? static_cast<uint16_t>(data[sl::kTelegramBytes + 1] << 8 | data[sl::kTelegramBytes + 2])
                               : sl::kCodeParaWrite;
     CheckEcho(reply, words, code);
     CheckFraming(data, size, sl::kReplyMark);

@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "core/configfiles.h"
-#include "fuzz/fuzzcheck.h"
 #include "core/displaytext.h"
+#include "fuzz/fuzzcheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace connection;

@@ -15,8 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::vector<sim::Telegram> found;
     for (size_t at = 1; at < size; at += chunk) {
         const size_t n = std::min(chunk, size - at);
-        for (const sim::Telegram& request : sim::FeedBytes(pieces, data + at, n))
-            found.push_back(request);
+        for (const sim::Telegram& request : sim::FeedBytes(pieces, data + at, n)) found.push_back(request);
     }
     FUZZ_CHECK(found == expected);
     for (const sim::Telegram& request : found) {

@@ -1,6 +1,7 @@
 // tavrix-sensor-sim: the simulated sensor as a program, on TCP or a pseudo-terminal.
 // It prints the TCP port or the device path as one line on stdout, then serves until SIGINT
 // (Ctrl+C) or SIGTERM ends it as cleanly as a normal return.
+#include <unistd.h>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
@@ -9,7 +10,6 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
-#include <unistd.h>
 
 #include "sim/fault.h"
 #include "sim/ptyserver.h"
@@ -69,7 +69,7 @@ void PrintLine(const QString& line) {
     std::fflush(stdout);
 }
 
-}  // namespace
+}   // namespace
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
@@ -88,8 +88,10 @@ int main(int argc, char** argv) {
     const QCommandLineOption link("link", "With --pty: make PATH a symbolic link to the device.",
                                   "PATH");
     const QCommandLineOption paced("paced", "With --pty: pace the bytes like a 19200-baud line.");
-    const QCommandLineOption id("id", QString("Identification text (at most 36 bytes are sent); "
-                                              "default \"%1\".").arg(sim::kDefaultIdentification),
+    const QCommandLineOption id("id",
+                                QString("Identification text (at most 36 bytes are sent); "
+                                        "default \"%1\".")
+                                    .arg(sim::kDefaultIdentification),
                                 "TEXT");
     const QCommandLineOption fault("fault", "Inject a fault (see below); repeatable.", "RULE");
     const QCommandLineOption seed("seed",
@@ -123,20 +125,20 @@ int main(int argc, char** argv) {
         return UsageError("--link and --paced work with --pty only");
 
     bool seedOk = true;
-    const qulonglong seedValue = parser.isSet(seed) ? parser.value(seed).toULongLong(&seedOk)
-                                                    : sim::kDefaultSeed;
+    const qulonglong seedValue =
+        parser.isSet(seed) ? parser.value(seed).toULongLong(&seedOk) : sim::kDefaultSeed;
     if (!seedOk) return UsageError("bad seed " + parser.value(seed));
-    const auto sceneValue = parser.isSet(scene)
-                                ? sim::ParseScene(parser.value(scene).toStdString())
-                                : std::optional<sim::Scene>(sim::kDefaultScene);
+    const auto sceneValue = parser.isSet(scene) ? sim::ParseScene(parser.value(scene).toStdString())
+                                                : std::optional<sim::Scene>(sim::kDefaultScene);
     if (!sceneValue) return UsageError("unknown scene " + parser.value(scene));
     sim::Sensor sensor(seedValue);
     sensor.setScene(*sceneValue);
     if (parser.isSet(eeprom)) {
         const QString reason = sensor.useEepromFile(parser.value(eeprom));
         if (!reason.isEmpty())
-            std::fprintf(stderr, "tavrix-sensor-sim: EEPROM file %s: %s; starting with the "
-                                 "default record\n",
+            std::fprintf(stderr,
+                         "tavrix-sensor-sim: EEPROM file %s: %s; starting with the "
+                         "default record\n",
                          qPrintable(parser.value(eeprom)), qPrintable(reason));
         QObject::connect(&sensor, &sim::Sensor::eepromFileFailed, [](const QString& why) {
             std::fprintf(stderr, "tavrix-sensor-sim: cannot write the EEPROM file %s\n",

@@ -1,11 +1,11 @@
 #pragma once
 // The whole program for a test: a temporary directory, scripted pop-ups, the sensor in-process.
+#include <gtest/gtest.h>
 #include <QComboBox>
 #include <QHostAddress>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
@@ -14,9 +14,8 @@
 #include <vector>
 
 #include "connection/connection.h"
-#include "graph/chart.h"
-#include "ui/panels.h"
 #include "core/configfiles.h"
+#include "graph/chart.h"
 #include "link/exchanges.h"
 #include "platform/platform.h"
 #include "shell/TavrixV20.h"
@@ -25,6 +24,7 @@
 #include "sim/sensor.h"
 #include "sim/tcpserver.h"
 #include "ui/TavrixV20.h"
+#include "ui/panels.h"
 
 namespace apptest {
 
@@ -47,7 +47,9 @@ inline bool PumpUntil(const std::function<bool()>& done, double seconds = 10.0) 
     return true;
 }
 
-inline void PumpFor(double seconds) { PumpUntil([] { return false; }, seconds); }
+inline void PumpFor(double seconds) {
+    PumpUntil([] { return false; }, seconds);
+}
 
 // The program against the simulated sensor.
 class Program {
@@ -78,8 +80,7 @@ public:
     }
 
     ~Program() {
-        if (sensorlink::tcpcon)
-            platform::DisconnectFromTCPServer(static_cast<unsigned>(sensorlink::g_hconversation));
+        if (sensorlink::tcpcon) platform::DisconnectFromTCPServer(static_cast<unsigned>(sensorlink::g_hconversation));
         platform::SetPopupHandler({});
         platform::SetProjectDir("");
     }
@@ -218,9 +219,9 @@ public:
     QTemporaryDir m_dir;
     std::unique_ptr<sim::TcpServer> m_tcp;
     std::unique_ptr<sim::PtyServer> m_pty;
-    std::string m_filePath;            // what the scripted file dialog chooses
-    int m_fileResult = 2;              // and its result: 0 cancel, 1 existing, 2 new
-    int m_confirmAnswer = 1;           // scripted answer to confirmations
+    std::string m_filePath;    // what the scripted file dialog chooses
+    int m_fileResult = 2;      // and its result: 0 cancel, 1 existing, 2 new
+    int m_confirmAnswer = 1;   // scripted answer to confirmations
 };
 
-}  // namespace apptest
+}   // namespace apptest

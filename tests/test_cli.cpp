@@ -1,4 +1,5 @@
 // tavrix-cli as a process against the simulator program, over TCP and over a pseudo-terminal.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -8,18 +9,18 @@
 #include <QThread>
 #include <csignal>
 #include <functional>
-#include <gtest/gtest.h>
 
 namespace {
 
 constexpr int kRunLimitMs = 30000;
 
-QString BuildPath(const QString& relative) {
-    return QDir(QCoreApplication::applicationDirPath()).filePath(relative);
-}
+QString BuildPath(const QString& relative) { return QDir(QCoreApplication::applicationDirPath()).filePath(relative); }
 
 // What a run of the tool left behind.
-struct Result { int m_code = -1; QString m_out, m_err; };
+struct Result {
+    int m_code = -1;
+    QString m_out, m_err;
+};
 
 // Runs the tool; `meanwhile` acts on it while it runs. It must end normally, by itself.
 Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {}) {
@@ -65,8 +66,7 @@ int RecordLines(const QString& path) {
     QStringList lines = ReadText(path).split('\n');
     EXPECT_EQ(lines.takeFirst(), "DATE\tTIME\tRAW\tTEMP\t\r");
     EXPECT_EQ(lines.takeLast(), "") << "the last line is complete";
-    for (const QString& line : lines)
-        EXPECT_TRUE(kRecordLine.match(line).hasMatch()) << line.toStdString();
+    for (const QString& line : lines) EXPECT_TRUE(kRecordLine.match(line).hasMatch()) << line.toStdString();
     return static_cast<int>(lines.size());
 }
 
@@ -101,8 +101,8 @@ TEST_P(CliLink, EachCommandPrintsWhatTheSensorHoldsAndTheRecordMakesTheRoundTrip
     const QRegularExpression threeFrames(R"(^(\d+\t1234\t\d+\t\d+\n){3}$)");
     EXPECT_TRUE(threeFrames.match(watched.m_out).hasMatch()) << watched.m_out.toStdString();
 
-    for (const QStringList& how : {QStringList{"--frames", "3", "--interval", "0.1"},
-                                   QStringList{"--triggered", "--count", "3"}}) {
+    for (const QStringList& how :
+         {QStringList{"--frames", "3", "--interval", "0.1"}, QStringList{"--triggered", "--count", "3"}}) {
         EXPECT_EQ(sim.Tool(QStringList{"record"} + how << Path("rec.dat")).m_code, 0);
         EXPECT_EQ(RecordLines(Path("rec.dat")), 3) << how.join(' ').toStdString();
     }
@@ -117,9 +117,9 @@ TEST_P(CliLink, CtrlCEndsWatchAndRecordCleanly) {
         QThread::msleep(100);
         ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
     };
-    for (const QStringList& command :
-         {QStringList{"watch"}, {"record", "--frames", "60000", "--interval", "0", Path("t.dat")},
-          {"record", "--triggered", Path("r.dat")}}) {
+    for (const QStringList& command : {QStringList{"watch"},
+                                       {"record", "--frames", "60000", "--interval", "0", Path("t.dat")},
+                                       {"record", "--triggered", Path("r.dat")}}) {
         const Result result = RunTool(sim.m_link + QStringList{"--trace"} + command, interrupt);
         EXPECT_EQ(result.m_code, 0) << command.join(' ').toStdString();
         if (command.first() == "watch")
@@ -136,9 +136,11 @@ INSTANTIATE_TEST_SUITE_P(TcpAndPty, CliLink, ::testing::Values(false, true),
 TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
     QTemporaryDir dir;
     WriteText(dir.filePath("p.ini"), QString("1\n").repeated(16));
-    const struct { const char *m_fault, *m_command, *m_reply; } cases[] = {   // the trace's reply
-        {"1:byte:10:255", "send",
-         R"(\n +\d+ < 00 AA 00 01( [0-9A-F]{2}){6} FF( [0-9A-F]{2}){25} echo mismatch\n)"},
+    const struct {
+        const char *m_fault, *m_command, *m_reply;
+    } cases[] = {
+        // the trace's reply
+        {"1:byte:10:255", "send", R"(\n +\d+ < 00 AA 00 01( [0-9A-F]{2}){6} FF( [0-9A-F]{2}){25} echo mismatch\n)"},
         {"3:mark", "get", R"(\n +\d+ < 00 AB 00 03( [0-9A-F]{2}){32} wrong mark\n)"},
         {"5:short:4", "watch", R"(\n +\d+ < 00 AA 00 05( [0-9A-F]{2}){28} short by 4 bytes\n)"},
         {"3:none", "get", R"(\n +\d+ < - time-out after 3\d{3} ms\n)"},
@@ -151,9 +153,10 @@ TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
         const QString code = QString(c.m_fault).section(':', 0, 0);
         EXPECT_EQ(result.m_code, 3) << c.m_fault;
         EXPECT_EQ(result.m_out, "") << c.m_fault;
-        EXPECT_TRUE(QRegularExpression("^ +\\d+ > 00 55 00 0" + code + "( [0-9A-F]{2}){32} ok" +
-                                       c.m_reply + "tavrix-cli: reply to code " + code + ": ")
-                        .match(result.m_err).hasMatch())
+        EXPECT_TRUE(QRegularExpression("^ +\\d+ > 00 55 00 0" + code + "( [0-9A-F]{2}){32} ok" + c.m_reply +
+                                       "tavrix-cli: reply to code " + code + ": ")
+                        .match(result.m_err)
+                        .hasMatch())
             << result.m_err.toStdString();
     }
 }
@@ -162,7 +165,11 @@ TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
 TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault) {
     QTemporaryDir dir;
     WriteText(dir.filePath("bad.ini"), "1\n2\n\n3x\n");
-    const struct { QStringList m_args; int m_code; const char* m_said; } cases[] = {
+    const struct {
+        QStringList m_args;
+        int m_code;
+        const char* m_said;
+    } cases[] = {
         {{}, 2, "no command"},
         {{"--tcp", "127.0.0.1:1", "--serial", "/dev/null", "get"}, 2, "either --tcp or --serial"},
         {{"get", "--count", "3"}, 2, "unknown option --count for get"},
@@ -188,4 +195,4 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault
     EXPECT_TRUE(RunTool({"get", "--help"}).m_out.contains("TEACH_VALUE TOLERANCE HYSTERESIS"));
 }
 
-}  // namespace
+}   // namespace

@@ -3,8 +3,8 @@
 // shown at start-up, against the simulated sensor over TCP and over a pseudo-terminal.
 #include <QAbstractItemView>
 #include <QApplication>
-#include <QComboBox>
 #include <QClipboard>
+#include <QComboBox>
 #include <QLineEdit>
 
 #include "apptest.h"
@@ -47,13 +47,10 @@ protected:
     const connection::ComboRecord& Combo() const {
         return *connection::GetComboRecord(Panel(), ui::INTERFACEP_IPADDRESS);
     }
-    QComboBox* ListButton() const {
-        return qobject_cast<QComboBox*>(P().Widget(Panel(), Combo().m_listButton));
-    }
+    QComboBox* ListButton() const { return qobject_cast<QComboBox*>(P().Widget(Panel(), Combo().m_listButton)); }
     Entries History() const {
         Entries entries;
-        for (int i = 0; i < ListButton()->count(); ++i)
-            entries.push_back(ListButton()->itemText(i).toStdString());
+        for (int i = 0; i < ListButton()->count(); ++i) entries.push_back(ListButton()->itemText(i).toStdString());
         return entries;
     }
     void ExpectHistory(const Entries& expected) {
@@ -118,8 +115,7 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
     QAbstractItemView* view = ListButton()->view();
     ASSERT_TRUE(view->isVisible());
     QTest::qWait(QApplication::doubleClickInterval() + 100);   // or the release is ignored
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
-                      view->visualRect(view->model()->index(4, 0)).center());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->visualRect(view->model()->index(4, 0)).center());
     EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_IPADDRESS), "server101");
     std::rotate(expected.begin(), expected.begin() + 4, expected.begin() + 5);
     ExpectHistory(expected);
@@ -164,7 +160,8 @@ TEST_F(ConnectionTest, TheAddressFieldCompletesPicksAndTabsAsTheUserTypes) {
     EXPECT_EQ(shown(), "alpha|pha");
 
     ASSERT_EQ(connection::Combo_SetComboAttribute(Panel(), ui::INTERFACEP_IPADDRESS,
-                                                  connection::COMBO_ATTR_MAX_ENTRY_LENGTH, 6), 0);
+                                                  connection::COMBO_ATTR_MAX_ENTRY_LENGTH, 6),
+              0);
     QTest::keyClick(text, Qt::Key_Down);
     EXPECT_TRUE(ListButton()->view()->isVisible());
     QTest::keyClick(ListButton()->view(), Qt::Key_Return);   // takes the highlighted entry
@@ -192,25 +189,30 @@ TEST_F(ConnectionTest, TheAddressFieldsAttributesReachTheirPartsAndKeepItsLayout
     P().Start();
     const int p = Panel(), text = ui::INTERFACEP_IPADDRESS;
     const int parts[] = {text, Combo().m_listButton, Combo().m_frame};
-    const auto get = [&](int a, int v = -1) { Combo_GetComboAttribute(p, text, a, v); return v; };
+    const auto get = [&](int a, int v = -1) {
+        Combo_GetComboAttribute(p, text, a, v);
+        return v;
+    };
     const int h = P().Attribute(p, text, ATTR_HEIGHT) + 8;   // the text part made taller
     SetCtrlAttribute(p, text, ATTR_HEIGHT, h);
     // code, value, the platform's attribute and whether the text, list button and frame take it
-    const struct { int code, value, attr; bool takes[3]; } kCases[] = {
-        {COMBO_ATTR_TEXT_COLOR, 0x123456, ATTR_TEXT_COLOR, {1, 0, 0}},
-        {COMBO_ATTR_FRAME_COLOR, 0x00FF00, ATTR_FRAME_COLOR, {1, 1, 1}},
-        {COMBO_ATTR_TEXT_BOLD, 1, ATTR_TEXT_BOLD, {1, 1, 0}},
-        {COMBO_ATTR_TEXT_BGCOLOR, 0xFFFF00, ATTR_TEXT_BGCOLOR, {1, 1, 0}},
-        {COMBO_ATTR_MAX_ENTRY_LENGTH, 20, ATTR_MAX_ENTRY_LENGTH, {1, 0, 0}},
-        {COMBO_ATTR_DIMMED, 1, ATTR_DIMMED, {1, 1, 1}}, {COMBO_ATTR_TOP, 150, ATTR_TOP, {0, 0, 1}},
-        {COMBO_ATTR_LEFT, 100, ATTR_LEFT, {0, 0, 1}},
-        {COMBO_ATTR_WIDTH, 300, ATTR_WIDTH, {0, 0, 1}},
-        {COMBO_ATTR_TEXT_POINT_SIZE, 15, ATTR_TEXT_POINT_SIZE, {1, 1, 0}}};   // a new layout, last
+    const struct {
+        int code, value, attr;
+        bool takes[3];
+    } kCases[] = {{COMBO_ATTR_TEXT_COLOR, 0x123456, ATTR_TEXT_COLOR, {1, 0, 0}},
+                  {COMBO_ATTR_FRAME_COLOR, 0x00FF00, ATTR_FRAME_COLOR, {1, 1, 1}},
+                  {COMBO_ATTR_TEXT_BOLD, 1, ATTR_TEXT_BOLD, {1, 1, 0}},
+                  {COMBO_ATTR_TEXT_BGCOLOR, 0xFFFF00, ATTR_TEXT_BGCOLOR, {1, 1, 0}},
+                  {COMBO_ATTR_MAX_ENTRY_LENGTH, 20, ATTR_MAX_ENTRY_LENGTH, {1, 0, 0}},
+                  {COMBO_ATTR_DIMMED, 1, ATTR_DIMMED, {1, 1, 1}},
+                  {COMBO_ATTR_TOP, 150, ATTR_TOP, {0, 0, 1}},
+                  {COMBO_ATTR_LEFT, 100, ATTR_LEFT, {0, 0, 1}},
+                  {COMBO_ATTR_WIDTH, 300, ATTR_WIDTH, {0, 0, 1}},
+                  {COMBO_ATTR_TEXT_POINT_SIZE, 15, ATTR_TEXT_POINT_SIZE, {1, 1, 0}}};   // a new layout, last
     for (const auto& c : kCases) {
         ASSERT_EQ(Combo_SetComboAttribute(p, text, c.code, c.value), 0) << c.code;
         EXPECT_EQ(get(c.code), c.value) << c.code;
-        for (int i = 0; i < 3; ++i)
-            EXPECT_EQ(P().Attribute(p, parts[i], c.attr) == c.value, c.takes[i]) << c.code << i;
+        for (int i = 0; i < 3; ++i) EXPECT_EQ(P().Attribute(p, parts[i], c.attr) == c.value, c.takes[i]) << c.code << i;
     }
     EXPECT_EQ(P().Widget(p, parts[1])->geometry(), QRect(101, 151, h, h));
     EXPECT_EQ(P().Widget(p, text)->pos(), QPoint(100 + h, 151));
@@ -219,7 +221,7 @@ TEST_F(ConnectionTest, TheAddressFieldsAttributesReachTheirPartsAndKeepItsLayout
     std::string font;
     EXPECT_EQ(Combo_GetComboAttribute(p, text, COMBO_ATTR_TEXT_FONT, font), 0);
     EXPECT_EQ(font, "Monospace");
-    EXPECT_EQ(P().Widget(p, parts[1])->font().family(), "Monospace");   // the list's too
+    EXPECT_EQ(P().Widget(p, parts[1])->font().family(), "Monospace");         // the list's too
     for (int code : {+COMBO_ATTR_HEIGHT, +COMBO_ATTR_SELECTION_LENGTH, 15})   // read only, or none
         EXPECT_EQ(Combo_SetComboAttribute(p, text, code, 1), kComboBadAttribute) << code;
     EXPECT_EQ(Combo_GetComboAttribute(p, text, 15, font), kComboBadAttribute);
@@ -274,8 +276,7 @@ TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {
     connection::GetConnectionSettingsFromFile();
     EXPECT_EQ(P().Value(Panel(), ui::INTERFACEP_COMPORT), 3);
     auto* selector = qobject_cast<QComboBox*>(P().Widget(Panel(), ui::INTERFACEP_COMPORT));
-    EXPECT_EQ(selector->itemText(0).toStdString(),
-              "1  " + P().m_pty->path().toStdString() + "  simulated sensor");
+    EXPECT_EQ(selector->itemText(0).toStdString(), "1  " + P().m_pty->path().toStdString() + "  simulated sensor");
     EXPECT_EQ(selector->currentText(), "3  (not present)");
 }
 
@@ -361,7 +362,6 @@ TEST_F(ConnectionTest, WithoutTheSerialPortTheProgramWaitsOnTheConnectionPanel) 
     EXPECT_FALSE(P().Dimmed(Panel(), ui::INTERFACEP_BUTTON_TRY));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, StartUp, ::testing::Values(Transport::Tcp, Transport::Pty),
-                         TransportName);
+INSTANTIATE_TEST_SUITE_P(Transports, StartUp, ::testing::Values(Transport::Tcp, Transport::Pty), TransportName);
 
-}  // namespace
+}   // namespace

@@ -36,15 +36,14 @@ std::vector<std::vector<uint8_t>> Assemble(sensorlink::FrameAssembler& assembler
     return frames;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(CoreFrameAssembler, FramesByLengthWhateverTheChunksAndGetsBackInStepAfterNoise) {
     const std::vector<uint8_t> a = Frame(0x00), b = Frame(0xAA);
     std::vector<std::vector<uint8_t>> oneByOne;
     for (uint8_t byte : a) oneByOne.push_back({byte});
-    const std::vector<std::vector<uint8_t>> pieces = {{a.begin(), a.begin() + 10},
-                                                      {a.begin() + 10, a.begin() + 20},
-                                                      {a.begin() + 20, a.end()}};
+    const std::vector<std::vector<uint8_t>> pieces = {
+        {a.begin(), a.begin() + 10}, {a.begin() + 10, a.begin() + 20}, {a.begin() + 20, a.end()}};
     for (const auto& chunks : {oneByOne, pieces}) {
         sensorlink::FrameAssembler assembler;
         EXPECT_EQ(Assemble(assembler, chunks), std::vector<std::vector<uint8_t>>{a});
@@ -73,21 +72,19 @@ TEST(CoreThresholdRule, ModesClampsAndSixteenBitWrap) {
         {graph::kModeHi, 100, 0, 300, {100, 100, 0, 0}},               // hysteresis raised
         {graph::kModeWin, 4000, 500, 100, {4095, 3500, 3995, 3600}},   // from the clamped lines
         {graph::kModeWin, 100, 500, 4000, {600, 0, 0, 4000}},
-        {graph::kModeHi, 30000, 30000, 0, {-5536, -5536, 0, 0}},   // wraps, not lowered
-        {graph::kModeLow, 0, 40000, 0, {25536, 25536, 4095, 4095}},        // wraps, not raised
+        {graph::kModeHi, 30000, 30000, 0, {-5536, -5536, 0, 0}},      // wraps, not lowered
+        {graph::kModeLow, 0, 40000, 0, {25536, 25536, 4095, 4095}},   // wraps, not raised
     };
     for (const Case& c : cases) {
         const graph::ThresholdLines l = graph::ThresholdRule(c.mode, c.ref, c.tol, c.hyst);
-        EXPECT_EQ((std::array<int, 4>{l.m_threshold1, l.m_threshold2, l.m_hysteresis1,
-                                      l.m_hysteresis2}), c.lines)
+        EXPECT_EQ((std::array<int, 4>{l.m_threshold1, l.m_threshold2, l.m_hysteresis1, l.m_hysteresis2}), c.lines)
             << c.mode << " " << c.ref << "/" << c.tol << "/" << c.hyst;
     }
 }
 
 TEST(CoreAxisLimits, AutoZoomSearchesFromItsStartValues) {
     // A flat history of each value; the search for the smallest value starts at 10000.
-    for (auto [value, low, high] : {std::tuple{1000.0, 975.0, 1025.0}, {10.0, 0.0, 35.0},
-                                    {20000.0, 9975.0, 20025.0}}) {
+    for (auto [value, low, high] : {std::tuple{1000.0, 975.0, 1025.0}, {10.0, 0.0, 35.0}, {20000.0, 9975.0, 20025.0}}) {
         const graph::AxisLimits l = graph::AutoZoomLimits(std::vector<double>(600, value));
         EXPECT_EQ(std::pair(l.m_low, l.m_high), std::pair(low, high)) << value;
     }
@@ -105,7 +102,7 @@ TEST(CoreAxisTicks, RoundStepsInsideTheLimits) {
         {0, 1225, 3, {0, 500, 1000}},
         {84, 116, 10, {85, 90, 95, 100, 105, 110, 115}},
         {0, 65535, 8, {0, 10000, 20000, 30000, 40000, 50000, 60000}},
-        {3, 5, 10, {3, 4, 5}},                              // never a step below 1
+        {3, 5, 10, {3, 4, 5}},   // never a step below 1
         {2.2, 2.8, 10, {}},
         {5, 1, 10, {}},
     };
@@ -129,10 +126,14 @@ TEST(CoreSettingsFile, LenientNumbersAndLineEnds) {
               std::tuple(1, 4, std::string("127.0.0.1"), std::string("5000x")));
     // Only the first 100 characters of a number line count.
     EXPECT_EQ(connection::ParseSettingsFile(std::string(99, ' ') + "12\n").m_comprotocol, 1);
-    const std::pair<const char*, long long> numbers[] = {
-        {"5000x", 5000}, {" \t-42abc", -42}, {"x12", 0}, {"", 0}, {"-", 0},
-        {"99999999999999999999", 2147483647}, {"-2147483648", -2147483648LL},
-        {"-99999999999999999999", -2147483648LL}};
+    const std::pair<const char*, long long> numbers[] = {{"5000x", 5000},
+                                                         {" \t-42abc", -42},
+                                                         {"x12", 0},
+                                                         {"", 0},
+                                                         {"-", 0},
+                                                         {"99999999999999999999", 2147483647},
+                                                         {"-2147483648", -2147483648LL},
+                                                         {"-99999999999999999999", -2147483648LL}};
     for (const auto& [text, value] : numbers) EXPECT_EQ(connection::DecimalValue(text), value) << text;
 }
 
@@ -140,17 +141,21 @@ TEST(CoreSettingsFile, LenientNumbersAndLineEnds) {
 // an address written to a file and read back is the same text.
 TEST(CoreTexts, NonUtf8BytesAreLatin1AndCutsKeepWholeCharacters) {
     const std::pair<std::string, std::string> texts[] = {
-        {"25\xB0" "C", "25\u00B0C"}, {"ID\xFF\xFF", "ID\u00FF\u00FF"},
+        {"25\xB0"
+         "C",
+         "25\u00B0C"},
+        {"ID\xFF\xFF", "ID\u00FF\u00FF"},
         {"Gr\u00FC\u00DFe \u20AC \U0001F600", "Gr\u00FC\u00DFe \u20AC \U0001F600"},
-        {"\xC3", "\u00C3"}, {"\xC0\xAF", "\u00C0\u00AF"}, {"\xED\xA0\x80", "\u00ED\u00A0\u0080"}};
+        {"\xC3", "\u00C3"},
+        {"\xC0\xAF", "\u00C0\u00AF"},
+        {"\xED\xA0\x80", "\u00ED\u00A0\u0080"}};
     for (const auto& [bytes, shown] : texts) EXPECT_EQ(sensorlink::DisplayText(bytes), shown);
 
     const std::string address = std::string(98, 'a') + "\u00E9";   // 100 bytes
     const std::string cut(98, 'a');
     EXPECT_EQ(connection::ParseSettingsFile("1\n1\n" + address + "\n").m_ipBuf, cut);
     const std::vector<std::string> entries = {address};
-    EXPECT_EQ(connection::ParseHistoryFile(connection::FormatHistoryFile(entries)),
-              std::vector<std::string>{cut});
+    EXPECT_EQ(connection::ParseHistoryFile(connection::FormatHistoryFile(entries)), std::vector<std::string>{cut});
     EXPECT_EQ(connection::ParseHistoryFile(std::string("caf\xE9") + std::string(98, '\0')),
               std::vector<std::string>{"caf\u00E9"});
 }
@@ -182,21 +187,25 @@ TEST(CoreParameterFile, TenCharacterFieldsAndTheReasonsOfRefusals) {
 
 TEST(CoreCompletion, FirstMatchingEntryDecidesAndTheLimitCuts) {
     const std::vector<std::string> entries{"x", "xylo", "Alpha", "alps"};
-    struct Case { const char* typed; int limit; const char* text; int start, length; };   // text nullptr: none
+    struct Case {
+        const char* typed;
+        int limit;
+        const char* text;
+        int start, length;
+    };   // text nullptr: none
     constexpr int kNone = connection::kNoLengthLimit;
     const Case cases[] = {
-        {"al", kNone, "alpha", 2, 3},   // typed case kept
-        {"ALPS", kNone, "ALPS", 4, 0},
-        {"a", 4, "alp", 1, 2},          // maximum entry length 3: cut to 3 characters
-        {"x", kNone, nullptr, 0, 0},    // the first match has one character
-        {"", kNone, nullptr, 0, 0},
-        {"alphas", kNone, nullptr, 0, 0},
+        {"al", kNone, "alpha", 2, 3},                           // typed case kept
+        {"ALPS", kNone, "ALPS", 4, 0}, {"a", 4, "alp", 1, 2},   // maximum entry length 3: cut to 3 characters
+        {"x", kNone, nullptr, 0, 0},                            // the first match has one character
+        {"", kNone, nullptr, 0, 0},    {"alphas", kNone, nullptr, 0, 0},
     };
     for (const Case& c : cases) {
         const connection::Completion got = connection::AutoComplete(c.typed, entries, c.limit);
         EXPECT_EQ(got.m_complete, c.text != nullptr) << c.typed;
         if (c.text == nullptr) continue;
         EXPECT_EQ(std::tuple(got.m_text, got.m_selectionStart, got.m_selectionLength),
-                  std::tuple(std::string(c.text), c.start, c.length)) << c.typed;
+                  std::tuple(std::string(c.text), c.start, c.length))
+            << c.typed;
     }
 }

@@ -46,7 +46,7 @@ protected:
     double m_start = platform::Timer();   // for Late()
 };
 
-}  // namespace
+}   // namespace
 
 TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwitch) {
     EXPECT_EQ(P().Text(ui::interfacepanel, ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
@@ -73,13 +73,22 @@ TEST_P(EndToEnd, StartUpShowsTheSensorItsRecordAndTheBannerAndThePanelButtonsSwi
 // Each step's requests, the whole record where it was written, and the tolerance shown after it.
 TEST_P(EndToEnd, SendAndGetCarryTheWholeRecordToAndFromRamAndEeprom) {
     const sim::Record start = P().m_sensor.ram();
-    const auto with = [&](int tol) { sim::Record r = start; r[sim::kWordTol] = static_cast<uint16_t>(tol); return r; };
+    const auto with = [&](int tol) {
+        sim::Record r = start;
+        r[sim::kWordTol] = static_cast<uint16_t>(tol);
+        return r;
+    };
     const int send = ui::MAINP_BUTTON_SEND, get = ui::MAINP_BUTTON_GET, old = start[sim::kWordTol];
     const int ram = ui::MAINP_SELECT_RAM, eeprom = ui::MAINP_SELECT_EEPROM;
-    const struct { int target, button, edit; std::vector<int> codes; int inRam, inEeprom, shown; } steps[] = {
-        {ram, send, 321, {1}, 321, old, 321}, {eeprom, send, 400, {1, 6}, 400, 400, 400},
-        {ram, send, 500, {1}, 500, 400, 500}, {eeprom, get, 7, {8, 3}, 500, 400, 400},
-        {ram, get, 7, {3}, 500, 400, 500}};
+    const struct {
+        int target, button, edit;
+        std::vector<int> codes;
+        int inRam, inEeprom, shown;
+    } steps[] = {{ram, send, 321, {1}, 321, old, 321},
+                 {eeprom, send, 400, {1, 6}, 400, 400, 400},
+                 {ram, send, 500, {1}, 500, 400, 500},
+                 {eeprom, get, 7, {8, 3}, 500, 400, 400},
+                 {ram, get, 7, {3}, 500, 400, 500}};
     for (const auto& s : steps) {
         SCOPED_TRACE(::testing::Message() << (s.button == send ? "SEND " : "GET ") << s.edit);
         P().m_sensor.clearLog();
@@ -143,8 +152,7 @@ TEST_P(EndToEnd, TriggeredRecordingWritesEveryFrameTheSensorSends) {
                                         Info(recorder::kSavedText)}));
 }
 
-INSTANTIATE_TEST_SUITE_P(Transports, EndToEnd, ::testing::Values(Transport::Tcp, Transport::Pty),
-                         TransportName);
+INSTANTIATE_TEST_SUITE_P(Transports, EndToEnd, ::testing::Values(Transport::Tcp, Transport::Pty), TransportName);
 
 class EndToEndTcp : public EndToEnd {};   // what only the TCP link has, or needs no second run
 
@@ -193,7 +201,10 @@ TEST_P(EndToEndTcp, TimedRecordingWritesItsFramesOnePerInterval) {
     const std::string path = Prepare("timed.dat", recorder::kModeTimed);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_INTERVAL, kIntervalS);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, kFrames);
-    struct Seen { std::string recorded, raw; double at; };
+    struct Seen {
+        std::string recorded, raw;
+        double at;
+    };
     std::vector<Seen> seen;   // each count as it shows, with the remaining count that follows it
     auto* remaining = qobject_cast<QLineEdit*>(P().Widget(ui::recpanel, ui::RECP_REMAINING));
     QObject::connect(remaining, &QLineEdit::textChanged, [&] {
@@ -208,7 +219,9 @@ TEST_P(EndToEndTcp, TimedRecordingWritesItsFramesOnePerInterval) {
     for (size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].recorded, std::to_string(i + 1));
         EXPECT_EQ(raws[i], seen[i].raw) << i;
-        if (i > 0) { EXPECT_GT(seen[i].at - seen[i - 1].at, 0.9 * kIntervalS) << i; }
+        if (i > 0) {
+            EXPECT_GT(seen[i].at - seen[i - 1].at, 0.9 * kIntervalS) << i;
+        }
     }
     EXPECT_LT(ended - seen.back().at, 0.5 * kIntervalS);
     EXPECT_EQ(P().RequestCodes(), std::vector<int>(kFrames, sl::kCodeData));

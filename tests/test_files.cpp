@@ -35,7 +35,7 @@ Texts HistoryShown() {
     return entries;
 }
 
-}  // namespace
+}   // namespace
 
 TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     auto program = Fresh(Transport::Pty);
@@ -46,8 +46,8 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     program->Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     for (const char* address : {"first.lan", "second.lan"}) {
         platform::SetCtrlVal(ui::interfacepanel, ui::INTERFACEP_IPADDRESS, address);
-        connection::CBF_StringIpAdress(ui::interfacepanel, ui::INTERFACEP_IPADDRESS,
-                                       platform::EVENT_COMMIT, nullptr, 0, 0);
+        connection::CBF_StringIpAdress(ui::interfacepanel, ui::INTERFACEP_IPADDRESS, platform::EVENT_COMMIT, nullptr, 0,
+                                       0);
     }
     EXPECT_EQ(HistoryShown(), (Texts{"second.lan", "first.lan"}));
     EXPECT_EQ(Program::Shown("ATTENTION!", connection::kHistoryFile), 1);   // once, not per commit
@@ -81,16 +81,24 @@ Texts Numbered(size_t n) {   // "s0", "s1", ...
 
 const Shape kShapes[] = {
     {"GarbageSettings", connection::kSettingsFile, [](auto&) { return RandomBytes(64 * 1024); }, false, {}},
-    {"TenMegabytesOfSettings", connection::kSettingsFile, [](auto& p) {   // the four lines, then filler
+    {"TenMegabytesOfSettings",
+     connection::kSettingsFile,
+     [](auto& p) {   // the four lines, then filler
          std::string bytes = Program::Bytes(p.Path(connection::kSettingsFile));
          while (bytes.size() < kTenMegabytes) bytes += std::string(1000, 'x') + "\r\n";
          return bytes;
-     }, true, {}},
+     },
+     true,
+     {}},
     // Numbers and port text are read from their first characters, the address up to a NUL.
-    {"SettingsLinesOf100000Characters", connection::kSettingsFile, [](auto& p) {
-         return "1" + kLongLine + "\r\n1" + kLongLine + "\r\n127.0.0.1" + std::string(1, '\0') + kLongLine +
-                "\r\n" + std::to_string(p.m_tcp->port()) + kLongLine + "\r\n";
-     }, true, {}},
+    {"SettingsLinesOf100000Characters",
+     connection::kSettingsFile,
+     [](auto& p) {
+         return "1" + kLongLine + "\r\n1" + kLongLine + "\r\n127.0.0.1" + std::string(1, '\0') + kLongLine + "\r\n" +
+                std::to_string(p.m_tcp->port()) + kLongLine + "\r\n";
+     },
+     true,
+     {}},
     {"GarbageHistory", connection::kHistoryFile, [](auto&) { return RandomBytes(kTenMegabytes); }, true, {}},
     {"TenMegabytesOfHistory", connection::kHistoryFile,   // records of 102 bytes: the first ones are shown
      [](auto&) { return connection::FormatHistoryFile(Numbered(kTenMegabytes / 102 + 1)); }, true,
@@ -117,7 +125,9 @@ TEST_P(FilesAtStartUp, TheProgramStartsAndTakesWhatIsValid) {
     EXPECT_LE(entries.size(), connection::kHistoryMaxRecords);
     for (const std::string& entry : entries)
         EXPECT_TRUE(entry.size() <= connection::kAddressMaxChars && entry.find('\0') == std::string::npos);
-    if (shape.m_history) { EXPECT_EQ(entries, *shape.m_history); }
+    if (shape.m_history) {
+        EXPECT_EQ(entries, *shape.m_history);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FilesAtStartUp, ::testing::ValuesIn(kShapes),

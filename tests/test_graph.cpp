@@ -1,7 +1,7 @@
 // The strip chart and the graph panel in the running program, read back pixel by pixel.
 #include "apptest.h"
-#include "graph/graph.h"
 #include "core/graphrules.h"
+#include "graph/graph.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
@@ -20,7 +20,9 @@ graph::SignalGraphWidget* Graph(int control) {
 double Newest(int slot) { return graph::ana0Buf[graph::kHistoryValues - graph::kTracesPerFrame + slot]; }
 
 template <class Chart>
-QRgb PixelAt(Chart* chart, QPoint point) { return chart->grab().toImage().pixel(point) & 0xFFFFFF; }
+QRgb PixelAt(Chart* chart, QPoint point) {
+    return chart->grab().toImage().pixel(point) & 0xFFFFFF;
+}
 
 // Pixels of `color` in the plot area of a chart, or in one row of it, as the chart is drawn now.
 template <class Chart>
@@ -90,7 +92,7 @@ TEST_F(GraphTest, TracesAreDrawnAtTheirRowsOldestFirst) {
     const graph::PlotFrame& frame = Strip()->Frame();
     const int width = frame.Map(100, 0).x() - frame.Map(1, 0).x() + 1;   // frames 1 to 100
     const auto row = [&](double value) { return frame.Map(0, value).y(); };
-    EXPECT_EQ(InArea(Strip(), kThreshold, row(2800)), width);   // both LOW thresholds
+    EXPECT_EQ(InArea(Strip(), kThreshold, row(2800)), width);        // both LOW thresholds
     EXPECT_GT(InArea(Strip(), kHysteresis, row(2900)), width / 2);   // dashed, 100 above them
     EXPECT_GT(InArea(Strip(), kRef, row(3000)), width / 2);
     EXPECT_EQ(PixelAt(Strip(), frame.Map(1, 1000)), kRaw);
@@ -101,7 +103,7 @@ TEST_F(GraphTest, TracesAreDrawnAtTheirRowsOldestFirst) {
 
 TEST_F(GraphTest, YScaleAndGridFollowRealClicksOnTheChart) {
     const auto range = [&] { return std::make_pair(Strip()->Frame().m_y.m_low, Strip()->Frame().m_y.m_high); };
-    for (int i = 0; i < 10; ++i) Frame(1200, 1000);   // a history still partly zero
+    for (int i = 0; i < 10; ++i) Frame(1200, 1000);    // a history still partly zero
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));   // fixed scale at start
     QTest::mouseDClick(Strip(), Qt::LeftButton);
     EXPECT_EQ(range(), std::make_pair(0.0, 4096.0));   // applied with the next frame only
@@ -176,4 +178,4 @@ TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
     EXPECT_TRUE(platform::PanelVisible(ui::datapanel) && !platform::PanelVisible(ui::graphpanel));
 }
 
-}  // namespace
+}   // namespace

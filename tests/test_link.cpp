@@ -1,11 +1,11 @@
 // The link alone against the in-process simulated sensor over a real loopback socket and a real
 // pseudo-terminal, on the test clock: every code under every fault (what the link asks of the
 // program, the requests, its limits and pauses), stale bytes, triggered frames and failed opens.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <QTimer>
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <span>
@@ -31,16 +31,16 @@ enum class Link { Tcp, Pty };
 // The limits and pauses the link must keep, seconds.
 constexpr double kReplyLimitS = 3.0, kIdentifyLimitTcpS = 5.0;
 constexpr double kIdentifyPauseS = 0.1, kEepromStorePauseS = 0.5, kPollSleepS = 0.010;
-constexpr double kTickS = 0.001;        // one pass of the event loop on the test clock
-constexpr double kSlackS = 2 * kTickS;  // a wait ends at the first check past its limit
-constexpr double kPromptS = 0.1;        // a reply that leaves at once is in within this
-constexpr double kLateS = 0.1;          // how far inside or beyond its limit a late reply comes
-constexpr int kWrongByteIndex = 25;     // low byte of record word 10 in a parameter reply
-constexpr int kGoFrames = 3;            // GO is stopped after this many frames
-constexpr int kTriggeredFrames = 4;     // the faulty frame and three good ones
-constexpr double kFrameGapS = 0.05;     // between two triggered frames
-constexpr double kListenS = 4.0;        // longer than the latest triggered frame takes
-constexpr double kStaleS = 0.2;         // stale bytes are in the link's queue within this
+constexpr double kTickS = 0.001;         // one pass of the event loop on the test clock
+constexpr double kSlackS = 2 * kTickS;   // a wait ends at the first check past its limit
+constexpr double kPromptS = 0.1;         // a reply that leaves at once is in within this
+constexpr double kLateS = 0.1;           // how far inside or beyond its limit a late reply comes
+constexpr int kWrongByteIndex = 25;      // low byte of record word 10 in a parameter reply
+constexpr int kGoFrames = 3;             // GO is stopped after this many frames
+constexpr int kTriggeredFrames = 4;      // the faulty frame and three good ones
+constexpr double kFrameGapS = 0.05;      // between two triggered frames
+constexpr double kListenS = 4.0;         // longer than the latest triggered frame takes
+constexpr double kStaleS = 0.2;          // stale bytes are in the link's queue within this
 // A record unlike the sensor's, every word of it, the two spare words included.
 constexpr sim::Record kSentRecord{11, 1, 1200, 2800, 4, 1, 30, 1, 1, 70, 90, 1900, 150, 40, 7, 9};
 const char* const kFailed = "failed";   // what m_seen shows for m_exchangeFailed
@@ -65,8 +65,10 @@ protected:
         platform::ClearPopupLog();
         platform::SetPopupHandler([](const platform::PopupRecord&, std::string&) { return 1; });
         m_sensor.setScene(sim::Scene::Steady);   // no triggered frames of its own
-        sl::hooks = {[this](const std::string& text) { Note(text); }, [this] { Note(kFailed); },
-                     [this] { Note("read panel"); }, [this] { Note("parameters"); },
+        sl::hooks = {[this](const std::string& text) { Note(text); },
+                     [this] { Note(kFailed); },
+                     [this] { Note("read panel"); },
+                     [this] { Note("parameters"); },
                      [this] {
                          Note("frame");
                          if (std::ranges::count(m_seen, "frame") == kGoFrames) sl::poll = 0;
@@ -141,8 +143,7 @@ protected:
         sl::StartTriggeredData();
         sl::poll = 1;
         while (sl::poll == 1)
-            if (sl::AwaitTriggeredFrame() == 0)
-                taken.emplace_back(sl::szReadBuf, sl::szReadBuf + sl::kTelegramBytes);
+            if (sl::AwaitTriggeredFrame() == 0) taken.emplace_back(sl::szReadBuf, sl::szReadBuf + sl::kTelegramBytes);
         sl::StopTriggeredData();
         EXPECT_GT(stopped, 0.0);
         EXPECT_LE(platform::Timer() - stopped, kSlackS);   // the listening ends at once
@@ -153,12 +154,12 @@ protected:
     std::unique_ptr<sim::TcpServer> m_tcp;
     std::unique_ptr<sim::PtyServer> m_pty;
     QTemporaryDir m_dir;
-    Strings m_seen;                                  // what the link asked of the program
-    std::vector<std::pair<double, double>> m_waits;  // tstart and tdiff at each of those
+    Strings m_seen;                                   // what the link asked of the program
+    std::vector<std::pair<double, double>> m_waits;   // tstart and tdiff at each of those
 };
 
 constexpr uint16_t kCodes[] = {1, 3, 5, 6, 7, 8, 50};   // each command's own code
-constexpr int kDelayBeyond = -1, kDelayWithin = -2;   // delays that depend on code and link
+constexpr int kDelayBeyond = -1, kDelayWithin = -2;     // delays that depend on code and link
 
 // Each fault's effect on the exchange of each code above, over TCP and over the pty: P passes,
 // I is ignored (a parameter reply without its mark changes no value), F fails as soon as the reply
@@ -171,15 +172,15 @@ struct FaultRow {
 };
 const FaultRow kFaults[] = {
     // codes:        1 3 5 6 7 8 50 over TCP, over pty
-    {"NoReply",     "LLLLLLD", "LLLLLLD", {FaultKind::NoReply}},
-    {"Short",       "LLLLLLS", "LLLLLLS", {FaultKind::Short, 1}},
-    {"Surplus",     "PPPPPPP", "FFFFFFP", {FaultKind::Surplus, 1, 0}},   // TCP reads 36 bytes
-    {"WrongMark",   "FIPFPFD", "FIPFPFD", {FaultKind::WrongMark}},
-    {"WrongByte",   "FPPPPPP", "FPPPPPP", {FaultKind::WrongByte, kWrongByteIndex, -1}},
+    {"NoReply", "LLLLLLD", "LLLLLLD", {FaultKind::NoReply}},
+    {"Short", "LLLLLLS", "LLLLLLS", {FaultKind::Short, 1}},
+    {"Surplus", "PPPPPPP", "FFFFFFP", {FaultKind::Surplus, 1, 0}},   // TCP reads 36 bytes
+    {"WrongMark", "FIPFPFD", "FIPFPFD", {FaultKind::WrongMark}},
+    {"WrongByte", "FPPPPPP", "FPPPPPP", {FaultKind::WrongByte, kWrongByteIndex, -1}},
     {"DelayBeyond", "LLLLLLP", "LLLLLLP", {FaultKind::Delay, kDelayBeyond}},
     {"DelayWithin", "PPPPPPP", "PPPPPPP", {FaultKind::Delay, kDelayWithin}},
-    {"Split",       "PPPPPPP", "PPPPPPP", {FaultKind::Split, 10, 20}},
-    {"Close",       "LLLLLLX", "LLLLLLX", {FaultKind::Close, 10}},
+    {"Split", "PPPPPPP", "PPPPPPP", {FaultKind::Split, 10, 20}},
+    {"Close", "LLLLLLX", "LLLLLLX", {FaultKind::Close, 10}},
 };
 
 using Case = std::tuple<uint16_t, FaultRow, Link>;
@@ -195,9 +196,7 @@ protected:
         return (Tcp() ? Row().m_tcp : Row().m_pty)[at - std::begin(kCodes)];
     }
     bool Fails() const { return Effect() == 'F' || Effect() == 'L'; }
-    double LimitS() const {
-        return Code() == sl::kCodeIdentify && Tcp() ? kIdentifyLimitTcpS : kReplyLimitS;
-    }
+    double LimitS() const { return Code() == sl::kCodeIdentify && Tcp() ? kIdentifyLimitTcpS : kReplyLimitS; }
     double DelayS() const {
         if (Row().m_fault.m_arg == kDelayWithin) return LimitS() - kLateS;
         return Row().m_fault.m_arg == kDelayBeyond ? LimitS() + kLateS : 0.0;
@@ -213,51 +212,51 @@ protected:
     // Runs the command that sends Code(), with the checks of its own results.
     Command Run() {
         const bool stops = Fails() && Code() == sl::kCodeParaWrite;   // before the store
-        const bool eeprom = Code() == sl::kCodeParaWrite || Code() == sl::kCodeEepromStore ||
-                            Code() == sl::kCodeEepromLoad;
+        const bool eeprom =
+            Code() == sl::kCodeParaWrite || Code() == sl::kCodeEepromStore || Code() == sl::kCodeEepromLoad;
         sl::target = eeprom ? sl::EEPROM : sl::RAM;
         switch (Code()) {
-            case sl::kCodeParaWrite:
-            case sl::kCodeEepromStore:
-                SetValues(kSentRecord);
-                sl::SendPara();
-                EXPECT_EQ(m_sensor.ram(), kSentRecord);   // taken whatever the echo
-                EXPECT_EQ(m_sensor.eeprom() == kSentRecord, !stops);
-                return {{1, 6}, {"read panel"}, {"read panel", "TIMEOUT", kFailed},
-                        stops ? 0.0 : kEepromStorePauseS};   // whatever the store's echo gave
-            case sl::kCodeParaRead:
-            case sl::kCodeEepromLoad: {
-                sim::Record before = m_sensor.ram(), expected = m_sensor.ram();
-                for (uint16_t& value : before) ++value;   // a record taken shows
-                SetValues(before);
-                sl::GetPara();
-                if (Effect() != 'P') expected = before;
-                if (Code() == sl::kCodeParaRead && Is("WrongByte"))   // taken as it came
-                    expected[10] = static_cast<uint16_t>(m_sensor.ram()[10] ^ 0x00FF);
-                sl::CopyVarsToPP();   // the parameter values, in record order
-                EXPECT_THAT(std::span(sl::pp, sl::kRecordWords), ElementsAreArray(expected));
-                if (!eeprom) return {{3}, {"parameters"}, {"TIMEOUT", kFailed, "parameters"}};
-                return {{8, 3}, {"parameters"}, {"TIMEOUT", kFailed}};
+        case sl::kCodeParaWrite:
+        case sl::kCodeEepromStore:
+            SetValues(kSentRecord);
+            sl::SendPara();
+            EXPECT_EQ(m_sensor.ram(), kSentRecord);   // taken whatever the echo
+            EXPECT_EQ(m_sensor.eeprom() == kSentRecord, !stops);
+            return {{1, 6},
+                    {"read panel"},
+                    {"read panel", "TIMEOUT", kFailed},
+                    stops ? 0.0 : kEepromStorePauseS};   // whatever the store's echo gave
+        case sl::kCodeParaRead:
+        case sl::kCodeEepromLoad: {
+            sim::Record before = m_sensor.ram(), expected = m_sensor.ram();
+            for (uint16_t& value : before) ++value;   // a record taken shows
+            SetValues(before);
+            sl::GetPara();
+            if (Effect() != 'P') expected = before;
+            if (Code() == sl::kCodeParaRead && Is("WrongByte"))   // taken as it came
+                expected[10] = static_cast<uint16_t>(m_sensor.ram()[10] ^ 0x00FF);
+            sl::CopyVarsToPP();   // the parameter values, in record order
+            EXPECT_THAT(std::span(sl::pp, sl::kRecordWords), ElementsAreArray(expected));
+            if (!eeprom) return {{3}, {"parameters"}, {"TIMEOUT", kFailed, "parameters"}};
+            return {{8, 3}, {"parameters"}, {"TIMEOUT", kFailed}};
+        }
+        case sl::kCodeData:
+            sl::GetData();
+            if (!Fails()) {   // the last frame as it came (the log ends with its reply)
+                uint16_t words[sl::kTelegramWords];
+                sl::UnpackTelegram(m_sensor.log().back().m_bytes.data(), words);
+                EXPECT_TRUE(std::equal(std::begin(words), std::end(words), sl::databuf));
             }
-            case sl::kCodeData:
-                sl::GetData();
-                if (!Fails()) {   // the last frame as it came (the log ends with its reply)
-                    uint16_t words[sl::kTelegramWords];
-                    sl::UnpackTelegram(m_sensor.log().back().m_bytes.data(), words);
-                    EXPECT_TRUE(std::equal(std::begin(words), std::end(words), sl::databuf));
-                }
-                return {{5, 5, 5}, {"frame", "frame", "frame"}, {"TIMEOUT", kFailed},
-                        kTickS + kPollSleepS};
-            case sl::kCodeIdentify:   // shown as it came, 0xAB as Latin-1
-                sl::CheckComLine();
-                return {{7, 3},
-                        {Is("WrongMark") ? "T\u00ABVRIX-Vovez SIM V2.0"
-                                         : sim::kDefaultIdentification,
-                         "parameters", "ready"},
-                        {"TIMEOUT", kFailed}};
-            default:
-                RunTriggered();
-                return {{50}, {}, {}};
+            return {{5, 5, 5}, {"frame", "frame", "frame"}, {"TIMEOUT", kFailed}, kTickS + kPollSleepS};
+        case sl::kCodeIdentify:   // shown as it came, 0xAB as Latin-1
+            sl::CheckComLine();
+            return {
+                {7, 3},
+                {Is("WrongMark") ? "T\u00ABVRIX-Vovez SIM V2.0" : sim::kDefaultIdentification, "parameters", "ready"},
+                {"TIMEOUT", kFailed}};
+        default:
+            RunTriggered();
+            return {{50}, {}, {}};
         }
     }
 
@@ -268,10 +267,12 @@ protected:
         QObject::connect(&m_sensor, &sim::Sensor::triggeredFrame, &scope,
                          [&](const sim::ReplyPlan& plan) { sent.push_back(plan.m_bytes); });
         int emitted = 0;
-        const auto taken = Listen([&](double since) {
-            for (; emitted < kTriggeredFrames && since >= emitted * kFrameGapS; ++emitted)
-                m_sensor.emitTriggeredFrame();
-        }, kListenS);
+        const auto taken = Listen(
+            [&](double since) {
+                for (; emitted < kTriggeredFrames && since >= emitted * kFrameGapS; ++emitted)
+                    m_sensor.emitTriggeredFrame();
+            },
+            kListenS);
         ASSERT_EQ(emitted, kTriggeredFrames);
         ASSERT_GE(sent.size(), 3u);   // all but a swallowed one
         std::vector<Bytes> expected;
@@ -343,8 +344,7 @@ std::string CaseName(const ::testing::TestParamInfo<Case>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix,
-                         ::testing::Combine(::testing::ValuesIn(kCodes),
-                                            ::testing::ValuesIn(kFaults),
+                         ::testing::Combine(::testing::ValuesIn(kCodes), ::testing::ValuesIn(kFaults),
                                             ::testing::Values(Link::Tcp, Link::Pty)),
                          CaseName);
 
@@ -353,11 +353,12 @@ TEST_F(LinkTest, TriggeredFrameWithAWrongMarkIsSkippedWholeAndTheStreamStaysInSt
     ASSERT_NO_FATAL_FAILURE(Open(Link::Tcp));
     const sim::Record payload{0, 0, 0, 0, sl::kReplyMark};   // 00 AA at an even offset of the frame
     QByteArray stream = Telegram(0x00AB, sl::kCodeTriggered, payload);
-    for (uint16_t raw : {1001, 1002, 1003})
-        stream += Telegram(sl::kReplyMark, sl::kCodeTriggered, {raw});
-    const auto taken = Listen([&](double) {
-        if (!stream.isEmpty()) m_tcp->sendRaw(std::exchange(stream, {}));
-    }, 0.5);
+    for (uint16_t raw : {1001, 1002, 1003}) stream += Telegram(sl::kReplyMark, sl::kCodeTriggered, {raw});
+    const auto taken = Listen(
+        [&](double) {
+            if (!stream.isEmpty()) m_tcp->sendRaw(std::exchange(stream, {}));
+        },
+        0.5);
     std::vector<int> raws;
     for (const Bytes& frame : taken) raws.push_back(frame[4] << 8 | frame[5]);
     EXPECT_EQ(raws, (std::vector<int>{1001, 1002, 1003}));
@@ -366,10 +367,8 @@ TEST_F(LinkTest, TriggeredFrameWithAWrongMarkIsSkippedWholeAndTheStreamStaysInSt
 TEST_F(LinkTest, OpenFailuresShowTheirTexts) {
     // Interface, host, TCP (none listens on 1) or serial port, ports in the table, text shown.
     const std::tuple<uint16_t, std::string, int, size_t, const char*> kCases[] = {
-        {sl::kTCPIP, "127.0.0.1", 1, 1, "FailedToConnect"},
-        {sl::kTCPIP, "127.0.0.1", 0, 1, "InvalidParameter"},
-        {sl::kTCPIP, "", 1, 1, "InvalidParameter"},
-        {sl::kRS232, "", 2, 1, "Invalid port number"},
+        {sl::kTCPIP, "127.0.0.1", 1, 1, "FailedToConnect"}, {sl::kTCPIP, "127.0.0.1", 0, 1, "InvalidParameter"},
+        {sl::kTCPIP, "", 1, 1, "InvalidParameter"},         {sl::kRS232, "", 2, 1, "Invalid port number"},
         {sl::kRS232, "", 1, 0, "No serial port found"},
     };
     for (const auto& [protocol, host, port, ports, text] : kCases) {
@@ -386,4 +385,4 @@ TEST_F(LinkTest, OpenFailuresShowTheirTexts) {
     }
 }
 
-}  // namespace
+}   // namespace

@@ -4,23 +4,23 @@
 #include <pty.h>
 #include <unistd.h>
 
+#include <gtest/gtest.h>
 #include <QAccessible>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QWindow>
-#include <gtest/gtest.h>
 
 #include "platform/platform.h"
 
@@ -32,7 +32,9 @@ namespace {
 enum TestControl : int { kCmd = 1, kToggle, kSpin, kRing, kText, kDisplay };
 constexpr int kTestResource = 40;
 
-struct Seen { int control, event, data1; };
+struct Seen {
+    int control, event, data1;
+};
 std::vector<Seen> seen;
 
 int Record(int, int control, int event, void*, int data1, int) {
@@ -69,7 +71,6 @@ QWidget* BuildTestPanel() {
     return panel;
 }
 
-
 class PanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -88,7 +89,9 @@ protected:
     void TearDown() override { DiscardPanel(m_panel); }
 
     template <typename W = QWidget>
-    W* Widget(int control) { return qobject_cast<W*>(ControlWidget(m_panel, control)); }
+    W* Widget(int control) {
+        return qobject_cast<W*>(ControlWidget(m_panel, control));
+    }
     template <typename T = int>
     T Value(int control) {
         T value{};
@@ -151,8 +154,8 @@ TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
     for (const Seen& s : seen)
         if (s.event == EVENT_KEYPRESS) codes.push_back(s.data1);
     EXPECT_EQ(codes, (std::vector<int>{'a', 'B' | kShiftModifier, kKeyEnter}));
-    EXPECT_EQ(EventsOf(kText), (Events{EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_KEYPRESS,
-                                       EVENT_VAL_CHANGED, EVENT_KEYPRESS, EVENT_COMMIT}));
+    EXPECT_EQ(EventsOf(kText), (Events{EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_KEYPRESS, EVENT_VAL_CHANGED,
+                                       EVENT_KEYPRESS, EVENT_COMMIT}));
 
     // Leaving after an edit commits once more.
     EXPECT_EQ(Value<std::string>(kText), "aB");
@@ -180,10 +183,13 @@ TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
 }
 
 TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
-    InstallCtrlCallback(m_panel, kCmd, [](int panel, int, int event, void*, int, int) {
-        if (event == EVENT_COMMIT) discardingPanel = DiscardPanel(panel) == 0 ? panel : -1;
-        return 0;
-    }, nullptr);
+    InstallCtrlCallback(
+        m_panel, kCmd,
+        [](int panel, int, int event, void*, int, int) {
+            if (event == EVENT_COMMIT) discardingPanel = DiscardPanel(panel) == 0 ? panel : -1;
+            return 0;
+        },
+        nullptr);
     QPointer<QWidget> widget = PanelWidget(m_panel);
     QTest::mouseClick(widget->findChild<QPushButton*>("cmd"), Qt::LeftButton);
     EXPECT_EQ(discardingPanel, m_panel);
@@ -199,9 +205,8 @@ TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
     button->setShortcut(Qt::Key_F9);
     ASSERT_TRUE(QTest::qWaitForWindowActive(PanelWidget(m_panel)));
     auto* actions = QAccessible::queryAccessibleInterface(button)->actionInterface();
-    const std::function<void()> presses[] = {
-        [&] { QTest::keyClick(Widget(kSpin), Qt::Key_F9); },
-        [&] { actions->doAction(QAccessibleActionInterface::pressAction()); }};
+    const std::function<void()> presses[] = {[&] { QTest::keyClick(Widget(kSpin), Qt::Key_F9); },
+                                             [&] { actions->doAction(QAccessibleActionInterface::pressAction()); }};
     int typed = 40;
     for (const auto& press : presses) {
         auto* spin = Widget<QSpinBox>(kSpin);
@@ -217,8 +222,9 @@ TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
                   (Events{EVENT_VAL_CHANGED, EVENT_COMMIT, EVENT_COMMIT}));
         EXPECT_EQ(seen[2].control, kCmd);
     }
-    QAccessible::queryAccessibleInterface(Widget(kToggle))->actionInterface()->doAction(
-        QAccessibleActionInterface::toggleAction());
+    QAccessible::queryAccessibleInterface(Widget(kToggle))
+        ->actionInterface()
+        ->doAction(QAccessibleActionInterface::toggleAction());
     EXPECT_EQ(EventsOf(kToggle), Events{EVENT_VAL_CHANGED});
     EXPECT_EQ(Value(kToggle), 1);
 }
@@ -271,8 +277,7 @@ TEST(Tcp, ReadsNeverBlockACloseIsReportedOnceAndAFastPeerIsHeldBack) {
     const int size = static_cast<int>(buffer.size());
     unsigned handle = 0;
     const auto connect = [&] {
-        ASSERT_EQ(ConnectToTCPServer(&handle, server.serverPort(), "127.0.0.1", &TcpRecord,
-                                     nullptr, 2000), 0);
+        ASSERT_EQ(ConnectToTCPServer(&handle, server.serverPort(), "127.0.0.1", &TcpRecord, nullptr, 2000), 0);
         ASSERT_TRUE(QTest::qWaitFor([&] { return server.hasPendingConnections(); }));
     };
     connect();
@@ -314,4 +319,4 @@ TEST(Serial, PortNumbersCodesAndQueues) {
     for (int fd : {master, slave}) close(fd);
 }
 
-}  // namespace
+}   // namespace

@@ -35,13 +35,18 @@ protected:
     Program m_program{Transport::Tcp};
 };
 
-}  // namespace
+}   // namespace
 
 TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNothing) {
     const std::string first = P().Path("first.dat"), old = P().Path("old.dat");
     platform::WriteFileBytes(old, "earlier\r\n");
-    const struct { std::string path; int result, answer; std::string shown; Texts boxes; } steps[] = {
-        {first, 2, 1, first, {kDialog}},   // a new name: its header, no question
+    const struct {
+        std::string path;
+        int result, answer;
+        std::string shown;
+        Texts boxes;
+    } steps[] = {
+        {first, 2, 1, first, {kDialog}},                                  // a new name: its header, no question
         {old, 1, 0, first, {kDialog, Attention(rec::kFileExistsText)}},   // No: nothing changes
         {old, 1, 1, old, {kDialog, Attention(rec::kFileExistsText), Attention(rec::kReminderExistingFile)}},
         {"", 0, 1, old, {kDialog, Attention(rec::kNoFileText)}},   // cancelled: the choice stays

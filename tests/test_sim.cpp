@@ -1,17 +1,17 @@
 // The simulated sensor: fault rules, what its links and program add to the exchanges that
 // test_link.cpp drives (every code under every fault over TCP and a pseudo-terminal), and its
 // signal model stepped one 1 ms tick per call, so that no test waits in real time.
+#include <gtest/gtest.h>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
-#include <gtest/gtest.h>
 #include <memory>
 #include <numeric>
 #include <sstream>
@@ -23,9 +23,9 @@
 #include "sim/sensor.h"
 #include "sim/tcpserver.h"
 
-#include <csignal>
 #include <fcntl.h>
 #include <unistd.h>
+#include <csignal>
 
 namespace {
 
@@ -54,9 +54,7 @@ int ConnectTo(quint16 port) {
     return socket.waitForConnected(kWaitMs) ? ::dup(int(socket.socketDescriptor())) : -1;
 }
 
-QString SimulatorPath() {
-    return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim");
-}
+QString SimulatorPath() { return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim"); }
 
 // What a rule does to a reply of 36 bytes 0x11, in words.
 std::string Shaped(const char* text) {
@@ -88,9 +86,8 @@ TEST(SimFault, RulesParseWithTheirDefaultsAndShapeAReply) {
              {"7:close:5x1", "7 x1: 5 bytes, close"},
              {"50:split", "50 x-1: 36 bytes, pieces of 10 every 5 ms"}})
         EXPECT_EQ(Shaped(rule), shaped) << rule;
-    for (const char* bad : {"", "5", "5:", "x:none", "5:explode", "5:delay", "5:mark:1", "5:none:1",
-                            "5:shortx0", "5:byte:1:256", "5:short:-1", "70000:none",
-                            "5:surplus:1:2:3", "5:delay:10xx"})
+    for (const char* bad : {"", "5", "5:", "x:none", "5:explode", "5:delay", "5:mark:1", "5:none:1", "5:shortx0",
+                            "5:byte:1:256", "5:short:-1", "70000:none", "5:surplus:1:2:3", "5:delay:10xx"})
         EXPECT_EQ(Shaped(bad), "error") << bad;
 }
 
@@ -221,8 +218,8 @@ TEST_F(SimProgram, ServesWithItsOptionsKeepsTheEepromFileAcrossARestartAndRefuse
     EXPECT_EQ(Exchange(Request(3)), Echo(Request(3, stored)));   // RAM from EEPROM
     EXPECT_TRUE(m_process.readAllStandardError().isEmpty());
     QProcess refused;
-    for (const QStringList& args : {QStringList{}, QStringList{"--pty", "--fault", "5:boom"},
-                                    QStringList{"--tcp", "127.0.0.1:0", "--paced"}}) {
+    for (const QStringList& args :
+         {QStringList{}, QStringList{"--pty", "--fault", "5:boom"}, QStringList{"--tcp", "127.0.0.1:0", "--paced"}}) {
         refused.start(SimulatorPath(), args);
         ASSERT_TRUE(refused.waitForFinished(kWaitMs));
         EXPECT_EQ(refused.exitCode(), 2) << qPrintable(args.join(' '));
@@ -288,38 +285,46 @@ int LargestStep(const std::vector<int>& v) {
 
 // The lines come from the threshold rule (clamps and other modes: test_core.cpp).
 TEST(SimSwitching, LowHiAndWinLeaveAtTheThresholdAndReturnPastTheHysteresis) {
-    struct Case { int mode, teach, tol, hyst; std::vector<int> raws, states; };
+    struct Case {
+        int mode, teach, tol, hyst;
+        std::vector<int> raws, states;
+    };
     const Case cases[] = {
         // LOW: threshold 900, hysteresis line 920; started below, the output is off at once.
-        {0, 1000, 100, 20, {1000, 901, 900, 899, 910, 920, 921, 4000, 900, 899},
-         {1, 1, 1, 0, 0, 0, 1, 1, 1, 0}},
+        {0, 1000, 100, 20, {1000, 901, 900, 899, 910, 920, 921, 4000, 900, 899}, {1, 1, 1, 0, 0, 0, 1, 1, 1, 0}},
         {0, 1000, 100, 20, {500, 920, 921}, {0, 0, 1}},
         // HI: threshold 1100, hysteresis line 1080, no lower bound.
-        {1, 1000, 100, 20, {1000, 1100, 1101, 1090, 1080, 1079, 0, 1100, 1101},
-         {1, 1, 0, 0, 0, 1, 1, 1, 0}},
+        {1, 1000, 100, 20, {1000, 1100, 1101, 1090, 1080, 1079, 0, 1100, 1101}, {1, 1, 0, 0, 0, 1, 1, 1, 0}},
         // WIN: window 1700..2300, hysteresis window 1800..2200.
-        {2, 2000, 300, 100, {2000, 2300, 2301, 2250, 2200, 2199, 1700, 1699, 1750, 1800, 1801},
+        {2,
+         2000,
+         300,
+         100,
+         {2000, 2300, 2301, 2250, 2200, 2199, 1700, 1699, 1750, 1800, 1801},
          {1, 1, 0, 0, 0, 1, 1, 0, 0, 0, 1}},
         // A hysteresis wider than the window: once out, the signal cannot return.
         {2, 2000, 100, 150, {2000, 2101, 2000, 1950, 2050}, {1, 0, 0, 0, 0}},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(Drive(With({{sim::kWordTrshMode, c.mode}, {sim::kWordTeachValue, c.teach},
-                              {sim::kWordTol, c.tol}, {sim::kWordHyst, c.hyst}}), c.raws), c.states)
+        EXPECT_EQ(Drive(With({{sim::kWordTrshMode, c.mode},
+                              {sim::kWordTeachValue, c.teach},
+                              {sim::kWordTol, c.tol},
+                              {sim::kWordHyst, c.hyst}}),
+                        c.raws),
+                  c.states)
             << "mode " << c.mode << ", teach " << c.teach << ", tol " << c.tol;
 }
 
 TEST(SimSwitching, HoldTimeKeepsEveryNewStateForItsTime) {
-    const Record r = With({{sim::kWordTrshMode, 0}, {sim::kWordTeachValue, 1000},
-                           {sim::kWordTol, 100}, {sim::kWordHold, 50}});
+    const Record r =
+        With({{sim::kWordTrshMode, 0}, {sim::kWordTeachValue, 1000}, {sim::kWordTol, 100}, {sim::kWordHold, 50}});
     // One tick below the threshold at 10, then below for good from 70: off for exactly 50 ms,
     // and back on at 60 it may not go off again before 110.
     std::vector<int> raws(200, 1000);
     raws[10] = 800;
     std::fill(raws.begin() + 70, raws.end(), 800);
     const std::vector<int> states = Drive(r, raws);
-    for (int i = 0; i < 200; ++i)
-        EXPECT_EQ(states[i], (i >= 10 && i < 60) || i >= 110 ? 0 : 1) << "tick " << i;
+    for (int i = 0; i < 200; ++i) EXPECT_EQ(states[i], (i >= 10 && i < 60) || i >= 110 ? 0 : 1) << "tick " << i;
 }
 
 // Ticks until the reference reaches ref while the signal holds signal; it never moves away.
@@ -336,13 +341,14 @@ int TicksToReach(sim::ModelState& model, const Record& record, int signal, int r
 TEST(SimReference, TeachValueWhileTracingIsOffOneUnitPerDelayWhileOn) {
     // Tracing, its delays up and down (10 us per unit), the signal held, the reference that
     // follows and the ticks it takes: 1 is at once.
-    const int steps[][6] = {{0, 0, 0, 4095, 1000, 1},        {1, 20, 50, 1500, 1500, 100},
-                            {1, 20, 50, 1300, 1300, 100},    {0, 20, 50, 0, 1000, 1},
-                            {1, 0, 50, 3000, 3000, 1},       {1, 0, 60000, 2998, 2998, 1200}};
+    const int steps[][6] = {{0, 0, 0, 4095, 1000, 1}, {1, 20, 50, 1500, 1500, 100}, {1, 20, 50, 1300, 1300, 100},
+                            {0, 20, 50, 0, 1000, 1},  {1, 0, 50, 3000, 3000, 1},    {1, 0, 60000, 2998, 2998, 1200}};
     sim::ModelState model = sim::StartModel(1);
     for (const auto& [tracing, up, down, signal, ref, ticks] : steps) {
-        const Record r = With({{sim::kWordTeachValue, 1000}, {sim::kWordTracing, tracing},
-                               {sim::kWordTracingUp, up}, {sim::kWordTracingDown, down}});
+        const Record r = With({{sim::kWordTeachValue, 1000},
+                               {sim::kWordTracing, tracing},
+                               {sim::kWordTracingUp, up},
+                               {sim::kWordTracingDown, down}});
         EXPECT_NEAR(TicksToReach(model, r, signal, ref), ticks, ticks > 1 ? 2 : 0) << ref;
     }
 }
@@ -368,8 +374,10 @@ TEST(SimReceiver, DynKeepsTheLevelInsideTheWindow) {
     constexpr int kSettleTicks = 4000, kMarginCounts = 40;   // noise and the regulation's lag
     // The regulation starts from the power word; the lens soils and is cleaned meanwhile.
     for (int power : {0, 1000}) {
-        const Record r = With({{sim::kWordPmode, sim::kPmodeDyn}, {sim::kWordDynWinLo, 1000},
-                               {sim::kWordDynWinHi, 1300}, {sim::kWordPower, power}});
+        const Record r = With({{sim::kWordPmode, sim::kPmodeDyn},
+                               {sim::kWordDynWinLo, 1000},
+                               {sim::kWordDynWinHi, 1300},
+                               {sim::kWordPower, power}});
         const std::vector<int> raws = Column(RunModel(r, Scene::Drift, 90000));
         const auto [lo, hi] = std::minmax_element(raws.begin() + kSettleTicks, raws.end());
         EXPECT_TRUE(*lo >= 1000 - kMarginCounts && *hi <= 1300 + kMarginCounts) << power;
@@ -431,4 +439,4 @@ TEST(SimEeprom, AFileTooShortIsIgnoredAndAFailedWriteKeepsTheSensorAnswering) {
     EXPECT_EQ(sensor.eeprom(), stored);
 }
 
-}  // namespace
+}   // namespace

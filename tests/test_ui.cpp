@@ -34,9 +34,7 @@ const platform::PanelDef& Def(int resourceId) {
     throw std::runtime_error("no such panel resource");
 }
 
-std::unique_ptr<QWidget> Build(int resourceId) {
-    return std::unique_ptr<QWidget>(Def(resourceId).create());
-}
+std::unique_ptr<QWidget> Build(int resourceId) { return std::unique_ptr<QWidget>(Def(resourceId).create()); }
 
 template <class T = QWidget>
 T* Child(QWidget* panel, const char* objectName) {
@@ -47,22 +45,19 @@ T* Child(QWidget* panel, const char* objectName) {
 
 // The controls the program only writes to: they take no input and tell their value.
 const std::set<std::pair<int, int>> kIndicators = {
-    {DATAP, DATAP_RAW}, {DATAP, DATAP_REF}, {DATAP, DATAP_TEMP}, {DATAP, DATAP_LED_OUT},
-    {DATAP, DATAP_STATUS}, {DATAP, DATAP_COMPORT}, {DATAP, DATAP_IPADDRESS},
-    {INTERFACEP, INTERFACEP_STATUS}, {RECP, RECP_DAYS}, {RECP, RECP_HOURS},
-    {RECP, RECP_MINUTES}, {RECP, RECP_SECONDS}, {RECP, RECP_RECORDED}, {RECP, RECP_REMAINING},
-    {RECP, RECP_RUNNING_COUNT}, {RECP, RECP_FILE}, {RECP, RECP_SENSOR_ID},
-    {GRAPHP, GRAPHP_RAW}, {GRAPHP, GRAPHP_TEMP}};
+    {DATAP, DATAP_RAW},     {DATAP, DATAP_REF},     {DATAP, DATAP_TEMP},        {DATAP, DATAP_LED_OUT},
+    {DATAP, DATAP_STATUS},  {DATAP, DATAP_COMPORT}, {DATAP, DATAP_IPADDRESS},   {INTERFACEP, INTERFACEP_STATUS},
+    {RECP, RECP_DAYS},      {RECP, RECP_HOURS},     {RECP, RECP_MINUTES},       {RECP, RECP_SECONDS},
+    {RECP, RECP_RECORDED},  {RECP, RECP_REMAINING}, {RECP, RECP_RUNNING_COUNT}, {RECP, RECP_FILE},
+    {RECP, RECP_SENSOR_ID}, {GRAPHP, GRAPHP_RAW},   {GRAPHP, GRAPHP_TEMP}};
 // The buttons that stay pressed: the memory selector and the grid.
 const std::set<std::pair<int, int>> kToggles = {
-    {MAINP, MAINP_SELECT_RAM}, {MAINP, MAINP_SELECT_EEPROM}, {MAINP, MAINP_SELECT_FILE},
-    {DATAP, DATAP_GRID}};
+    {MAINP, MAINP_SELECT_RAM}, {MAINP, MAINP_SELECT_EEPROM}, {MAINP, MAINP_SELECT_FILE}, {DATAP, DATAP_GRID}};
 
 // Widgets a user can operate or read: each needs a name that assistive technology can say.
 bool IsUserFacing(QWidget* w) {
-    return qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSpinBox*>(w) ||
-           qobject_cast<QComboBox*>(w) || qobject_cast<QLineEdit*>(w) ||
-           qobject_cast<QAbstractSlider*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
+    return qobject_cast<QAbstractButton*>(w) || qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QComboBox*>(w) ||
+           qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractSlider*>(w) || qobject_cast<QPlainTextEdit*>(w) ||
            qobject_cast<QProgressBar*>(w);
 }
 
@@ -78,13 +73,10 @@ std::vector<QWidget*> Containers(QWidget* panel) {
 QString AccessibleValue(QWidget* w) {
     QAccessibleInterface* a = QAccessible::queryAccessibleInterface(w);
     if (a == nullptr) return "<no interface>";
-    if (QAccessibleValueInterface* value = a->valueInterface())
-        return value->currentValue().toString();
+    if (QAccessibleValueInterface* value = a->valueInterface()) return value->currentValue().toString();
     return a->text(QAccessible::Value);
 }
-QString Shown(QWidget* w) {
-    return w->property(qobject_cast<QPlainTextEdit*>(w) ? "plainText" : "text").toString();
-}
+QString Shown(QWidget* w) { return w->property(qobject_cast<QPlainTextEdit*>(w) ? "plainText" : "text").toString(); }
 
 TEST(PanelResources, EveryControlIsBoundOnceNamedAndReadsOrTakesInputAsNeeded) {
     RegisterPanelResources();
@@ -110,7 +102,8 @@ TEST(PanelResources, EveryControlIsBoundOnceNamedAndReadsOrTakesInputAsNeeded) {
             EXPECT_EQ(w->property("checkable").toBool(), kToggles.count(key) == 1);
             if (kIndicators.count(key)) {
                 EXPECT_EQ(qobject_cast<QPlainTextEdit*>(w) ? platform::SetCtrlVal(panel, control.id, "7")
-                                                           : platform::SetCtrlVal(panel, control.id, 7), 0);
+                                                           : platform::SetCtrlVal(panel, control.id, 7),
+                          0);
                 EXPECT_FALSE(Shown(w).isEmpty());
                 EXPECT_EQ(AccessibleValue(w), Shown(w));
             }
@@ -176,11 +169,14 @@ TEST(PanelForms, ChildPanelsAndChartsGrowWithTheMainWindow) {
     platform::DisplayPanel(panels[DATAP]);
     platform::DisplayPanel(panels[MAINP]);
     // panel, widget, and whether its left, top, right and bottom edge follow the window's
-    const struct { int panel; const char* name; int left, top, right, bottom; } kCases[] = {
-        {MAINP, "banner", 0, 0, 1, 0},     {MAINP, "buttonGo", 0, 0, 0, 0},
-        {DATAP, "stripChart", 0, 0, 1, 1}, {DATAP, "dispStatus", 0, 0, 1, 0},
-        {DATAP, "legend", 0, 1, 0, 1},     {DATAP, "grid", 1, 1, 1, 1},
-        {GRAPHP, "graphRaw", 0, 0, 1, 1},  {GRAPHP, "buttonClose", 1, 0, 1, 0}};
+    const struct {
+        int panel;
+        const char* name;
+        int left, top, right, bottom;
+    } kCases[] = {{MAINP, "banner", 0, 0, 1, 0},     {MAINP, "buttonGo", 0, 0, 0, 0},
+                  {DATAP, "stripChart", 0, 0, 1, 1}, {DATAP, "dispStatus", 0, 0, 1, 0},
+                  {DATAP, "legend", 0, 1, 0, 1},     {DATAP, "grid", 1, 1, 1, 1},
+                  {GRAPHP, "graphRaw", 0, 0, 1, 1},  {GRAPHP, "buttonClose", 1, 0, 1, 0}};
     const auto widget = [&](int p, auto n) { return Child(platform::PanelWidget(panels[p]), n); };
     std::vector<QRect> before;
     for (const auto& c : kCases) before.push_back(widget(c.panel, c.name)->geometry());
@@ -190,10 +186,10 @@ TEST(PanelForms, ChildPanelsAndChartsGrowWithTheMainWindow) {
     platform::DisplayPanel(panels[GRAPHP]);   // hidden while the window grew
     for (size_t i = 0; i < std::size(kCases); ++i) {
         const auto& [panel, name, left, top, right, bottom] = kCases[i];
-        EXPECT_EQ(widget(panel, name)->geometry(),
-                  before[i].adjusted(left * dx, top * dy, right * dx, bottom * dy)) << name;
+        EXPECT_EQ(widget(panel, name)->geometry(), before[i].adjusted(left * dx, top * dy, right * dx, bottom * dy))
+            << name;
     }
     platform::DiscardPanel(panels[MAINP]);
 }
 
-}  // namespace
+}   // namespace
