@@ -54,12 +54,9 @@ void Graph(int signal) {
 
 // The states that show every control, in order. EEPROM is selected so that a right click taken
 // for a toggle would change `target`; auto zoom is on so that one taken for a click would change it.
-const struct State {
-    int resource;
-    void (*prepare)();
-} kStates[] = {
-    {MAINP,
-     [] {
+// clang-format off
+const struct State { int resource; void (*prepare)(); } kStates[] = {
+    {MAINP, [] {
          platform::SetCtrlVal(mainpanel, MAINP_SELECT_RAM, 0);
          platform::SetCtrlVal(mainpanel, MAINP_SELECT_EEPROM, 1);
          sl::target = sl::EEPROM;
@@ -75,81 +72,47 @@ const struct State {
     {GRAPHP, [] { Graph(graph::kSignalRaw); }},
     {GRAPHP, [] { Graph(graph::kSignalTemp); }},
 };
+// clang-format on
 
 // The help text of every control that has a callback, by panel; nullptr: it shows none.
+// clang-format off
 const std::map<int, std::map<int, const char*>> kHelp = {
-    {MAINP,
-     {{MAINP_BUTTON_CONNECT, InfoButtonConnect},
-      {MAINP_BUTTON_PARA, InfoButtonPara},
-      {MAINP_BUTTON_RECORDER, InfoButtonOpenRecorder},
-      {MAINP_SELECT_RAM, InfoSelectMEM},
-      {MAINP_SELECT_EEPROM, InfoSelectMEM},
-      {MAINP_SELECT_FILE, InfoSelectMEM},
-      {MAINP_BUTTON_SEND, InfoButtonSend},
-      {MAINP_BUTTON_GET, InfoButtonGet},
-      {MAINP_BUTTON_GO, InfoButtonGo},
-      {MAINP_BUTTON_STOP, InfoButtonStop}}},
-    {PARAP,
-     {{PARAP_POWER, InfoEditPower},
-      {PARAP_PMODE, InfoEditPmod},
-      {PARAP_AVERAGE, InfoEditAverage},
-      {PARAP_OUTMODE, InfoEditOutmode},
-      {PARAP_HOLD, InfoEditHold},
-      {PARAP_TRSHMODE, InfoEditThresholdMode},
-      {PARAP_TRSHTRACING, InfoEditThresholdTracing},
-      {PARAP_TEACHVALUE, InfoEditTeachValue},
-      {PARAP_TOLERANCE, InfoEditTolerance},
-      {PARAP_HYSTERESIS, InfoEditHysteresis},
-      {PARAP_BUTTON_TEACH, InfoButtonTeach},
-      {PARAP_DYNWINLO, InfoEditDynWinLoHi},
-      {PARAP_DYNWINHI, InfoEditDynWinLoHi},
-      {PARAP_TRACINGUP, InfoEditThresholdTracingUP},
-      {PARAP_TRACINGDOWN, InfoEditThresholdTracingDown}}},
-    {DATAP,
-     {{DATAP_RAW, InfoDispRaw},
-      {DATAP_REF, InfoDispRef},
-      {DATAP_TEMP, InfoDispTemp},
-      {DATAP_LED_OUT, InfoLedOut},
-      {DATAP_STRIPCHART, InfoGraph},
-      {DATAP_LEGEND, InfoGraph},
-      {DATAP_BUTTON_SHOWGRAPH, InfoButtonShowGraph},
-      {DATAP_BUTTON_SAVECHART, InfoButtonSaveChart},
-      {DATAP_STATUS, InfoStatus},
-      {DATAP_GRID, nullptr}}},
-    {INTERFACEP,
-     {{INTERFACEP_COMPORT, InfoEditConnect},
-      {INTERFACEP_PROTOCOL, InfoEditCommunicationProtocol},
-      {INTERFACEP_IPADDRESS, InfoStringIpAdress},
-      {INTERFACEP_PORTNUMBER, InfoStringPortNumber},
-      {INTERFACEP_BUTTON_TRY, InfoButtonTryToConnect},
-      {INTERFACEP_BUTTON_ACCEPT, InfoButtonAccept},
-      {INTERFACEP_BUTTON_DISCARD, InfoButtonDiscard},
-      {INTERFACEP_STATUS, InfoStatus},
-      {INTERFACEP_SENSOR_ID, InfoEditID}}},
-    {RECP,
-     {{RECP_MODE, InfoEditSelDataRec},
-      {RECP_INTERVAL, InfoEditInterval},
-      {RECP_RECVAL, InfoEditRecVal},
-      {RECP_DAYS, InfoDispRecordTime},
-      {RECP_HOURS, InfoDispRecordTime},
-      {RECP_MINUTES, InfoDispRecordTime},
-      {RECP_SECONDS, InfoDispRecordTime},
-      {RECP_REMAINING, InfoDispRemaining},
-      {RECP_BUTTON_START, InfoButtonStartRecord},
-      {RECP_BUTTON_STOP, InfoButtonStopRecord},
-      {RECP_BUTTON_SELFILE, InfoButtonSelRecFile},
-      {RECP_FILE, InfoDisRecFile},
-      {RECP_RECORDED, InfoDispRecordedValues},
-      {RECP_BUTTON_MANUAL, InfoButtonManualRecord},
-      {RECP_BUTTON_TRIGSTART, InfoButtonStartRecord},
-      {RECP_BUTTON_TRIGSTOP, InfoButtonStopRecord}}},
-    {GRAPHP,
-     {{GRAPHP_SIGNAL, InfoEditSignal},
-      {GRAPHP_GRAPH_RAW, InfoGraphPanel},
-      {GRAPHP_BUTTON_CLOSE, InfoButtonClosePanel},
-      {GRAPHP_GRAPH_TEMP, InfoGraphPanel},
-      {GRAPHP_BUTTON_SAVEGRAPH, InfoButtonSaveGraph}}},
+    {MAINP, {{MAINP_BUTTON_CONNECT, InfoButtonConnect}, {MAINP_BUTTON_PARA, InfoButtonPara},
+             {MAINP_BUTTON_RECORDER, InfoButtonOpenRecorder}, {MAINP_SELECT_RAM, InfoSelectMEM},
+             {MAINP_SELECT_EEPROM, InfoSelectMEM}, {MAINP_SELECT_FILE, InfoSelectMEM},
+             {MAINP_BUTTON_SEND, InfoButtonSend}, {MAINP_BUTTON_GET, InfoButtonGet},
+             {MAINP_BUTTON_GO, InfoButtonGo}, {MAINP_BUTTON_STOP, InfoButtonStop}}},
+    {PARAP, {{PARAP_POWER, InfoEditPower}, {PARAP_PMODE, InfoEditPmod}, {PARAP_AVERAGE, InfoEditAverage},
+             {PARAP_OUTMODE, InfoEditOutmode}, {PARAP_HOLD, InfoEditHold},
+             {PARAP_TRSHMODE, InfoEditThresholdMode}, {PARAP_TRSHTRACING, InfoEditThresholdTracing},
+             {PARAP_TEACHVALUE, InfoEditTeachValue}, {PARAP_TOLERANCE, InfoEditTolerance},
+             {PARAP_HYSTERESIS, InfoEditHysteresis}, {PARAP_BUTTON_TEACH, InfoButtonTeach},
+             {PARAP_DYNWINLO, InfoEditDynWinLoHi}, {PARAP_DYNWINHI, InfoEditDynWinLoHi},
+             {PARAP_TRACINGUP, InfoEditThresholdTracingUP},
+             {PARAP_TRACINGDOWN, InfoEditThresholdTracingDown}}},
+    {DATAP, {{DATAP_RAW, InfoDispRaw}, {DATAP_REF, InfoDispRef}, {DATAP_TEMP, InfoDispTemp},
+             {DATAP_LED_OUT, InfoLedOut}, {DATAP_STRIPCHART, InfoGraph}, {DATAP_LEGEND, InfoGraph},
+             {DATAP_BUTTON_SHOWGRAPH, InfoButtonShowGraph}, {DATAP_BUTTON_SAVECHART, InfoButtonSaveChart},
+             {DATAP_STATUS, InfoStatus}, {DATAP_GRID, nullptr}}},
+    {INTERFACEP, {{INTERFACEP_COMPORT, InfoEditConnect}, {INTERFACEP_PROTOCOL, InfoEditCommunicationProtocol},
+                  {INTERFACEP_IPADDRESS, InfoStringIpAdress}, {INTERFACEP_PORTNUMBER, InfoStringPortNumber},
+                  {INTERFACEP_BUTTON_TRY, InfoButtonTryToConnect},
+                  {INTERFACEP_BUTTON_ACCEPT, InfoButtonAccept},
+                  {INTERFACEP_BUTTON_DISCARD, InfoButtonDiscard}, {INTERFACEP_STATUS, InfoStatus},
+                  {INTERFACEP_SENSOR_ID, InfoEditID}}},
+    {RECP, {{RECP_MODE, InfoEditSelDataRec}, {RECP_INTERVAL, InfoEditInterval}, {RECP_RECVAL, InfoEditRecVal},
+            {RECP_DAYS, InfoDispRecordTime}, {RECP_HOURS, InfoDispRecordTime},
+            {RECP_MINUTES, InfoDispRecordTime}, {RECP_SECONDS, InfoDispRecordTime},
+            {RECP_REMAINING, InfoDispRemaining}, {RECP_BUTTON_START, InfoButtonStartRecord},
+            {RECP_BUTTON_STOP, InfoButtonStopRecord}, {RECP_BUTTON_SELFILE, InfoButtonSelRecFile},
+            {RECP_FILE, InfoDisRecFile}, {RECP_RECORDED, InfoDispRecordedValues},
+            {RECP_BUTTON_MANUAL, InfoButtonManualRecord}, {RECP_BUTTON_TRIGSTART, InfoButtonStartRecord},
+            {RECP_BUTTON_TRIGSTOP, InfoButtonStopRecord}}},
+    {GRAPHP, {{GRAPHP_SIGNAL, InfoEditSignal}, {GRAPHP_GRAPH_RAW, InfoGraphPanel},
+              {GRAPHP_BUTTON_CLOSE, InfoButtonClosePanel}, {GRAPHP_GRAPH_TEMP, InfoGraphPanel},
+              {GRAPHP_BUTTON_SAVEGRAPH, InfoButtonSaveGraph}}},
 };
+// clang-format on
 
 std::string ValueOf(int panel, int control) {
     std::string text;
