@@ -337,7 +337,7 @@ TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanel
     EXPECT_FALSE(AcceptDimmed());
 }
 
-// What start-up shows of the sensor is tested in test_shell.cpp, the connection panel's fields
+// What start-up shows of the sensor is tested in test_endtoend.cpp, the connection panel's fields
 // for each interface above; here the data panel's.
 class StartUp : public ConnectionTest, public ::testing::WithParamInterface<Transport> {};
 
@@ -353,7 +353,7 @@ TEST_P(StartUp, TheDataPanelShowsTheInterfaceInUse) {
               serial ? "1" : "127.0.0.1");
 }
 
-// A serial port missing from the table (test_shell.cpp covers TCP with nobody listening).
+// A serial port missing from the table (test_link.cpp covers a TCP server that refuses).
 TEST_F(ConnectionTest, WithoutTheSerialPortTheProgramWaitsOnTheConnectionPanel) {
     Make(Transport::Pty);
     platform::SetSerialPortTable({});
