@@ -95,10 +95,7 @@ std::string ConnectionName() {
 bool Open() {
     sl::OpenTransport();
     if (sl::ret >= 0) return true;
-    std::string text = "cannot open " + ConnectionName() + ": " + sl::szStatus;
-    const std::string reason = platform::LastOpenFailureReason();
-    if (!reason.empty()) text += " (" + reason + ")";
-    Complain(text);
+    Complain("cannot open " + ConnectionName() + ": " + sl::OpenFailureText());
     return false;
 }
 
@@ -314,7 +311,7 @@ int Execute(const Options& options) {
     platform::OnInterrupt([] { sl::poll = 0; });
     const int result = RunCommand(options, words);
     platform::OnInterrupt(nullptr);
-    sl::CurrentTransport().Close();
+    sl::CloseTransports();
     if (tracer) tracer->Finish();
     if (!linkFailure.empty()) Complain(linkFailure);
     return result;
