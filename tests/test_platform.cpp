@@ -246,15 +246,18 @@ TEST(Popups, TheFileDialogAcceptsWithOK) {
 }
 
 // Settings go to the program's folder while it is writable (a program unpacked by the user);
-// otherwise (an installed program) they go to the user's configuration folder.
+// otherwise (an installed program) they go to the user's configuration folder: on Windows the
+// roaming profile, %APPDATA%\<program>.
 TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
     QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir dir;
     SetProjectDir(dir.path().toStdString());
     EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
     SetProjectDir(dir.filePath("not-there").toStdString());
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    EXPECT_EQ(GetConfigDir(), user.toStdString());
+    const bool windows = QSysInfo::productType() == "windows";
+    const QString user = QStandardPaths::writableLocation(windows ? QStandardPaths::AppDataLocation
+                                                                  : QStandardPaths::AppConfigLocation);
+    EXPECT_EQ(GetConfigDir(), QDir::toNativeSeparators(user).toStdString());
     EXPECT_TRUE(QFileInfo(user).isDir());
     SetProjectDir("");
 }
