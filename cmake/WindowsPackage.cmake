@@ -25,3 +25,6 @@ set(CPACK_NSIS_DISPLAY_NAME "TAVRIX-Vovez V2.0")
 set(CPACK_NSIS_PACKAGE_NAME "TAVRIX-Vovez V2.0")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 set(CPACK_NSIS_EXECUTABLES_DIRECTORY bin)
+# A 64-bit installer for the 64-bit programs (it also runs where only 64-bit Wine is).
+set(CPACK_NSIS_DEFINES "Target amd64-unicode")
+set(CPACK_PACKAGING_INSTALL_PREFIX "")
