@@ -33,6 +33,16 @@ bool WriteAll(const std::string& path, const std::string& bytes, QIODevice::Open
            file.error() == QFileDevice::NoError;
 }
 
+// Windows programs keep their settings in the roaming profile (%APPDATA%), which follows the
+// user from PC to PC; elsewhere the configuration folder (~/.config).
+QString UserConfigDir() {
+#ifdef Q_OS_WIN
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+#endif
+}
+
 }   // namespace
 
 std::string GetProjectDir() {
@@ -45,7 +55,7 @@ void SetProjectDir(const std::string& directory) { projectDirOverride = director
 std::string GetConfigDir() {
     const std::string programDir = GetProjectDir();
     if (QFileInfo(ToQt(programDir)).isWritable()) return programDir;
-    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString userDir = UserConfigDir();
     QDir().mkpath(userDir);
     return QDir::toNativeSeparators(userDir).toUtf8().toStdString();
 }

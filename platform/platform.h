@@ -4,6 +4,8 @@
 // this layer (plus the panel widgets and the charts) includes Qt headers. Operations return a
 // non-negative value on success and a negative failure code otherwise.
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -243,6 +245,10 @@ void AdvanceTestClock(double seconds);
 // the process; the signal itself only notes that it came. An empty handler restores the
 // default.
 void OnInterrupt(std::function<void()> handler);
+// Whether `stream` is an interactive terminal (a console window on Windows), not a file or pipe.
+bool IsTerminal(std::FILE* stream);
+// The calendar time of `time` in the local time zone.
+std::tm LocalTime(std::time_t time);
 
 // ---------------------------------------------------------------------------------------------
 // Serial ports. Port n is the n-th entry of the port table (1-based).
@@ -300,7 +306,7 @@ std::string GetProjectDir();                        // the directory of the exec
 void SetProjectDir(const std::string& directory);   // tests: another directory ("" resets)
 // The folder of the configuration files: the program's directory while it is writable (as
 // installations that keep theirs there expect), otherwise the user's configuration folder for
-// the program, made when missing.
+// the program, made when missing: %APPDATA%\<program> on Windows, ~/.config/<program> elsewhere.
 std::string GetConfigDir();
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
