@@ -1,9 +1,16 @@
 // The link alone against the in-process simulated sensor over a real loopback socket and a real
 // pseudo-terminal, on the test clock: every code under every fault (what the link asks of the
 // program, the requests, its limits and pauses), stale bytes, triggered frames and failed opens.
+#include <netinet/in.h>
+#include <pty.h>
+#include <sys/socket.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -29,7 +36,7 @@ namespace {
 enum class Link { Tcp, Pty };
 
 // The limits and pauses the link must keep, seconds.
-constexpr double kReplyLimitS = 3.0, kIdentifyLimitTcpS = 5.0;
+constexpr double kReplyLimitS = 3.0, kIdentifyLimitTcpS = 5.0, kConnectLimitS = 5.0;
 constexpr double kIdentifyPauseS = 0.1, kEepromStorePauseS = 0.5, kPollSleepS = 0.010;
 constexpr double kTickS = 0.001;         // one pass of the event loop on the test clock
 constexpr double kSlackS = 2 * kTickS;   // a wait ends at the first check past its limit
@@ -364,12 +371,24 @@ TEST_F(LinkTest, TriggeredFrameWithAWrongMarkIsSkippedWholeAndTheStreamStaysInSt
     EXPECT_EQ(raws, (std::vector<int>{1001, 1002, 1003}));
 }
 
-TEST_F(LinkTest, OpenFailuresShowTheirTexts) {
+// A server whose queue of connections is full never answers a connect: that one ends at its limit.
+TEST_F(LinkTest, OpenFailuresShowTheirTextsAndAnUnansweredConnectEndsAtItsLimit) {
+    const int full = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{AF_INET, 0, {htonl(INADDR_LOOPBACK)}, {}};
+    socklen_t size = sizeof address;
+    ASSERT_EQ(bind(full, reinterpret_cast<sockaddr*>(&address), size) | listen(full, 0), 0);
+    getsockname(full, reinterpret_cast<sockaddr*>(&address), &size);
+    QTcpSocket queued;   // fills the queue of one
+    queued.connectToHost(QHostAddress::LocalHost, ntohs(address.sin_port));
+    ASSERT_TRUE(queued.waitForConnected(3000));
     // Interface, host, TCP (none listens on 1) or serial port, ports in the table, text shown.
     const std::tuple<uint16_t, std::string, int, size_t, const char*> kCases[] = {
-        {sl::kTCPIP, "127.0.0.1", 1, 1, "FailedToConnect"}, {sl::kTCPIP, "127.0.0.1", 0, 1, "InvalidParameter"},
-        {sl::kTCPIP, "", 1, 1, "InvalidParameter"},         {sl::kRS232, "", 2, 1, "Invalid port number"},
+        {sl::kTCPIP, "127.0.0.1", 1, 1, "FailedToConnect"},
+        {sl::kTCPIP, "127.0.0.1", 0, 1, "InvalidParameter"},
+        {sl::kTCPIP, "", 1, 1, "InvalidParameter"},
+        {sl::kRS232, "", 2, 1, "Invalid port number"},
         {sl::kRS232, "", 1, 0, "No serial port found"},
+        {sl::kTCPIP, "127.0.0.1", ntohs(address.sin_port), 1, "TimeOutError "},
     };
     for (const auto& [protocol, host, port, ports, text] : kCases) {
         sl::comprotocol = protocol;
@@ -378,11 +397,50 @@ TEST_F(LinkTest, OpenFailuresShowTheirTexts) {
         sl::comport = static_cast<uint16_t>(port);
         platform::SetSerialPortTable({ports, {"/dev/null-no-such-port", "missing"}});
         m_seen.clear();
+        const double start = platform::Timer();
         sl::OpenTransport();
+        EXPECT_THAT(platform::Timer() - start, Within(text == std::string("TimeOutError ") ? kConnectLimitS : 0.0));
         EXPECT_LT(sl::ret, 0) << text;
         EXPECT_EQ(sl::tcpcon, 0);
         EXPECT_EQ(m_seen, Strings{text});
     }
+    close(full);
+}
+
+// The line as the sensor needs it, read back from the terminal: 19200 baud, 8 data bits, no
+// parity, one stop bit, no handshake of either kind.
+TEST_F(LinkTest, TheSerialPortIsSetTo19200Baud8N1WithoutHandshake) {
+    int master = -1, slave = -1;
+    char name[256] = {};
+    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    platform::SetSerialPortTable({{name, "pseudo-terminal"}});
+    sl::comprotocol = sl::kRS232;
+    sl::comport = 1;
+    sl::OpenTransport();
+    ASSERT_EQ(sl::ret, 0) << sl::szStatus;
+    termios line{};
+    ASSERT_EQ(tcgetattr(slave, &line), 0);
+    EXPECT_EQ(std::tuple(cfgetispeed(&line), cfgetospeed(&line), line.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS),
+                         line.c_iflag & (IXON | IXOFF)),
+              std::tuple(B19200, B19200, tcflag_t{CS8}, tcflag_t{0}));
+    for (int fd : {master, slave}) close(fd);
+}
+
+// Every byte an echo carries is compared: the parameter write's 36, the two words of the EEPROM
+// store's and load's; the load's reply is taken only after a good echo.
+TEST_F(LinkTest, EveryEchoByteIsCompared) {
+    ASSERT_NO_FATAL_FAILURE(Open(Link::Tcp));
+    sl::target = sl::EEPROM;
+    for (const auto& [code, compared] :
+         {std::pair{sl::kCodeParaWrite, 36}, {sl::kCodeEepromStore, 4}, {sl::kCodeEepromLoad, 4}})
+        for (int at : {0, 1, 2, 3, 4, 5, 34, 35}) {
+            m_sensor.clearLog();
+            m_sensor.addFault(code, {FaultKind::WrongByte, at, -1}, 1);
+            code == sl::kCodeEepromLoad ? sl::GetPara() : sl::SendPara();
+            EXPECT_EQ(sl::comecho, at >= compared) << code << " byte " << at;
+            EXPECT_EQ(m_sensor.requests().size(), code == sl::kCodeEepromStore || at >= compared ? 2u : 1u)
+                << code << " " << at;
+        }
 }
 
 }   // namespace
