@@ -280,36 +280,55 @@ TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {
     EXPECT_EQ(selector->currentText(), "3  (not present)");
 }
 
-TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
-    Make(Transport::Tcp);
+// The panel's rules as a table of the user's actions: opening it and every edit of a setting dims
+// ACCEPT (the sensor ID goes to the recorder panel only), TRY lights it when the sensor answers;
+// a committed address is listed first and once. Switching to TCP closes the serial port.
+TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLines) {
+    Make(Transport::Pty);
+    P().m_tcp = std::make_unique<sim::TcpServer>(P().m_sensor);
+    ASSERT_TRUE(P().m_tcp->listen(QHostAddress::LocalHost, 0));
     P().Start();
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
-    ASSERT_TRUE(AcceptDimmed());
-    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
-    ASSERT_FALSE(AcceptDimmed());
-    Enter(ui::INTERFACEP_PORTNUMBER, Port());   // even the same text
-    EXPECT_TRUE(AcceptDimmed());
-    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
-    // The interface selector, switched from the keyboard, shows the serial port selector or the
-    // server address (with its list button and frame) and the port number.
+    const auto tryIt = [&] { P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY); };
+    const auto port = [&] { P().Choose(Panel(), ui::INTERFACEP_COMPORT, 0); };   // the same port again
+    const auto address = [&] { Enter(ui::INTERFACEP_IPADDRESS, "127.0.0.1"); };
+    const auto protocol = [&](Qt::Key key) {   // switched from the keyboard
+        return [&, key] { QTest::keyClick(P().Widget(Panel(), ui::INTERFACEP_PROTOCOL), key); };
+    };
+    const struct {
+        std::function<void()> action;
+        bool dimmed;
+        size_t history;
+    } steps[] = {{[&] { P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT); }, true, 0},
+                 {tryIt, false, 0},
+                 {port, true, 0},
+                 {tryIt, false, 0},
+                 {protocol(Qt::Key_Down), true, 0},
+                 {protocol(Qt::Key_Up), true, 0},
+                 {protocol(Qt::Key_Down), true, 0},
+                 {[&] { Enter(ui::INTERFACEP_PORTNUMBER, Port()); }, true, 0},
+                 {address, true, 1},
+                 {tryIt, false, 1},    // over TCP now
+                 {address, true, 1},   // already first: listed once
+                 {tryIt, false, 1},
+                 {[&] { Enter(ui::INTERFACEP_PORTNUMBER, Port()); }, true, 1},   // the same text
+                 {tryIt, false, 1},
+                 {[&] { Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left"); }, false, 1}};
+    // The interface selector shows the serial port selector or the server address (with its list
+    // button and frame) and the port number.
     const int tcpControls[] = {ui::INTERFACEP_IPADDRESS, Combo().m_listButton, Combo().m_frame,
                                ui::INTERFACEP_PORTNUMBER};
-    QWidget* protocol = P().Widget(Panel(), ui::INTERFACEP_PROTOCOL);
-    protocol->setFocus();
-    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down}) {
-        QTest::keyClick(protocol, key);
-        const bool tcp = key == Qt::Key_Down;
-        EXPECT_EQ(P().Value(Panel(), ui::INTERFACEP_PROTOCOL), tcp ? 1 : 0);
-        EXPECT_TRUE(AcceptDimmed());
-        EXPECT_EQ(Visible(Panel(), ui::INTERFACEP_COMPORT), !tcp);
-        for (int control : tcpControls) EXPECT_EQ(Visible(Panel(), control), tcp) << control;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].action();
+        EXPECT_EQ(AcceptDimmed(), steps[i].dimmed) << i;
+        ExpectHistory(Entries(steps[i].history, "127.0.0.1"));
+        const bool tcp = P().Value(Panel(), ui::INTERFACEP_PROTOCOL) == 1;
+        EXPECT_EQ(Visible(Panel(), ui::INTERFACEP_COMPORT), !tcp) << i;
+        for (int control : tcpControls) EXPECT_EQ(Visible(Panel(), control), tcp) << i << " " << control;
     }
-
-    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
-    P().m_sensor.clearLog();
-    Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left");   // goes to the recorder panel only
+    EXPECT_EQ(platform::GetInQLen(1), -3);   // "Port is not open"
     EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
-    ASSERT_FALSE(AcceptDimmed());
+
+    P().m_sensor.clearLog();
     platform::DeleteFile(P().Path(connection::kSettingsFile));   // the fixture wrote one
     P().Click(Panel(), ui::INTERFACEP_BUTTON_ACCEPT);
     EXPECT_EQ(ReadFile(connection::kSettingsFile), "1\r\n1\r\n127.0.0.1\r\n" + Port() + "\r\n");
