@@ -97,7 +97,6 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
 
     // An address already listed moves to the top once; the next commit trims the list to ten.
     Enter(ui::INTERFACEP_IPADDRESS, "server105");
-    EXPECT_TRUE(AcceptDimmed());
     EXPECT_EQ(sensorlink::ipBuf, "server105");
     Entries expected{"server105", stored[0],   "server100", "server101", "server102",
                      "server103", "server104", "server106", "server107", "server108"};
@@ -313,8 +312,7 @@ TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLin
                  {[&] { Enter(ui::INTERFACEP_PORTNUMBER, Port()); }, true, 1},   // the same text
                  {tryIt, false, 1},
                  {[&] { Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left"); }, false, 1}};
-    // The interface selector shows the serial port selector or the server address (with its list
-    // button and frame) and the port number.
+    // RS-232 shows the port selector; TCP the address (with list button and frame) and port number.
     const int tcpControls[] = {ui::INTERFACEP_IPADDRESS, Combo().m_listButton, Combo().m_frame,
                                ui::INTERFACEP_PORTNUMBER};
     for (size_t i = 0; i < std::size(steps); ++i) {
@@ -326,6 +324,9 @@ TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLin
         for (int control : tcpControls) EXPECT_EQ(Visible(Panel(), control), tcp) << i << " " << control;
     }
     EXPECT_EQ(platform::GetInQLen(1), -3);   // "Port is not open"
+    EXPECT_FALSE(Visible(ui::datapanel, ui::DATAP_COMPORT));
+    EXPECT_TRUE(Visible(ui::datapanel, ui::DATAP_IPADDRESS));
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_IPADDRESS), "127.0.0.1");
     EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
 
     P().m_sensor.clearLog();
@@ -340,8 +341,7 @@ TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLin
 TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanelShowed) {
     Make(Transport::Tcp);
     WriteFile(connection::kSettingsFile, "1\r\n1\r\n127.0.0.1\r\n" + Port() + "x\r\n");
-    P().Start();
-    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    ASSERT_NO_FATAL_FAILURE(P().StartConnected());
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     Enter(ui::INTERFACEP_PORTNUMBER, "1");   // nothing listens there
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
@@ -355,32 +355,5 @@ TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanel
     EXPECT_TRUE(platform::PanelVisible(Panel()));
     EXPECT_FALSE(AcceptDimmed());
 }
-
-// What start-up shows of the sensor is tested in test_endtoend.cpp, the connection panel's fields
-// for each interface above; here the data panel's.
-class StartUp : public ConnectionTest, public ::testing::WithParamInterface<Transport> {};
-
-TEST_P(StartUp, TheDataPanelShowsTheInterfaceInUse) {
-    Make(GetParam());
-    P().Start();
-    ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    const bool serial = GetParam() == Transport::Pty;
-    EXPECT_EQ(Visible(ui::datapanel, ui::DATAP_COMPORT), serial);
-    EXPECT_EQ(Visible(ui::datapanel, ui::DATAP_IPADDRESS), !serial);
-    EXPECT_EQ(serial ? std::to_string(P().Value(ui::datapanel, ui::DATAP_COMPORT))
-                     : P().Text(ui::datapanel, ui::DATAP_IPADDRESS),
-              serial ? "1" : "127.0.0.1");
-}
-
-// A serial port missing from the table (test_link.cpp covers a TCP server that refuses).
-TEST_F(ConnectionTest, WithoutTheSerialPortTheProgramWaitsOnTheConnectionPanel) {
-    Make(Transport::Pty);
-    platform::SetSerialPortTable({});
-    P().Start();
-    P().ExpectTimeoutState();
-    EXPECT_FALSE(P().Dimmed(Panel(), ui::INTERFACEP_BUTTON_TRY));
-}
-
-INSTANTIATE_TEST_SUITE_P(Transports, StartUp, ::testing::Values(Transport::Tcp, Transport::Pty), TransportName);
 
 }   // namespace

@@ -407,8 +407,7 @@ TEST_F(LinkTest, OpenFailuresShowTheirTextsAndAnUnansweredConnectEndsAtItsLimit)
     close(full);
 }
 
-// The line as the sensor needs it, read back from the terminal: 19200 baud, 8 data bits, no
-// parity, one stop bit, no handshake of either kind.
+// The line as the sensor needs it, read back from the terminal.
 TEST_F(LinkTest, TheSerialPortIsSetTo19200Baud8N1WithoutHandshake) {
     int master = -1, slave = -1;
     char name[256] = {};
@@ -426,8 +425,7 @@ TEST_F(LinkTest, TheSerialPortIsSetTo19200Baud8N1WithoutHandshake) {
     for (int fd : {master, slave}) close(fd);
 }
 
-// Every byte an echo carries is compared: the parameter write's 36, the two words of the EEPROM
-// store's and load's; the load's reply is taken only after a good echo.
+// Every byte an echo carries is compared: the parameter write's 36, the EEPROM store's and load's 4.
 TEST_F(LinkTest, EveryEchoByteIsCompared) {
     ASSERT_NO_FATAL_FAILURE(Open(Link::Tcp));
     sl::target = sl::EEPROM;
@@ -437,7 +435,7 @@ TEST_F(LinkTest, EveryEchoByteIsCompared) {
             m_sensor.clearLog();
             m_sensor.addFault(code, {FaultKind::WrongByte, at, -1}, 1);
             code == sl::kCodeEepromLoad ? sl::GetPara() : sl::SendPara();
-            EXPECT_EQ(sl::comecho, at >= compared) << code << " byte " << at;
+            EXPECT_EQ(sl::comecho, at >= compared) << code << " " << at;
             EXPECT_EQ(m_sensor.requests().size(), code == sl::kCodeEepromStore || at >= compared ? 2u : 1u)
                 << code << " " << at;
         }
