@@ -409,7 +409,7 @@ TEST_F(LinkTest, OpenFailuresShowTheirTextsAndAnUnansweredConnectEndsAtItsLimit)
 
 // The line as the sensor needs it, read back from the terminal (which always reports 8 data bits
 // and no parity, whatever was asked).
-TEST_F(LinkTest, TheSerialPortIsSetTo19200Baud8N1WithoutHandshake) {
+TEST_F(LinkTest, TheSerialPortIsSetTo19200BaudOneStopBitWithoutHandshake) {
     int master = -1, slave = -1;
     char name[256] = {};
     ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
