@@ -59,7 +59,6 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     program->m_sensor.clearLog();   // and the sensor is still served
     program->Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(program->RequestCodes(), std::vector<int>{sensorlink::kCodeParaRead});
-    EXPECT_EQ(sensorlink::comecho, 1);
 }
 
 // A settings or history file found at start: the program starts, connects when the sensor's

@@ -17,6 +17,16 @@ long long WriteAll(int fd, const char* bytes, long long size);
 void Close(int fd);
 // A new pseudo-terminal: both descriptors and the slave's device path; false on failure.
 bool OpenTestTerminal(int& master, int& slave, std::string& path);
+// A loopback server that never accepts, with a queue of pending connections as short as the
+// system allows (one): its descriptor and port; -1 on failure.
+int ListenWithoutQueue(quint16& port);
+// A terminal's line as the system reports it, for the settings the sensor's line needs.
+struct LineSettings {
+    unsigned inSpeed = 0, outSpeed = 0;   // baud
+    bool twoStopBits = false, rtsCts = false, xonXoff = false;
+    bool operator==(const LineSettings&) const = default;
+};
+bool ReadLineSettings(int fd, LineSettings& settings);   // false where there are no terminals
 // SIGINT or SIGTERM to a process; false where the system has no such signals.
 bool SendSignal(qint64 pid, int signal);
 

@@ -4,6 +4,7 @@
 #include <netinet/in.h>
 #include <pty.h>
 #include <sys/socket.h>
+#include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 #include <csignal>
@@ -43,6 +44,30 @@ bool OpenTestTerminal(int& master, int& slave, std::string& path) {
     char name[256] = {};
     if (openpty(&master, &slave, name, nullptr, nullptr) != 0) return false;
     path = name;
+    return true;
+}
+
+int ListenWithoutQueue(quint16& port) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
+        ::listen(fd, 0) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+        Close(fd);
+        return -1;
+    }
+    port = ntohs(address.sin_port);
+    return fd;
+}
+
+bool ReadLineSettings(int fd, LineSettings& settings) {
+    termios line{};
+    if (tcgetattr(fd, &line) != 0) return false;
+    const auto baud = [](speed_t speed) { return speed == B19200 ? 19200u : speed == B9600 ? 9600u : 0u; };
+    settings = {baud(cfgetispeed(&line)), baud(cfgetospeed(&line)), (line.c_cflag & CSTOPB) != 0,
+                (line.c_cflag & CRTSCTS) != 0, (line.c_iflag & (IXON | IXOFF)) != 0};
     return true;
 }
 
