@@ -42,12 +42,26 @@ std::string GetProjectDir() {
 
 void SetProjectDir(const std::string& directory) { projectDirOverride = directory; }
 
+std::string UserConfigDir() {
+    const QString configDir =
+        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    return QDir::toNativeSeparators(QDir(configDir).filePath(kWindowProgram))
+        .toUtf8()
+        .toStdString();
+}
+
+std::string ConfigDirOf(const std::string& programDir) {
+    return QFileInfo(ToQt(programDir)).isWritable() ? programDir : UserConfigDir();
+}
+
 std::string GetConfigDir() {
-    const std::string programDir = GetProjectDir();
-    if (QFileInfo(ToQt(programDir)).isWritable()) return programDir;
-    const QString userDir = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    QDir().mkpath(userDir);
-    return QDir::toNativeSeparators(userDir).toUtf8().toStdString();
+    const std::string configDir = ConfigDirOf(GetProjectDir());
+    QDir().mkpath(ToQt(configDir));
+    return configDir;
+}
+
+bool HasProgram(const std::string& directory, const std::string& name) {
+    return !QStandardPaths::findExecutable(ToQt(name), {ToQt(directory)}).isEmpty();
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {

@@ -297,10 +297,19 @@ std::string LastOpenFailureReason();
 
 std::string GetProjectDir();                        // the directory of the executable
 void SetProjectDir(const std::string& directory);   // tests: another directory ("" resets)
-// The folder of the configuration files: the program's directory while it is writable (as
-// installations that keep theirs there expect), otherwise the user's configuration folder for
-// the program, made when missing.
+// The window program's name: that of its executable and of its folder among the user's
+// configuration folders.
+inline constexpr char kWindowProgram[] = "TavrixV20";
+// The window program's folder among the user's configuration folders (~/.config/TavrixV20 on
+// Linux); only named here, not made.
+std::string UserConfigDir();
+// The folder of the configuration files of a program in `programDir`: `programDir` while it is
+// writable (as installations that keep theirs there expect), otherwise UserConfigDir().
+std::string ConfigDirOf(const std::string& programDir);
+// ConfigDirOf the program's directory, made when missing.
 std::string GetConfigDir();
+// Whether `directory` holds the executable program `name` (name.exe on Windows).
+bool HasProgram(const std::string& directory, const std::string& name);
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);

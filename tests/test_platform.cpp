@@ -255,7 +255,7 @@ TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
     SetProjectDir(dir.path().toStdString());
     EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
     SetProjectDir(dir.filePath("not-there").toStdString());
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/TavrixV20";
     EXPECT_EQ(GetConfigDir(), user.toStdString());
     EXPECT_TRUE(QFileInfo(user).isDir());
     SetProjectDir("");
