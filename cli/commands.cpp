@@ -179,9 +179,9 @@ public:
         if (!m_terminal || nowS - m_startS < kProgressAfterS || nowS - m_shownS < kProgressEveryS)
             return;
         m_shownS = nowS;
-        std::string text = "\r" + std::to_string(lines);
-        if (m_total > 0) text += " of " + std::to_string(m_total);
-        std::fprintf(stderr, "%s lines recorded", text.c_str());
+        std::string text = std::to_string(lines);
+        if (m_total > 0) text.append(" of ").append(std::to_string(m_total));
+        std::fprintf(stderr, "\r%s lines recorded", text.c_str());
     }
 
 private:
