@@ -18,8 +18,8 @@ std::string ParentDir(const std::string& directory) {
     return directory.substr(0, std::max<size_t>(separator, 1));
 }
 
-}   // namespace
-
+// The window program's folder: the tool's own when the window is installed beside it, or
+// shell/ beside the tool's folder in the build tree; "" when neither holds the window.
 std::string WindowProgramDir() {
     const std::string ownDir = platform::GetProjectDir();
     const std::string buildTreeDir = platform::JoinPath(ParentDir(ownDir), kBuildTreeWindowFolder);
@@ -27,6 +27,8 @@ std::string WindowProgramDir() {
         if (platform::HasProgram(directory, platform::kWindowProgram)) return directory;
     return "";
 }
+
+}   // namespace
 
 std::string StoredSettingsPath() {
     const std::string windowDir = WindowProgramDir();
