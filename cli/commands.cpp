@@ -96,10 +96,7 @@ std::string ConnectionName() {
 bool Open(const std::string& connectionName) {
     sl::OpenTransport();
     if (sl::ret >= 0) return true;
-    std::string text = "cannot open " + connectionName + ": " + sl::szStatus;
-    const std::string reason = platform::LastOpenFailureReason();
-    if (!reason.empty()) text += " (" + reason + ")";
-    Complain(text);
+    Complain("cannot open " + connectionName + ": " + sl::OpenFailureText());
     return false;
 }
 
@@ -322,7 +319,7 @@ int Execute(const Options& options) {
     });
     const int result = RunCommand(options, words);
     platform::OnInterrupt(nullptr);
-    sl::CurrentTransport().Close();
+    sl::CloseTransports();
     if (tracer) tracer->Finish();
     if (!linkFailure.empty()) Complain(connectionName + ": " + linkFailure);
     return result == kExitOk && interrupted ? kExitInterrupted : result;

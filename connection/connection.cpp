@@ -7,6 +7,7 @@
 #include "core/displaytext.h"
 #include "link/com232.h"
 #include "link/exchanges.h"
+#include "link/transport.h"
 #include "platform/platform.h"
 #include "ui/TavrixV20.h"
 #include "ui/helptexts.h"
@@ -195,6 +196,9 @@ void InitConnectPanel() {
 }
 
 void TryToConnect() {
+    // The port in use is freed before the panel names the next one, so switching ports or
+    // leaving RS-232 for TCP/IP releases it; a port that is not open is no error.
+    platform::CloseCom(sl::comport);
     sl::ShowStatus("TRY");
     ReadPanelSettings();
     platform::ProcessSystemEvents();
@@ -209,6 +213,10 @@ void TryToConnect() {
         platform::SetCtrlAttribute(ui::datapanel, ui::DATAP_IPADDRESS, platform::ATTR_VISIBLE, 1);
     }
     sl::OpenTransport();
+    // "TIMEOUT" replaces the open's failure text in the status displays; why it failed stays
+    // at hand in the connection status display's tooltip.
+    platform::SetCtrlAttribute(Panel(), ui::INTERFACEP_STATUS, platform::ATTR_TOOLTIP_TEXT,
+                               sl::ret < 0 ? sl::OpenFailureText() : std::string());
     if (sl::ret < 0)
         sl::SetPopupTimeout();
     else

@@ -1,6 +1,7 @@
 #pragma once
 // Auto-completion of a combo box's text from its list, as the user types.
-// Texts are compared byte by byte, ignoring the case of ASCII letters.
+// Texts are UTF-8, compared byte by byte, ignoring the case of ASCII letters; positions and
+// lengths count characters as the text box does (a character beyond U+FFFF counts two).
 #include <span>
 #include <string>
 #include <string_view>

@@ -32,7 +32,7 @@ std::string_view UpToNul(std::string_view text) { return text.substr(0, text.fin
 // that starts within it be taken whole.
 constexpr size_t kLongestCharBytes = 4;
 
-// A text field as it is kept: up to its first NUL, as UTF-8 (other bytes taken as Latin-1),
+// A text field as it is kept: up to its first NUL, as UTF-8 (other bytes taken as Windows-1252),
 // at most maxBytes and cut on a character boundary, so that it is written back unchanged.
 std::string StoredText(std::string_view field, size_t maxBytes) {
     return std::string(

@@ -50,7 +50,7 @@ std::string FormatSettingsFile(const ConnectionSettings& settings);
 
 // Lines 1 and 2: their first 100 characters converted by DecimalValue and taken
 // modulo 2^16; line 3: at most 99 bytes; line 4: at most 31. A text ends at its first
-// NUL byte, is taken as UTF-8 with any other bytes as Latin-1 (DisplayText), and is cut
+// NUL byte, is taken as UTF-8 with any other bytes as Windows-1252 (DisplayText), and is cut
 // on a character boundary. Characters beyond a limit are skipped up to the line end.
 ConnectionSettings ParseSettingsFile(std::string_view bytes);
 

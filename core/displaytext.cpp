@@ -36,6 +36,24 @@ size_t SequenceLength(std::string_view bytes) {
     return length;
 }
 
+// The characters of Windows-1252 from 0x80 to 0x9F; its five unassigned bytes keep the C1
+// control of Latin-1, as Windows reads them.
+constexpr char32_t kWindows1252[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+// A character of the Basic Multilingual Plane as UTF-8.
+void AppendUtf8(std::string& text, char32_t c) {
+    if (c >= 0x800) {
+        text += static_cast<char>(0xE0 | (c >> 12));
+        text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    } else {
+        text += static_cast<char>(0xC0 | (c >> 6));
+    }
+    text += static_cast<char>(0x80 | (c & 0x3F));
+}
+
 }   // namespace
 
 std::string DisplayText(std::string_view bytes) {
@@ -48,10 +66,8 @@ std::string DisplayText(std::string_view bytes) {
             bytes.remove_prefix(length);
             continue;
         }
-        // A Latin-1 character from 0x80 to 0xFF is two bytes in UTF-8.
         const auto byte = static_cast<uint8_t>(bytes.front());
-        text += static_cast<char>(0xC0 | (byte >> 6));
-        text += static_cast<char>(0x80 | (byte & 0x3F));
+        AppendUtf8(text, byte < 0xA0 ? kWindows1252[byte - 0x80] : char32_t{byte});
         bytes.remove_prefix(1);
     }
     return text;

@@ -17,6 +17,19 @@ void Drop(FrameAssembler& a, size_t count) {
     a.m_filled -= count;
 }
 
+void Take(FrameAssembler& a) {
+    std::copy_n(a.m_window.begin(), kTelegramBytes, a.m_buffer.begin());
+    Drop(a, kTelegramBytes);
+    a.m_inStep = true;
+}
+
+// A mark inside the telegram at the window's start, up to the byte before the next one's.
+bool MarkInside(const FrameAssembler& a) {
+    for (size_t at = 1; at < kTelegramBytes; ++at)
+        if (MarkAt(a, at)) return true;
+    return false;
+}
+
 }   // namespace
 
 bool FeedByte(FrameAssembler& a, uint8_t byte) {
@@ -32,13 +45,19 @@ bool FeedByte(FrameAssembler& a, uint8_t byte) {
             return false;
         }
         if (MarkAt(a, 0)) {
-            if (a.m_filled < kTelegramBytes) return false;
-            std::copy_n(a.m_window.begin(), kTelegramBytes, a.m_buffer.begin());
-            Drop(a, kTelegramBytes);
-            a.m_inStep = true;
-            return true;
-        }
-        if (a.m_inStep) {
+            if (!a.m_confirmByNextMark) {
+                if (a.m_filled < kTelegramBytes) return false;
+                Take(a);
+                return true;
+            }
+            if (a.m_filled < a.m_window.size()) return false;
+            // Followed by the next mark, or whole in step with what follows at fault.
+            if (MarkAt(a, kTelegramBytes) || (a.m_inStep && !MarkInside(a))) {
+                Take(a);
+                return true;
+            }
+            a.m_inStep = false;   // short: the search goes on from its second byte
+        } else if (a.m_inStep) {
             // A whole telegram with a wrong mark is known only when the next mark follows it.
             if (a.m_filled < a.m_window.size()) return false;
             if (MarkAt(a, kTelegramBytes)) {
@@ -51,6 +70,14 @@ bool FeedByte(FrameAssembler& a, uint8_t byte) {
         ++a.m_dropped;
         Drop(a, 1);
     }
+}
+
+bool TakeAfterQuiet(FrameAssembler& a) {
+    const bool whole = a.m_filled >= kTelegramBytes && MarkAt(a, 0);
+    if (whole) Take(a);
+    ResetAssembler(a);
+    a.m_inStep = true;
+    return whole;
 }
 
 void ResetAssembler(FrameAssembler& a) {

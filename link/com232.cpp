@@ -109,6 +109,11 @@ std::string TcpFailureText(int code) {
     return "Connection to server failed";
 }
 
+std::string OpenFailureText() {
+    const std::string reason = platform::LastOpenFailureReason();
+    return reason.empty() ? szStatus : szStatus + " (" + reason + ")";
+}
+
 // ---- Transports
 
 void InitRS232() {

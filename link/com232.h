@@ -103,6 +103,10 @@ void CopyDatatoVars();           // databuf words 2-17 -> data values
 std::string SerialFailureText(int code);
 std::string TcpFailureText(int code);
 
+// szStatus of the last open that failed, with the system's reason in brackets when it gave
+// one: "Cannot open port (Permission denied)".
+std::string OpenFailureText();
+
 // ---- The two transports' own operations (used through link/transport.h)
 void InitRS232();    // opens comport; outcome in ret (and szStatus on failure)
 void InitTCP_IP();   // connects to ipBuf:portNum; outcome in ret and tcpcon

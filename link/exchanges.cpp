@@ -82,12 +82,6 @@ void SetPopupTimeout() {
     Call(hooks.m_exchangeFailed);
 }
 
-void OpenTransport() {
-    // Leaving RS-232 for TCP/IP frees the serial port; a port that is not open is no error.
-    platform::CloseCom(comport);
-    CurrentTransport().Open();
-}
-
 void SendPara() {
     Call(hooks.m_readPanel);
     CopyVarsToPP();

@@ -29,6 +29,7 @@ constexpr double kIdentifyLimitTcpS = 5.0;
 constexpr double kIdentifyPauseS = 0.1;      // before the identification request
 constexpr double kEepromStorePauseS = 0.5;   // after the EEPROM store exchange
 constexpr int kPollSleepMs = 10;             // after each pass of the GO loop
+constexpr double kStreamQuietS = 0.05;       // silence that ends a triggered frame
 
 // Parameter file dialog.
 constexpr const char* kParameterFileName = "Parameter.ini";
@@ -37,7 +38,6 @@ constexpr const char* kParameterFileTitle = "Parameter";
 
 void CheckEcho(int words);   // awaits an echo and compares bytes 2 .. 2*words-1
 void SetPopupTimeout();      // the failure handling of every exchange
-void OpenTransport();        // frees the serial port, opens the one comprotocol names
 void SendPara();             // SEND to RAM, or RAM then EEPROM
 void GetPara();              // GET from RAM, or EEPROM load then read
 void Befehl3plus4();         // the parameter read proper (code 3 already packed)

@@ -25,10 +25,12 @@ void Written(int result) {
 
 // The stream of a trigger command starts with a frame, as stale bytes were dropped before the
 // command: the assembler starts in step, so that a whole first frame with a wrong mark is
-// skipped whole instead of being searched for a mark inside its data.
+// skipped whole instead of being searched for a mark inside its data. The sensor sends these
+// frames by itself, so a frame is taken when the next one's mark or a quiet time follows it.
 void RestartFrames(FrameAssembler& frames) {
     ResetAssembler(frames);
     frames.m_inStep = true;
+    frames.m_confirmByNextMark = true;
 }
 
 // The RS-232 port `comport`: the reply is counted in the input queue when the wait ends.
@@ -124,25 +126,52 @@ protected:
 int32_t Transport::AwaitStreamFrame() {
     for (;;) {
         uint8_t byte = 0;
-        while (ReadStreamByte(byte)) {
-            if (!FeedByte(m_frames, byte)) continue;
+        bool taken = false;
+        while (!taken && ReadStreamByte(byte)) {
+            m_lastByteS = platform::Timer();
+            taken = FeedByte(m_frames, byte);
+        }
+        bytesToRead = TelegramLength() -
+                      static_cast<int32_t>(std::min<size_t>(m_frames.m_filled, kTelegramBytes));
+        // A frame followed by silence, or by the end of the listening, is not followed by
+        // the next one's mark: a whole one is taken then, a partial one dropped.
+        const bool quiet = platform::Timer() - m_lastByteS >= kStreamQuietS;
+        if (!taken && m_frames.m_filled > 0 && (quiet || poll == 0))
+            taken = TakeAfterQuiet(m_frames);
+        if (taken) {
             std::copy(m_frames.m_buffer.begin(), m_frames.m_buffer.end(), szReadBuf);
             bytesToRead = 0;
             Trace('<', szReadBuf, bytesToRead, 0.0);
             return bytesToRead;
         }
-        bytesToRead = TelegramLength() -
-                      static_cast<int32_t>(std::min<size_t>(m_frames.m_filled, kTelegramBytes));
         if (poll == 0) return bytesToRead;
         platform::ProcessSystemEvents();
     }
 }
 
-Transport& CurrentTransport() {
-    static SerialTransport serial;
-    static TcpTransport tcp;
-    if (comprotocol == kRS232) return serial;
+namespace {
+
+SerialTransport serial;
+TcpTransport tcp;
+Transport* inUse = nullptr;   // the transport last opened
+
+Transport& ForProtocol(uint16_t protocol) {
+    if (protocol == kRS232) return serial;
     return tcp;
+}
+
+}   // namespace
+
+Transport& CurrentTransport() { return inUse != nullptr ? *inUse : ForProtocol(comprotocol); }
+
+void OpenTransport() {
+    inUse = &ForProtocol(comprotocol);
+    inUse->Open();
+}
+
+void CloseTransports() {
+    serial.Close();
+    tcp.Close();
 }
 
 }   // namespace sensorlink

@@ -1,7 +1,8 @@
 #pragma once
 // The two ways of carrying telegrams between the PC and the sensor: the RS-232 port `comport`
 // and the TCP conversation with ipBuf:portNum. The link works through CurrentTransport(),
-// the one that `comprotocol` names; no other code asks which one is in use.
+// the one that `comprotocol` named when it was last opened; no other code asks which one is
+// in use.
 #include <cstdint>
 
 #include "core/frameassembler.h"
@@ -30,7 +31,8 @@ public:
 
     // A stream of frames (triggered data): BeginStream drops stale bytes, AwaitStreamFrame
     // waits without a limit until a whole frame is in szReadBuf (returns 0) or poll becomes
-    // 0 (returns the bytes still missing), EndStream drops whatever still arrives.
+    // 0 (returns the bytes still missing), EndStream drops whatever still arrives. A frame
+    // is whole when the next one's mark follows it, or kStreamQuietS of silence.
     virtual void BeginStream() = 0;
     int32_t AwaitStreamFrame();
     virtual void EndStream() {}
@@ -39,10 +41,18 @@ protected:
     // Takes at most one byte of the stream; false when none has arrived.
     virtual bool ReadStreamByte(uint8_t& byte) = 0;
 
-    FrameAssembler m_frames;   // the stream cut into frames, in step with the reply mark
+    FrameAssembler m_frames;    // the stream cut into frames, in step with the reply mark
+    double m_lastByteS = 0.0;   // when the stream's last byte was taken (Timer)
 };
 
-// The transport of the interface chosen in `comprotocol`.
+// The transport last opened (before any, the one `comprotocol` names). A change of
+// `comprotocol` takes effect at the next OpenTransport, so an exchange or a connection attempt
+// that runs while the interface selector changes keeps to one transport from start to end.
 Transport& CurrentTransport();
+// Opens the transport that `comprotocol` names and makes it the current one; the serial port
+// or TCP conversation of the other is left as it is. Outcome in ret (and tcpcon).
+void OpenTransport();
+// Closes the serial port `comport` and, while one is open, the TCP conversation.
+void CloseTransports();
 
 }   // namespace sensorlink

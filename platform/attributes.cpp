@@ -315,6 +315,8 @@ int SetCtrlAttribute(int panel, int control, int attr, const std::string& value)
         QFont font = widget->font();
         font.setFamily(text);
         widget->setFont(font);
+    } else if (attr == ATTR_TOOLTIP_TEXT) {
+        widget->setToolTip(text);
     } else if (attr != ATTR_LABEL_TEXT) {
         return kErrBadAttribute;
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
@@ -336,6 +338,8 @@ int GetCtrlAttribute(int panel, int control, int attr, std::string& value) {
     QString text;
     if (attr == ATTR_TEXT_FONT) {
         text = widget->font().family();
+    } else if (attr == ATTR_TOOLTIP_TEXT) {
+        text = widget->toolTip();
     } else if (attr != ATTR_LABEL_TEXT) {
         return kErrBadAttribute;
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {

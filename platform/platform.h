@@ -132,6 +132,7 @@ enum CtrlAttr : int {
     ATTR_TEXT_BOLD,    // 0/1
     ATTR_TEXT_FONT,    // string attribute: a font family name
     ATTR_LABEL_TEXT,   // string attribute: the caption of a button or label
+    ATTR_TOOLTIP_TEXT,   // string attribute: the text shown when the pointer rests on it
     ATTR_TOP,
     ATTR_LEFT,
     ATTR_WIDTH,

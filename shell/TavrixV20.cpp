@@ -57,8 +57,9 @@ void WidenLimitsFor(int control, int value) {
         platform::SetCtrlAttribute(ui::parapanel, control, platform::ATTR_MAX_VALUE, value);
 }
 
-// A ring shows only the values it lists; a value read from the sensor or a file that it
-// does not list gets an item of its own, so that it is kept and sent back unchanged.
+}   // namespace
+
+// A ring shows only the values it lists: one it does not list gets an item of its own.
 void SetRingOrNumber(int control, uint16_t value) {
     WidenLimitsFor(control, value);
     if (platform::SetCtrlVal(ui::parapanel, control, static_cast<int>(value)) >= 0) return;
@@ -66,8 +67,6 @@ void SetRingOrNumber(int control, uint16_t value) {
                              std::to_string(value));
     platform::SetCtrlVal(ui::parapanel, control, static_cast<int>(value));
 }
-
-}   // namespace
 
 void InstallLinkHooks() {
     sl::hooks.m_showStatus = ui::ShowStatusText;

@@ -1,6 +1,7 @@
 #pragma once
 // The application module: start-up defaults, the link's hooks into the panels, and the
 // parameter panel as the view of the parameter values.
+#include <cstdint>
 
 namespace shell {
 
@@ -10,8 +11,11 @@ void InitAll();   // defaults, paths, banner, history, settings, first attempt
 void InstallLinkHooks();
 
 // Parameter panel.
-void GetPanelValues();      // the fourteen parameter controls -> parameter values
-void SetPanelValues();      // parameter values -> the fourteen controls
+void GetPanelValues();   // the fourteen parameter controls -> parameter values
+void SetPanelValues();   // parameter values -> the fourteen controls
+// One value into a parameter control, widening its limits or listing it in a ring as needed,
+// so that it is shown and sent back unchanged.
+void SetRingOrNumber(int control, uint16_t value);
 void InitPanelCtrlAttr();   // InitPowerMode, then InitThresholdTracing
 void InitPowerMode();
 void InitThresholdTracing();

@@ -94,7 +94,7 @@ int WinMain(int argc, char** argv) {
     if (LoadPanels() < 0) return kExitFailure;
     InitAll();
     platform::RunUserInterface();
-    sl::CurrentTransport().Close();
+    sl::CloseTransports();
     platform::DiscardPanel(ui::mainpanel);
     return 0;
 }
@@ -177,8 +177,7 @@ int CBF_SelectFILE(int, int control, int event, void*, int, int) {
 
 int CBF_ButtonTeach(int, int, int event, void*, int, int) {
     if (ui::ShowHelpOnRightClick(event, ui::InfoButtonTeach)) return 0;
-    if (event == platform::EVENT_COMMIT)
-        platform::SetCtrlVal(ui::parapanel, ui::PARAP_TEACHVALUE, static_cast<int>(sl::dataANA0));
+    if (event == platform::EVENT_COMMIT) SetRingOrNumber(ui::PARAP_TEACHVALUE, sl::dataANA0);
     return 0;
 }
 

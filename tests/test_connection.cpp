@@ -6,6 +6,7 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QSerialPort>
 
 #include "apptest.h"
 #include "connection/combobox.h"
@@ -327,6 +328,12 @@ TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanel
     Enter(ui::INTERFACEP_PORTNUMBER, "1");   // nothing listens there
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
     P().ExpectTimeoutState();
+    const auto tooltip = [&] {
+        std::string text;
+        platform::GetCtrlAttribute(Panel(), ui::INTERFACEP_STATUS, platform::ATTR_TOOLTIP_TEXT, text);
+        return text;
+    };
+    EXPECT_EQ(tooltip(), "FailedToConnect (Connection refused)");   // why, beside "TIMEOUT"
 
     P().m_sensor.clearLog();
     P().Click(Panel(), ui::INTERFACEP_BUTTON_DISCARD);   // reconnects, staying on the panel
@@ -335,6 +342,7 @@ TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanel
     EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
     EXPECT_TRUE(platform::PanelVisible(Panel()));
     EXPECT_FALSE(AcceptDimmed());
+    EXPECT_EQ(tooltip(), "");
 }
 
 // What start-up shows of the sensor is tested in test_endtoend.cpp, the connection panel's fields
@@ -360,6 +368,23 @@ TEST_F(ConnectionTest, WithoutTheSerialPortTheProgramWaitsOnTheConnectionPanel) 
     P().Start();
     P().ExpectTimeoutState();
     EXPECT_FALSE(P().Dimmed(Panel(), ui::INTERFACEP_BUTTON_TRY));
+}
+
+// Switching from port 1 to port 2 frees port 1 for other programs and connects through port 2.
+TEST_F(ConnectionTest, SwitchingTheSerialPortFreesTheOneLeft) {
+    Make(Transport::Pty);
+    sim::PtyServer second(P().m_sensor, false);
+    ASSERT_TRUE(second.open());
+    const QString first = P().m_pty->path();
+    platform::SetSerialPortTable({{first.toStdString(), "first"}, {second.path().toStdString(), "second"}});
+    P().Start();
+    platform::SetCtrlVal(Panel(), ui::INTERFACEP_COMPORT, 2);
+    P().m_sensor.clearLog();
+    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
+    EXPECT_EQ(P().RequestCodes(), (std::vector<int>{7, 3}));
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    QSerialPort other(first);
+    EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, StartUp, ::testing::Values(Transport::Tcp, Transport::Pty), TransportName);

@@ -25,36 +25,55 @@ std::vector<uint8_t> Frame(uint8_t fill) {
     return bytes;
 }
 
-// Feeds the chunks in order and returns the frames they complete.
+// Feeds the bursts in order, the stream falling quiet after each when frames wait for the next
+// mark, and returns the frames they complete.
 std::vector<std::vector<uint8_t>> Assemble(sensorlink::FrameAssembler& assembler,
-                                           const std::vector<std::vector<uint8_t>>& chunks) {
+                                           const std::vector<std::vector<uint8_t>>& bursts) {
     std::vector<std::vector<uint8_t>> frames;
-    for (const auto& chunk : chunks)
-        for (uint8_t byte : chunk)
-            if (sensorlink::FeedByte(assembler, byte))
-                frames.emplace_back(assembler.m_buffer.begin(), assembler.m_buffer.end());
+    const auto taken = [&] { frames.emplace_back(assembler.m_buffer.begin(), assembler.m_buffer.end()); };
+    for (const auto& burst : bursts) {
+        for (uint8_t byte : burst)
+            if (sensorlink::FeedByte(assembler, byte)) taken();
+        if (assembler.m_confirmByNextMark && sensorlink::TakeAfterQuiet(assembler)) taken();
+    }
     return frames;
+}
+
+std::vector<uint8_t> Join(std::initializer_list<std::vector<uint8_t>> parts) {
+    std::vector<uint8_t> joined;
+    for (const auto& part : parts) joined.insert(joined.end(), part.begin(), part.end());
+    return joined;
 }
 
 }   // namespace
 
-TEST(CoreFrameAssembler, FramesByLengthWhateverTheChunksAndGetsBackInStepAfterNoise) {
-    const std::vector<uint8_t> a = Frame(0x00), b = Frame(0xAA);
-    std::vector<std::vector<uint8_t>> oneByOne;
-    for (uint8_t byte : a) oneByOne.push_back({byte});
-    const std::vector<std::vector<uint8_t>> pieces = {
-        {a.begin(), a.begin() + 10}, {a.begin() + 10, a.begin() + 20}, {a.begin() + 20, a.end()}};
-    for (const auto& chunks : {oneByOne, pieces}) {
+TEST(CoreFrameAssembler, FramesByLengthAndAFaultyFrameNeverLendsBytes) {
+    const std::vector<uint8_t> a = Frame(0x00), b = Frame(0xAA), c = Frame(0x11);
+    std::vector<uint8_t> p = Frame(0x00);   // its data holds the mark at an odd offset
+    p[9] = 0x00, p[10] = 0xAA;
+    const std::vector<uint8_t> aShort(a.begin(), a.end() - 1), pShort(p.begin(), p.end() - 1);
+    const std::vector<uint8_t> noise = {0x55, 0x00, 0x00, 0xAB, 0x13};   // lone mark bytes, a wrong mark
+    const struct {
+        const char* name;
+        bool confirm;   // a frame waits for the next mark or the stream's falling quiet
+        std::vector<std::vector<uint8_t>> bursts, frames;
+        uint64_t dropped;
+    } cases[] = {
+        {"request taken at once", false, {a}, {a}, 0},
+        {"noise, then two frames", false, {Join({noise, a, b})}, {a, b}, 5},
+        {"noise, then two frames, confirmed", true, {Join({noise, a, b})}, {a, b}, 5},
+        {"one byte short", true, {Join({aShort, b, c})}, {b, c}, 35},
+        {"one byte long", true, {Join({a, {0x13}, b, c})}, {a, b, c}, 1},
+        {"data holding 00 AA", true, {Join({p, b})}, {p, b}, 0},
+        {"data holding 00 AA, short", true, {Join({pShort, b})}, {b}, 35},
+        {"short, then quiet", true, {aShort, b}, {b}, 35},
+    };
+    for (const auto& k : cases) {
         sensorlink::FrameAssembler assembler;
-        EXPECT_EQ(Assemble(assembler, chunks), std::vector<std::vector<uint8_t>>{a});
+        assembler.m_confirmByNextMark = assembler.m_inStep = k.confirm;   // as a triggered stream starts
+        EXPECT_EQ(Assemble(assembler, k.bursts), k.frames) << k.name;
+        EXPECT_EQ(assembler.m_dropped, k.dropped) << k.name;
     }
-    // Noise with lone mark bytes and a wrong mark (00 AB), then two frames in one chunk.
-    std::vector<uint8_t> stream = {0x55, 0x00, 0x00, 0xAB, 0x13};
-    stream.insert(stream.end(), a.begin(), a.end());
-    stream.insert(stream.end(), b.begin(), b.end());
-    sensorlink::FrameAssembler assembler;
-    EXPECT_EQ(Assemble(assembler, {stream}), (std::vector<std::vector<uint8_t>>{a, b}));
-    EXPECT_EQ(assembler.m_dropped, 5u);
 }
 
 TEST(CoreThresholdRule, ModesClampsAndSixteenBitWrap) {
@@ -137,18 +156,19 @@ TEST(CoreSettingsFile, LenientNumbersAndLineEnds) {
     for (const auto& [text, value] : numbers) EXPECT_EQ(connection::DecimalValue(text), value) << text;
 }
 
-// Bytes that are not UTF-8 show as Latin-1; UTF-8 stays; a cut never splits a character, so
+// Bytes that are not UTF-8 show as Windows-1252; UTF-8 stays; a cut never splits a character, so
 // an address written to a file and read back is the same text.
-TEST(CoreTexts, NonUtf8BytesAreLatin1AndCutsKeepWholeCharacters) {
+TEST(CoreTexts, NonUtf8BytesAreWindows1252AndCutsKeepWholeCharacters) {
     const std::pair<std::string, std::string> texts[] = {
         {"25\xB0"
          "C",
          "25\u00B0C"},
         {"ID\xFF\xFF", "ID\u00FF\u00FF"},
+        {"5\x80 \x99\x81\x9F", "5\u20AC \u2122\u0081\u0178"},
         {"Gr\u00FC\u00DFe \u20AC \U0001F600", "Gr\u00FC\u00DFe \u20AC \U0001F600"},
         {"\xC3", "\u00C3"},
         {"\xC0\xAF", "\u00C0\u00AF"},
-        {"\xED\xA0\x80", "\u00ED\u00A0\u0080"}};
+        {"\xED\xA0\x80", "\u00ED\u00A0\u20AC"}};
     for (const auto& [bytes, shown] : texts) EXPECT_EQ(sensorlink::DisplayText(bytes), shown);
 
     const std::string address = std::string(98, 'a') + "\u00E9";   // 100 bytes
@@ -186,7 +206,7 @@ TEST(CoreParameterFile, TenCharacterFieldsAndTheReasonsOfRefusals) {
 }
 
 TEST(CoreCompletion, FirstMatchingEntryDecidesAndTheLimitCuts) {
-    const std::vector<std::string> entries{"x", "xylo", "Alpha", "alps"};
+    const std::vector<std::string> entries{"x", "xylo", "Alpha", "alps", "caf\u00E9-server"};
     struct Case {
         const char* typed;
         int limit;
@@ -195,10 +215,14 @@ TEST(CoreCompletion, FirstMatchingEntryDecidesAndTheLimitCuts) {
     };   // text nullptr: none
     constexpr int kNone = connection::kNoLengthLimit;
     const Case cases[] = {
-        {"al", kNone, "alpha", 2, 3},                           // typed case kept
-        {"ALPS", kNone, "ALPS", 4, 0}, {"a", 4, "alp", 1, 2},   // maximum entry length 3: cut to 3 characters
-        {"x", kNone, nullptr, 0, 0},                            // the first match has one character
-        {"", kNone, nullptr, 0, 0},    {"alphas", kNone, nullptr, 0, 0},
+        {"al", kNone, "alpha", 2, 3},   // typed case kept
+        {"ALPS", kNone, "ALPS", 4, 0},
+        {"a", 4, "alp", 1, 2},         // maximum entry length 3: cut to 3 characters
+        {"x", kNone, nullptr, 0, 0},   // the first match has one character
+        {"", kNone, nullptr, 0, 0},
+        {"alphas", kNone, nullptr, 0, 0},
+        {"caf\u00E9", kNone, "caf\u00E9-server", 4, 7},
+        {"c", 6, "caf\u00E9-", 1, 4},   // characters, not bytes
     };
     for (const Case& c : cases) {
         const connection::Completion got = connection::AutoComplete(c.typed, entries, c.limit);

@@ -186,6 +186,8 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_POWER), 5000);
     EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), 5000);
+    sl::dataANA0 = 6000;   // a RAW beyond even the widened limit is taught unchanged
+    P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);
     for (int selector : {ui::MAINP_SELECT_FILE, ui::MAINP_SELECT_RAM}) {
         P().Click(ui::mainpanel, selector);
         EXPECT_EQ(sl::target, sl::RAM);
@@ -193,7 +195,7 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     }
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
     EXPECT_EQ(P().m_sensor.ram()[0], 5000);
-    EXPECT_EQ(P().m_sensor.ram()[11], 5000);
+    EXPECT_EQ(P().m_sensor.ram()[11], 6000);
 }
 
 // One request per interval, a line per frame with the value shown, no wait after the last one.
@@ -282,5 +284,27 @@ TEST(EndToEndLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
     EXPECT_TRUE(closed);
     EXPECT_EQ(sl::poll, 0);
     EXPECT_EQ(sl::tcpcon, 0);
+    EXPECT_TRUE(PumpUntil([&] { return program.m_tcp->connectionCount() == 0; }));
+}
+
+// Left for RS-232, the TCP conversation is still closed at exit.
+TEST(EndToEndLifecycle, ExitClosesATcpConversationLeftForTheSerialPort) {
+    Program program(Transport::Tcp);
+    connection::refreshPortTableOnOpen = false;
+    platform::SetSerialPortTable({});
+    QTimer switcher;
+    QObject::connect(&switcher, &QTimer::timeout, [&] {
+        if (ui::mainpanel <= 0 || sl::tcpcon == 0 || program.Dimmed(ui::mainpanel, ui::MAINP_BUTTON_GO)) return;
+        switcher.stop();
+        program.Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
+        platform::SetCtrlVal(ui::interfacepanel, ui::INTERFACEP_PROTOCOL, static_cast<int>(sl::kRS232));
+        program.Click(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY);
+        EXPECT_EQ(sl::tcpcon, 1);   // opening a serial port leaves it open
+        platform::PanelWidget(ui::mainpanel)->close();
+    });
+    switcher.start(10);
+    char name[] = "TavrixV20";
+    char* argv[] = {name, nullptr};
+    EXPECT_EQ(shell::WinMain(1, argv), 0);
     EXPECT_TRUE(PumpUntil([&] { return program.m_tcp->connectionCount() == 0; }));
 }
