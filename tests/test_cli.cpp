@@ -212,43 +212,37 @@ TEST(CliRun, TakesTheConnectionTheWindowStoredWhereTheWindowKeepsIt) {
     } cases[] = {
         {"build/cli", "build/shell", "build/shell", "", 0, "TAVRIX-Vovez SIM V2.0\n"},
         {"usr/bin", "usr/bin", "usr/bin", "", 0, "TAVRIX-Vovez SIM V2.0\n"},
-        {"a/bin", nullptr, "config/TavrixV20", "", 0, "TAVRIX-Vovez SIM V2.0\n"},
         {"b/bin", nullptr, "config/TavrixV20", "1", 4,
          "open 127.0.0.1:1 (from " + dir.filePath("config/TavrixV20/ComSettings.cfg") + "): FailedTo"},
         {"c/bin", nullptr, nullptr, "", 4,
          "open " + dir.filePath("tty") + " (the window's default: no " +
              dir.filePath("config/TavrixV20/ComSettings.cfg") + "): Cannot open port"},
     };
+    const auto put = [&](const char* folder, const char* name, const QString& text) {
+        QDir(dir.path()).mkpath(folder);
+        WriteText(dir.filePath(folder + QString("/") + name), text);
+        return dir.filePath(folder + QString("/") + name);
+    };
     for (const auto& c : cases) {
-        QDir(dir.path()).mkpath(c.m_tool);
-        const QString tool = dir.filePath(c.m_tool + QString("/tavrix-cli"));
-        ASSERT_TRUE(QFile::copy(BuildPath("../cli/tavrix-cli"), tool));
-        if (c.m_window) {
-            QDir(dir.path()).mkpath(c.m_window);
-            WriteText(dir.filePath(c.m_window + QString("/TavrixV20")), "");
-            QFile::setPermissions(dir.filePath(c.m_window + QString("/TavrixV20")), QFile::ExeOwner);
-        }
-        if (c.m_settings) {
-            QDir(dir.path()).mkpath(c.m_settings);
-            WriteText(dir.filePath(c.m_settings + QString("/ComSettings.cfg")),
-                      "1\r\n1\r\n127.0.0.1\r\n" + (*c.m_port ? c.m_port : port) + "\r\n");
-        }
+        const QString tool = put(c.m_tool, "tavrix-cli", "");
+        ASSERT_TRUE(QFile::remove(tool) && QFile::copy(BuildPath("../cli/tavrix-cli"), tool));
+        if (c.m_window) QFile::setPermissions(put(c.m_window, "TavrixV20", ""), QFile::ExeOwner);
+        const QString stored = "1\r\n1\r\n127.0.0.1\r\n" + (*c.m_port ? c.m_port : port) + "\r\n";
+        const QString settings = c.m_settings ? put(c.m_settings, "ComSettings.cfg", stored) : "";
         const Result result = RunTool({"identify"}, {}, tool);
         EXPECT_EQ(result.m_code, c.m_code) << c.m_tool;
         EXPECT_TRUE((c.m_code == 0 ? result.m_out : result.m_err).contains(c.m_said)) << result.m_err.toStdString();
-        if (c.m_settings) QFile::remove(dir.filePath(c.m_settings + QString("/ComSettings.cfg")));
+        QFile::remove(settings);
     }
     EXPECT_EQ(QDir(dir.filePath("config")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"TavrixV20"});
-    qunsetenv("XDG_CONFIG_HOME");
-    qunsetenv("TAVRIX_SERIAL_PORTS");
+    for (const char* variable : {"XDG_CONFIG_HOME", "TAVRIX_SERIAL_PORTS"}) qunsetenv(variable);
 }
 
 // Each program names itself and its version; the window program opens no window for it.
 TEST(CliRun, EachProgramAnswersVersion) {
-    qunsetenv("QT_QPA_PLATFORM");   // a window would need a display, and there is none
-    qunsetenv("DISPLAY");
-    qunsetenv("WAYLAND_DISPLAY");
+    // No display: the window program would fail if it tried to open one.
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) qunsetenv(display);
     for (const char* program : {"cli/tavrix-cli", "sim/tavrix-sensor-sim", "shell/TavrixV20"}) {
         const Result result = RunTool({"--version"}, {}, BuildPath(QString("../") + program));
         EXPECT_EQ(result.m_code, 0) << program;
