@@ -1,6 +1,5 @@
 #include "cli/commands.h"
 
-#include <unistd.h>
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
@@ -183,7 +182,7 @@ public:
 
 private:
     uint64_t m_total = 0;
-    bool m_terminal = isatty(STDERR_FILENO) != 0;
+    bool m_terminal = platform::IsTerminal(stderr);
     double m_startS = platform::Timer();
     double m_shownS = -1.0;   // when the count was last shown; < 0: never
 };
@@ -198,9 +197,7 @@ public:
     }
     // The frame in the data values, with the local date and time, as the window writes it.
     bool Append() {
-        const std::time_t now = std::time(nullptr);
-        std::tm local{};
-        localtime_r(&now, &local);
+        const std::tm local = platform::LocalTime(std::time(nullptr));
         return Written(platform::AppendFileBytes(
             m_path, recorder::FormatRecordLine(local, sl::dataANA0, sl::dataTemp)));
     }

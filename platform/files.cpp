@@ -33,6 +33,16 @@ bool WriteAll(const std::string& path, const std::string& bytes, QIODevice::Open
            file.error() == QFileDevice::NoError;
 }
 
+// Windows programs keep their settings in the roaming profile (%APPDATA%), which follows the
+// user from PC to PC; elsewhere the configuration folder (~/.config).
+QString UserConfigBase() {
+#ifdef Q_OS_WIN
+    return qEnvironmentVariable("APPDATA");
+#else
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+#endif
+}
+
 }   // namespace
 
 std::string GetProjectDir() {
@@ -42,12 +52,10 @@ std::string GetProjectDir() {
 
 void SetProjectDir(const std::string& directory) { projectDirOverride = directory; }
 
+// Named after the window program whichever program asks, as tavrix-cli reads the window's.
 std::string UserConfigDir() {
-    const QString configDir =
-        QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
-    return QDir::toNativeSeparators(QDir(configDir).filePath(kWindowProgram))
-        .toUtf8()
-        .toStdString();
+    const QString userDir = QDir(UserConfigBase()).filePath(kWindowProgram);
+    return QDir::toNativeSeparators(userDir).toUtf8().toStdString();
 }
 
 std::string ConfigDirOf(const std::string& programDir) {

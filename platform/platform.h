@@ -4,6 +4,8 @@
 // this layer (plus the panel widgets and the charts) includes Qt headers. Operations return a
 // non-negative value on success and a negative failure code otherwise.
 #include <cstdint>
+#include <cstdio>
+#include <ctime>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -129,9 +131,9 @@ enum CtrlAttr : int {
     ATTR_TEXT_BGCOLOR,       // 0xRRGGBB, or kTransparent
     ATTR_FRAME_COLOR,        // 0xRRGGBB
     ATTR_TEXT_POINT_SIZE,
-    ATTR_TEXT_BOLD,    // 0/1
-    ATTR_TEXT_FONT,    // string attribute: a font family name
-    ATTR_LABEL_TEXT,   // string attribute: the caption of a button or label
+    ATTR_TEXT_BOLD,      // 0/1
+    ATTR_TEXT_FONT,      // string attribute: a font family name
+    ATTR_LABEL_TEXT,     // string attribute: the caption of a button or label
     ATTR_TOOLTIP_TEXT,   // string attribute: the text shown when the pointer rests on it
     ATTR_TOP,
     ATTR_LEFT,
@@ -243,6 +245,10 @@ void AdvanceTestClock(double seconds);
 // the process; the signal itself only notes that it came. An empty handler restores the
 // default.
 void OnInterrupt(std::function<void()> handler);
+// Whether `stream` is an interactive terminal (a console window on Windows), not a file or pipe.
+bool IsTerminal(std::FILE* stream);
+// The calendar time of `time` in the local time zone.
+std::tm LocalTime(std::time_t time);
 
 // ---------------------------------------------------------------------------------------------
 // Serial ports. Port n is the n-th entry of the port table (1-based).
@@ -301,8 +307,8 @@ void SetProjectDir(const std::string& directory);   // tests: another directory 
 // The window program's name: that of its executable and of its folder among the user's
 // configuration folders.
 inline constexpr char kWindowProgram[] = "TavrixV20";
-// The window program's folder among the user's configuration folders (~/.config/TavrixV20 on
-// Linux); only named here, not made.
+// The window program's folder among the user's configuration folders: ~/.config/TavrixV20,
+// on Windows %APPDATA%\TavrixV20; only named here, not made.
 std::string UserConfigDir();
 // The folder of the configuration files of a program in `programDir`: `programDir` while it is
 // writable (as installations that keep theirs there expect), otherwise UserConfigDir().

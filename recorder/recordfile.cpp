@@ -22,12 +22,7 @@ void ShowRecordFile(const std::string& path) {
     platform::SetCtrlVal(ui::recpanel, ui::RECP_FILE, path);
 }
 
-std::tm LocalNow() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return local;
-}
+std::tm LocalNow() { return platform::LocalTime(std::time(nullptr)); }
 
 }   // namespace
 

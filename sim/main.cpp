@@ -1,12 +1,11 @@
 // tavrix-sensor-sim: the simulated sensor as a program, on TCP or a pseudo-terminal.
-// It prints the TCP port or the device path as one line on stdout, then serves until SIGINT
-// (Ctrl+C) or SIGTERM ends it as cleanly as a normal return.
-#include <unistd.h>
+// It prints the TCP port or the device path as one line on stdout, then serves until Ctrl+C
+// (or SIGTERM) ends it as cleanly as a normal return; the servers then close as on any other
+// end, and the pseudo-terminal's symbolic link goes with its server. Pseudo-terminals are
+// POSIX only: on Windows --pty fails with a message.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>
-#include <QSocketNotifier>
-#include <csignal>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -14,31 +13,13 @@
 #include "sim/fault.h"
 #include "sim/ptyserver.h"
 #include "sim/sensor.h"
+#include "sim/system.h"
 #include "sim/tcpserver.h"
 
 namespace {
 
 constexpr int kExitUsage = 2;
 constexpr int kExitFailure = 1;
-
-// A signal handler may do little safely: it writes one byte into this pipe, and the event
-// loop, reading the other end, quits. The servers then close as on any other end, and the
-// pseudo-terminal's symbolic link goes with its server.
-int gSignalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-    const char byte = 0;
-    [[maybe_unused]] const ssize_t written = ::write(gSignalPipe[1], &byte, 1);
-}
-
-// Without the pipe the signals keep their default action, which ends the program at once.
-void QuitOnTerminate(QCoreApplication& app) {
-    if (::pipe(gSignalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(gSignalPipe[0], QSocketNotifier::Read, &app);
-    QObject::connect(notifier, &QSocketNotifier::activated, &app, &QCoreApplication::quit);
-    std::signal(SIGINT, OnTerminate);
-    std::signal(SIGTERM, OnTerminate);
-}
 
 int UsageError(const QString& message) {
     std::fprintf(stderr, "tavrix-sensor-sim: %s\nTry --help.\n", qPrintable(message));
@@ -156,7 +137,7 @@ int main(int argc, char** argv) {
         sensor.addFault(rule->m_code, rule->m_fault, rule->m_count);
     }
 
-    QuitOnTerminate(app);   // before the line that tells a caller the sensor is there
+    sim::QuitOnTerminate(app);   // before the line that tells a caller the sensor is there
     std::unique_ptr<sim::TcpServer> tcpServer;
     std::unique_ptr<sim::PtyServer> ptyServer;
     if (parser.isSet(tcp)) {

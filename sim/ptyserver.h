@@ -1,6 +1,7 @@
 #pragma once
 // The simulated sensor behind a pseudo-terminal, optionally paced like a real line at
-// 19200 baud. The program opens the slave side like a serial port.
+// 19200 baud. The program opens the slave side like a serial port. POSIX systems only: on
+// Windows open() fails and says so.
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -9,6 +10,7 @@
 #include "sim/protocol.h"
 #include "sim/sender.h"
 #include "sim/sensor.h"
+#include "sim/system.h"
 
 class QSocketNotifier;
 
@@ -31,9 +33,9 @@ public:
     // Opens a new pseudo-terminal (hanging up an open one) and, if linkPath is given,
     // points a symbolic link there at its device; false with errorString() on failure.
     bool open(const QString& linkPath = {});
-    bool isOpen() const { return m_master >= 0; }
+    bool isOpen() const { return m_terminal.m_master >= 0; }
     // The device the program opens, e.g. /dev/pts/7.
-    QString path() const { return m_path; }
+    QString path() const { return m_terminal.m_path; }
     QString errorString() const { return m_error; }
     // Closes both sides: the program's reads and writes fail as after a hang-up.
     void hangUp();
@@ -41,7 +43,7 @@ public:
     void sendRaw(const QByteArray& bytes);
 
 private:
-    bool fail(const QString& what);
+    bool fail(const QString& reason);
     void receive();
     void handleDue();
     void handle(const Telegram& request);
@@ -56,9 +58,7 @@ private:
 
     Sensor& m_sensor;
     bool m_paced = false;
-    int m_master = -1;
-    int m_slave = -1;   // held open so the master sees no hang-up when the program closes
-    QString m_path;
+    Terminal m_terminal;   // the slave is held open so the master sees no hang-up when the program closes
     QString m_link;
     QString m_error;
     QSocketNotifier* m_notifier = nullptr;

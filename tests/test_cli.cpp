@@ -10,6 +10,8 @@
 #include <csignal>
 #include <functional>
 
+#include "testsystem.h"
+
 namespace {
 
 constexpr int kRunLimitMs = 30000;
@@ -116,7 +118,7 @@ TEST_P(CliLink, CtrlCEndsWatchAndRecordWithCode130AndWholeLines) {
         tool.setReadChannel(QProcess::StandardError);
         EXPECT_TRUE(tool.waitForReadyRead(kRunLimitMs));   // the first telegram is out
         QThread::msleep(100);
-        ::kill(static_cast<pid_t>(tool.processId()), SIGINT);
+        ASSERT_TRUE(testsystem::SendSignal(tool.processId(), SIGINT));
     };
     for (const QStringList& command : {QStringList{"watch"},
                                        {"record", "--frames", "60000", "--interval", "0", Path("t.dat")},

@@ -1,9 +1,6 @@
 // The platform layer against real widgets (offscreen), real input, a real loopback socket and a
 // real pseudo-terminal: events turned into callbacks, values set without events, the TCP client's
 // and serial ports' own codes (their exchanges: test_link.cpp; pop-ups, files: program tests).
-#include <pty.h>
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QComboBox>
@@ -23,6 +20,7 @@
 #include <QWindow>
 
 #include "platform/platform.h"
+#include "testsystem.h"
 
 using namespace platform;
 
@@ -248,14 +246,16 @@ TEST(Popups, TheFileDialogAcceptsWithOK) {
 }
 
 // Settings go to the program's folder while it is writable (a program unpacked by the user);
-// otherwise (an installed program) they go to the user's configuration folder.
+// otherwise (an installed program) they go to the window program's folder among the user's
+// configuration folders (on Windows the roaming profile, %APPDATA%\TavrixV20), whichever
+// program asks.
 TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
-    QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir dir;
+    for (const char* base : {"XDG_CONFIG_HOME", "APPDATA"}) qputenv(base, dir.filePath("user").toUtf8());
     SetProjectDir(dir.path().toStdString());
     EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
     SetProjectDir(dir.filePath("not-there").toStdString());
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/TavrixV20";
+    const QString user = QDir::toNativeSeparators(dir.filePath("user/TavrixV20"));
     EXPECT_EQ(GetConfigDir(), user.toStdString());
     EXPECT_TRUE(QFileInfo(user).isDir());
     SetProjectDir("");
@@ -302,13 +302,13 @@ TEST(Tcp, ReadsNeverBlockACloseIsReportedOnceAndAFastPeerIsHeldBack) {
 
 TEST(Serial, PortNumbersCodesAndQueues) {
     int master = -1, slave = -1;
-    char name[256] = {};
-    ASSERT_EQ(openpty(&master, &slave, name, nullptr, nullptr), 0);
+    std::string name;
+    ASSERT_TRUE(testsystem::OpenTestTerminal(master, slave, name));
     SetSerialPortTable({{name, "pseudo-terminal"}});
     EXPECT_EQ(OpenComConfig(0, "", 19200, kParityNone, 8, 1, 1024, 1024), -2);   // not in the table
     EXPECT_EQ(GetInQLen(1), -3);                                                 // not open
     ASSERT_EQ(OpenComConfig(1, "", 19200, kParityNone, 8, 1, 1024, 1024), 0);
-    ASSERT_EQ(write(master, "ABCDEFGH", 8), 8);
+    ASSERT_EQ(testsystem::WriteAll(master, "ABCDEFGH", 8), 8);
     EXPECT_TRUE(QTest::qWaitFor([] { return GetInQLen(1) == 8; }));
     uint8_t buffer[16] = {};
     EXPECT_EQ(ComRd(1, buffer, 3), 3);
@@ -316,7 +316,7 @@ TEST(Serial, PortNumbersCodesAndQueues) {
     EXPECT_EQ(ComRd(1, buffer, 16), 0);
     EXPECT_EQ(CloseCom(1), 0);
     EXPECT_EQ(ComRd(1, buffer, 1), -3);
-    for (int fd : {master, slave}) close(fd);
+    for (int fd : {master, slave}) testsystem::Close(fd);
 }
 
 }   // namespace

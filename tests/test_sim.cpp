@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
@@ -22,9 +21,8 @@
 #include "sim/ptyserver.h"
 #include "sim/sensor.h"
 #include "sim/tcpserver.h"
+#include "testsystem.h"
 
-#include <fcntl.h>
-#include <unistd.h>
 #include <csignal>
 
 namespace {
@@ -48,12 +46,6 @@ QByteArray Bytes(const auto& v) {
 QByteArray Echo(const Telegram& request) { return Bytes(request).replace(1, 1, "\xAA"); }
 
 // A non-blocking descriptor connected to the loopback port, or -1.
-int ConnectTo(quint16 port) {
-    QTcpSocket socket;   // its descriptor is non-blocking; the copy outlives it
-    socket.connectToHost(QHostAddress::LocalHost, port);
-    return socket.waitForConnected(kWaitMs) ? ::dup(int(socket.socketDescriptor())) : -1;
-}
-
 QString SimulatorPath() { return QDir(QCoreApplication::applicationDirPath()).filePath("../sim/tavrix-sensor-sim"); }
 
 // What a rule does to a reply of 36 bytes 0x11, in words.
@@ -109,14 +101,14 @@ protected:
         }
         Reopen();
     }
-    void TearDown() override { ::close(m_fd); }
+    void TearDown() override { testsystem::Close(m_fd); }
 
     // The program closes its connection or port, if open, and opens it again.
     void Reopen() {
-        ::close(m_fd);
+        testsystem::Close(m_fd);
         QTest::qWait(50);
         const QByteArray pty = QFile::encodeName(m_linkPath);
-        m_fd = m_pty ? ::open(pty.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK) : ConnectTo(m_port);
+        m_fd = m_pty ? testsystem::OpenDevice(pty.constData()) : testsystem::ConnectTo(m_port);
         ASSERT_GE(m_fd, 0);
     }
     // Runs the simulator program on a free loopback TCP port, ending one that runs, and
@@ -130,13 +122,13 @@ protected:
         Reopen();
     }
 
-    void Send(const QByteArray& bytes) { EXPECT_EQ(::write(m_fd, bytes.data(), bytes.size()), bytes.size()); }
+    void Send(const QByteArray& bytes) { EXPECT_EQ(testsystem::WriteAll(m_fd, bytes.data(), bytes.size()), bytes.size()); }
     // Collects what arrives until n bytes are there or waitMs pass.
     QByteArray Receive(qsizetype n = 36, int waitMs = kWaitMs) {
         QByteArray got;
         const auto available = [&] {
             char buffer[256];
-            const ssize_t r = ::read(m_fd, buffer, sizeof buffer);
+            const long long r = testsystem::ReadSome(m_fd, buffer, sizeof buffer);
             if (r > 0) got.append(buffer, r);
             return got.size() >= n;
         };
@@ -151,7 +143,7 @@ protected:
     sim::Sensor m_sensor{5};
     std::unique_ptr<sim::TcpServer> m_tcp;
     std::unique_ptr<sim::PtyServer> m_pty;
-    const QString m_linkPath = QDir::temp().filePath(QString("tavrix-sim-test-%1").arg(getpid()));
+    const QString m_linkPath = QDir::temp().filePath(QString("tavrix-sim-test-%1").arg(QCoreApplication::applicationPid()));
     quint16 m_port = 0;   // the loopback TCP port served
     int m_fd = -1;
     QProcess m_process;
@@ -233,7 +225,7 @@ TEST_F(SimProgram, ASignalEndsItCleanlyAndRemovesItsLink) {
         m_process.start(SimulatorPath(), {"--pty", "--link", m_linkPath});
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_process.canReadLine(); }, kWaitMs));
         ASSERT_TRUE(QFileInfo(m_linkPath).isSymLink());
-        ::kill(pid_t(m_process.processId()), signal);
+        ASSERT_TRUE(testsystem::SendSignal(m_process.processId(), signal));
         ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
         EXPECT_TRUE(m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0);
         EXPECT_FALSE(QFileInfo(m_linkPath).isSymLink()) << signal;

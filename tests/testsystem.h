@@ -1,0 +1,23 @@
+#pragma once
+// The tests' own few system calls, one file a system (testsystem_posix.cpp,
+// testsystem_windows.cpp): a non-blocking descriptor on a pseudo-terminal's device or a
+// loopback TCP connection, pseudo-terminals, and signals to child processes. Windows has no
+// pseudo-terminals and no signals: there OpenDevice, OpenTestTerminal and SendSignal fail,
+// and the tests that need them are left out of the Windows runs (scripts/test).
+#include <QtGlobal>
+#include <string>
+
+namespace testsystem {
+
+int OpenDevice(const char* path);   // -1 on failure
+int ConnectTo(quint16 port);        // -1 on failure
+// The bytes read (0 when none are waiting), or the bytes written; negative on failure.
+long long ReadSome(int fd, char* buffer, long long size);
+long long WriteAll(int fd, const char* bytes, long long size);
+void Close(int fd);
+// A new pseudo-terminal: both descriptors and the slave's device path; false on failure.
+bool OpenTestTerminal(int& master, int& slave, std::string& path);
+// SIGINT or SIGTERM to a process; false where the system has no such signals.
+bool SendSignal(qint64 pid, int signal);
+
+}   // namespace testsystem
