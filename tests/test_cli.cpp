@@ -165,8 +165,8 @@ TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
     }
 }
 
-// Refusals with their codes and reasons.
-TEST(CliRun, RefusalsEndWithTheirCodeAndReason) {
+// Refusals with their codes and reasons; --help and --version.
+TEST(CliRun, RefusalsEndWithTheirCodeAndReasonHelpAndVersionWithZero) {
     QTemporaryDir dir;
     WriteText(dir.filePath("bad.ini"), "1\n2\n\n3x\n");
     const struct {
@@ -195,6 +195,12 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReason) {
     EXPECT_EQ(sim.Tool({"record", "--triggered", dir.filePath("no/such/dir/r.dat")}).m_code, 5);
     EXPECT_TRUE(RunTool({"--help"}).m_out.contains("Exit codes: 0 success;"));
     EXPECT_TRUE(RunTool({"get", "--help"}).m_out.contains("TEACH_VALUE TOLERANCE HYSTERESIS"));
+    // --version of each program; without a display the window program would fail to open one.
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) qunsetenv(display);
+    for (const QString program : {"cli/tavrix-cli", "sim/tavrix-sensor-sim", "shell/TavrixV20"}) {
+        const Result result = RunTool({"--version"}, {}, BuildPath("../" + program));
+        EXPECT_EQ(QString::number(result.m_code) + ' ' + result.m_out, "0 " + program.section('/', 1) + " 2.0\n");
+    }
 }
 
 // Without --tcp or --serial the tool takes the connection the window stored: beside the
@@ -239,17 +245,6 @@ TEST(CliRun, TakesTheConnectionTheWindowStoredWhereTheWindowKeepsIt) {
     EXPECT_EQ(QDir(dir.filePath("config")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
               QStringList{"TavrixV20"});
     for (const char* variable : {"XDG_CONFIG_HOME", "TAVRIX_SERIAL_PORTS"}) qunsetenv(variable);
-}
-
-// Each program names itself and its version; the window program opens no window for it.
-TEST(CliRun, EachProgramAnswersVersion) {
-    // No display: the window program would fail if it tried to open one.
-    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) qunsetenv(display);
-    for (const char* program : {"cli/tavrix-cli", "sim/tavrix-sensor-sim", "shell/TavrixV20"}) {
-        const Result result = RunTool({"--version"}, {}, BuildPath(QString("../") + program));
-        EXPECT_EQ(result.m_code, 0) << program;
-        EXPECT_EQ(result.m_out, QString(program).section('/', 1) + " 2.0\n");
-    }
 }
 
 }   // namespace
