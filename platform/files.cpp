@@ -35,11 +35,11 @@ bool WriteAll(const std::string& path, const std::string& bytes, QIODevice::Open
 
 // Windows programs keep their settings in the roaming profile (%APPDATA%), which follows the
 // user from PC to PC; elsewhere the configuration folder (~/.config).
-QString UserConfigDir() {
+QString UserConfigBase() {
 #ifdef Q_OS_WIN
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return qEnvironmentVariable("APPDATA");
 #else
-    return QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
 #endif
 }
 
@@ -52,12 +52,24 @@ std::string GetProjectDir() {
 
 void SetProjectDir(const std::string& directory) { projectDirOverride = directory; }
 
-std::string GetConfigDir() {
-    const std::string programDir = GetProjectDir();
-    if (QFileInfo(ToQt(programDir)).isWritable()) return programDir;
-    const QString userDir = UserConfigDir();
-    QDir().mkpath(userDir);
+// Named after the window program whichever program asks, as tavrix-cli reads the window's.
+std::string UserConfigDir() {
+    const QString userDir = QDir(UserConfigBase()).filePath(kWindowProgram);
     return QDir::toNativeSeparators(userDir).toUtf8().toStdString();
+}
+
+std::string ConfigDirOf(const std::string& programDir) {
+    return QFileInfo(ToQt(programDir)).isWritable() ? programDir : UserConfigDir();
+}
+
+std::string GetConfigDir() {
+    const std::string configDir = ConfigDirOf(GetProjectDir());
+    QDir().mkpath(ToQt(configDir));
+    return configDir;
+}
+
+bool HasProgram(const std::string& directory, const std::string& name) {
+    return !QStandardPaths::findExecutable(ToQt(name), {ToQt(directory)}).isEmpty();
 }
 
 std::string JoinPath(const std::string& directory, const std::string& name) {

@@ -131,9 +131,9 @@ enum CtrlAttr : int {
     ATTR_TEXT_BGCOLOR,       // 0xRRGGBB, or kTransparent
     ATTR_FRAME_COLOR,        // 0xRRGGBB
     ATTR_TEXT_POINT_SIZE,
-    ATTR_TEXT_BOLD,    // 0/1
-    ATTR_TEXT_FONT,    // string attribute: a font family name
-    ATTR_LABEL_TEXT,   // string attribute: the caption of a button or label
+    ATTR_TEXT_BOLD,      // 0/1
+    ATTR_TEXT_FONT,      // string attribute: a font family name
+    ATTR_LABEL_TEXT,     // string attribute: the caption of a button or label
     ATTR_TOOLTIP_TEXT,   // string attribute: the text shown when the pointer rests on it
     ATTR_TOP,
     ATTR_LEFT,
@@ -304,10 +304,19 @@ std::string LastOpenFailureReason();
 
 std::string GetProjectDir();                        // the directory of the executable
 void SetProjectDir(const std::string& directory);   // tests: another directory ("" resets)
-// The folder of the configuration files: the program's directory while it is writable (as
-// installations that keep theirs there expect), otherwise the user's configuration folder for
-// the program, made when missing: %APPDATA%\<program> on Windows, ~/.config/<program> elsewhere.
+// The window program's name: that of its executable and of its folder among the user's
+// configuration folders.
+inline constexpr char kWindowProgram[] = "TavrixV20";
+// The window program's folder among the user's configuration folders: ~/.config/TavrixV20,
+// on Windows %APPDATA%\TavrixV20; only named here, not made.
+std::string UserConfigDir();
+// The folder of the configuration files of a program in `programDir`: `programDir` while it is
+// writable (as installations that keep theirs there expect), otherwise UserConfigDir().
+std::string ConfigDirOf(const std::string& programDir);
+// ConfigDirOf the program's directory, made when missing.
 std::string GetConfigDir();
+// Whether `directory` holds the executable program `name` (name.exe on Windows).
+bool HasProgram(const std::string& directory, const std::string& name);
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);

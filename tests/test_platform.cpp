@@ -246,18 +246,17 @@ TEST(Popups, TheFileDialogAcceptsWithOK) {
 }
 
 // Settings go to the program's folder while it is writable (a program unpacked by the user);
-// otherwise (an installed program) they go to the user's configuration folder: on Windows the
-// roaming profile, %APPDATA%\<program>.
+// otherwise (an installed program) they go to the window program's folder among the user's
+// configuration folders (on Windows the roaming profile, %APPDATA%\TavrixV20), whichever
+// program asks.
 TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
-    QStandardPaths::setTestModeEnabled(true);
     QTemporaryDir dir;
+    for (const char* base : {"XDG_CONFIG_HOME", "APPDATA"}) qputenv(base, dir.filePath("user").toUtf8());
     SetProjectDir(dir.path().toStdString());
     EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
     SetProjectDir(dir.filePath("not-there").toStdString());
-    const bool windows = QSysInfo::productType() == "windows";
-    const QString user = QStandardPaths::writableLocation(windows ? QStandardPaths::AppDataLocation
-                                                                  : QStandardPaths::AppConfigLocation);
-    EXPECT_EQ(GetConfigDir(), QDir::toNativeSeparators(user).toStdString());
+    const QString user = QDir::toNativeSeparators(dir.filePath("user/TavrixV20"));
+    EXPECT_EQ(GetConfigDir(), user.toStdString());
     EXPECT_TRUE(QFileInfo(user).isDir());
     SetProjectDir("");
 }
