@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "filelimit.h"
 #include "platform/platform.h"
 
 using namespace platform;
@@ -247,18 +248,57 @@ TEST(Popups, TheFileDialogAcceptsWithOK) {
     EXPECT_EQ(accept, "OK");
 }
 
-// Settings go to the program's folder while it is writable (a program unpacked by the user);
-// otherwise (an installed program) they go to the user's configuration folder.
-TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
+// Settings and file dialogs use the program's folder while a file can be made in it (a program
+// unpacked by the user); otherwise (an installed program; /proc, where an administrator passes the
+// permission check but no file can be made) the user's configuration and documents folders.
+TEST(Files, TheProgramsFolderWhileAFileCanBeMadeThereElseTheUsersFolders) {
     QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir dir;
-    SetProjectDir(dir.path().toStdString());
-    EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
-    SetProjectDir(dir.filePath("not-there").toStdString());
-    const QString user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
-    EXPECT_EQ(GetConfigDir(), user.toStdString());
-    EXPECT_TRUE(QFileInfo(user).isDir());
+    QTemporaryDir dir, home;
+    qputenv("HOME", home.path().toUtf8());
+    const std::string program = dir.path().toStdString(), documents = home.filePath("Documents").toStdString(),
+                      user = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation).toStdString();
+    const struct {
+        std::string program;
+        bool documents;
+        std::string config, dialog;
+    } cases[] = {{program, false, program, program},
+                 {dir.filePath("not-there").toStdString(), false, user, home.path().toStdString()},
+                 {"/proc", true, user, documents}};
+    for (const auto& c : cases) {
+        if (c.documents) QDir().mkdir(QString::fromStdString(documents));
+        SetProjectDir(c.program);
+        EXPECT_EQ(GetConfigDir() + " " + GetDialogDir(), c.config + " " + c.dialog);
+    }
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(user)).isDir());
     SetProjectDir("");
+}
+
+// A write that comes up short (a full disk) leaves the file as it was: an append is cut back to
+// the file's former end, a replacement leaves the old file whole; the reason is kept.
+TEST(Files, AWriteThatComesUpShortLeavesTheFileAsItWas) {
+    QTemporaryDir dir;
+    const std::string path = JoinPath(dir.path().toStdString(), "f.dat"), old = "0123456789\r\n", line = "abcdef\r\n";
+    const struct {
+        rlim_t limit;
+        bool append, written;
+        std::string after;
+    } cases[] = {{15, true, false, old},   // 3 of its 8 bytes fit
+                 {12, true, false, old},
+                 {20, true, true, old + line},
+                 {7, false, false, old},
+                 {8, false, true, line}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(WriteFileBytes(path, old));
+        LimitFileSize(c.limit);
+        const bool written = c.append ? AppendFileBytes(path, line) : WriteFileBytes(path, line);
+        LimitFileSize(RLIM_INFINITY);
+        std::string after;
+        EXPECT_TRUE(ReadFileBytes(path, after));
+        EXPECT_EQ(std::tuple(written, after, written || LastFileFailureReason() == "File too large"),
+                  std::tuple(c.written, c.after, true))
+            << c.limit;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.dat"});   // nothing left beside it
 }
 
 std::vector<int> tcpEvents;
