@@ -10,6 +10,8 @@
 #include <csignal>
 #include <functional>
 
+#include "filelimit.h"
+
 namespace {
 
 constexpr int kRunLimitMs = 30000;
@@ -22,9 +24,12 @@ struct Result {
     QString m_out, m_err;
 };
 
-// Runs the tool; `meanwhile` acts on it while it runs. It must end normally, by itself.
-Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+// Runs the tool; `meanwhile` acts on it while it runs, `inChild` in its process before it starts.
+// It must end normally, by itself.
+Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {},
+               const std::function<void()>& inChild = {}) {
     QProcess tool;
+    if (inChild) tool.setChildProcessModifier(inChild);
     tool.start(BuildPath("../cli/tavrix-cli"), args);
     if (meanwhile) meanwhile(tool);
     EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
@@ -187,6 +192,13 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault
     const Simulator sim(false);
     EXPECT_EQ(sim.Tool({"get", "-o", dir.filePath("no/such/dir/p.ini")}).m_code, 5);
     EXPECT_EQ(sim.Tool({"record", "--triggered", dir.filePath("no/such/dir/r.dat")}).m_code, 5);
+    const QString full = dir.filePath("full.dat");   // the disk fills: room for the header and one line
+    const Result stopped = RunTool(sim.m_link + QStringList{"record", "--frames", "5", "--interval", "0.1", full}, {},
+                                   [] { LimitFileSize(21 + 40); });
+    EXPECT_EQ(stopped.m_code, 5);
+    EXPECT_TRUE(stopped.m_err.contains("cannot write " + full + ": File too large; lines recorded in it: 1"))
+        << stopped.m_err.toStdString();
+    EXPECT_EQ(RecordLines(full), 1);
     const QString settings = BuildPath("../cli/ComSettings.cfg");
     WriteText(settings, "1\r\n1\r\n127.0.0.1\r\n" + sim.m_link.last().section(':', 1) + "\r\n");
     EXPECT_EQ(RunTool({"identify"}).m_out, "TAVRIX-Vovez SIM V2.0\n");

@@ -184,8 +184,10 @@ TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndUnlocksTheControls) {
 TEST_F(RecorderTest, AFullDiskEndsTheRecordingWithWholeLinesAndGoWorksAfter) {
     const std::string path = P().PrepareRecording(P().Path("full.dat"), rec::kModeTimed);
     platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 5);
-    LimitFileSize(rec::kRecordHeader.size() + 40);   // room for one line of 25 to 33 bytes
-    P().Click(ui::recpanel, ui::RECP_BUTTON_START);
+    LimitFileSize(rec::kRecordHeader.size() + 40);              // room for one line of 25 to 33 bytes
+    P().ClickWhile(ui::recpanel, ui::RECP_BUTTON_START, [&] {   // a recording that went on is stopped
+        if (P().Requests(sl::kCodeData) > 2) P().Click(ui::recpanel, ui::RECP_BUTTON_STOP);
+    });
     LimitFileSize(RLIM_INFINITY);
     const graph::PointStore &raw = P().GraphPoints(ui::GRAPHP_GRAPH_RAW),
                             &temp = P().GraphPoints(ui::GRAPHP_GRAPH_TEMP);
