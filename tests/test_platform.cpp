@@ -278,25 +278,19 @@ TEST(Files, TheProgramsFolderWhileAFileCanBeMadeThereElseTheUsersFolders) {
 TEST(Files, AWriteThatComesUpShortLeavesTheFileAsItWas) {
     QTemporaryDir dir;
     const std::string path = JoinPath(dir.path().toStdString(), "f.dat"), old = "0123456789\r\n", line = "abcdef\r\n";
-    const struct {
-        rlim_t limit;
-        bool append, written;
-        std::string after;
-    } cases[] = {{15, true, false, old},   // 3 of its 8 bytes fit
-                 {12, true, false, old},
-                 {20, true, true, old + line},
-                 {7, false, false, old},
-                 {8, false, true, line}};
-    for (const auto& c : cases) {
+    // The limit, append or replace, and the file after it.
+    const std::tuple<rlim_t, bool, std::string> cases[] = {
+        {15, true, old}, {12, true, old}, {20, true, old + line}, {7, false, old}, {8, false, line}};
+    for (const auto& [limit, append, expected] : cases) {
         ASSERT_TRUE(WriteFileBytes(path, old));
-        LimitFileSize(c.limit);
-        const bool written = c.append ? AppendFileBytes(path, line) : WriteFileBytes(path, line);
+        LimitFileSize(limit);
+        const bool written = append ? AppendFileBytes(path, line) : WriteFileBytes(path, line);
         LimitFileSize(RLIM_INFINITY);
         std::string after;
         EXPECT_TRUE(ReadFileBytes(path, after));
-        EXPECT_EQ(std::tuple(written, after, written || LastFileFailureReason() == "File too large"),
-                  std::tuple(c.written, c.after, true))
-            << c.limit;
+        EXPECT_EQ(std::tuple(after, written ? "" : LastFileFailureReason()),
+                  std::tuple(expected, expected == old ? "File too large" : ""))
+            << limit;
     }
     EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.dat"});   // nothing left beside it
 }
