@@ -122,12 +122,15 @@ bool ReadFileBytes(const std::string& path, std::string& bytes, long long maxByt
 }
 
 // The bytes go to a new file beside the old one, which then takes its name: a failure leaves the
-// old file whole. Unbuffered, so that every write's count is the system's.
+// old file whole. Where no file can be made beside it (a folder the user may not write, holding
+// a file the user may), the file is written where it is, as before. Unbuffered, so that every
+// write's count is the system's.
 bool WriteFileBytes(const std::string& path, const std::string& bytes) {
     const QString name = ToQt(path);
     const QFileInfo target(name);
     if (target.exists() && !target.isFile()) return WriteInPlace(name, bytes);
     QSaveFile file(name);
+    file.setDirectWriteFallback(true);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) return Failed(file);
     if (!WriteWhole(file, bytes)) return Failed(file);   // the new file is dropped, not saved
     return file.commit() || Failed(file);

@@ -309,7 +309,8 @@ std::string JoinPath(const std::string& directory, const std::string& name);
 int GetFileInfo(const std::string& path, long long& size);
 // Whole-file helpers; they return false on any failure and leave no handle open.
 bool ReadFileBytes(const std::string& path, std::string& bytes, long long maxBytes = -1);
-// Replaces the file as a whole or not at all: when the write fails, the old file stays whole.
+// Replaces the file as a whole or not at all: when the write fails, the old file stays whole
+// (except where no file can be made beside it: then it is written in place).
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 // Appends all the bytes or none, creating the file if absent: a write that comes up short (a
 // full disk) is cut back to the file's former end, so what the file held stays as it was.
