@@ -187,7 +187,8 @@ private:
     double m_shownS = -1.0;   // when the count was last shown; < 0: never
 };
 
-// The record file of one recording: replaced by the header, then one line a frame.
+// The record file of one recording: replaced by the header, then one line a frame. Each is
+// written whole or not at all; the first that cannot be written ends the recording.
 class RecordFile {
 public:
     explicit RecordFile(const std::string& path) : m_path(path) {}
@@ -198,17 +199,23 @@ public:
     // The frame in the data values, with the local date and time, as the window writes it.
     bool Append() {
         const std::tm local = platform::LocalTime(std::time(nullptr));
-        return Written(platform::AppendFileBytes(
-            m_path, recorder::FormatRecordLine(local, sl::dataANA0, sl::dataTemp)));
+        if (!Written(platform::AppendFileBytes(
+                m_path, recorder::FormatRecordLine(local, sl::dataANA0, sl::dataTemp))))
+            return false;
+        ++m_lines;
+        return true;
     }
 
 private:
     bool Written(bool written) const {
-        if (!written) Complain("cannot write " + m_path);
+        if (!written)
+            Complain("cannot write " + m_path + ": " + platform::LastFileFailureReason() +
+                     "; lines recorded in it: " + std::to_string(m_lines));
         return written;
     }
 
     std::string m_path;
+    uint64_t m_lines = 0;
 };
 
 // One frame every interval, as the window's timed recording: a pass starts with the request

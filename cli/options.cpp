@@ -88,8 +88,10 @@ const char* const kRecordHelp =
     "frame (date, time, raw signal, temperature). A timed recording requests N frames, one\n"
     "every S seconds (0 to 65535, fractions allowed); a triggered one sends code 50 once and\n"
     "takes every frame the sensor sends, until N lines or Ctrl+C. FILE is replaced. After\n"
-    "Ctrl+C the file holds every line counted. Progress goes to standard error when it is a\n"
-    "terminal and the recording runs for more than a few seconds.\n";
+    "Ctrl+C the file holds every line counted. Each line is written whole or not at all: the\n"
+    "first that cannot be written (a full disk) ends the recording with exit code 5. Progress\n"
+    "goes to standard error when it is a terminal and the recording runs for more than a few\n"
+    "seconds.\n";
 
 std::string GetHelp() {
     std::string text =

@@ -317,13 +317,26 @@ std::string ConfigDirOf(const std::string& programDir);
 std::string GetConfigDir();
 // Whether `directory` holds the executable program `name` (name.exe on Windows).
 bool HasProgram(const std::string& directory, const std::string& name);
+// The folder where the file dialogs start: the program's directory while a file can be created
+// in it, otherwise the user's documents folder (the home folder when there is none).
+std::string GetDialogDir();
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);
 // Whole-file helpers; they return false on any failure and leave no handle open.
 bool ReadFileBytes(const std::string& path, std::string& bytes, long long maxBytes = -1);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);    // replaces the file
-bool AppendFileBytes(const std::string& path, const std::string& bytes);   // creates if absent
+// Replaces the file as a whole or not at all: when the write fails, the old file stays whole
+// (except where no file can be made beside it: then it is written in place).
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Appends all the bytes or none, creating the file if absent: a write that comes up short (a
+// full disk) is cut back to the file's former end, so what the file held stays as it was.
+bool AppendFileBytes(const std::string& path, const std::string& bytes);
+// Whether bytes can be appended to `path`, found by opening it so; a file created only for
+// this is removed again. Nothing in an existing file changes.
+bool CanAppendTo(const std::string& path);
+// The system's reason ("No space left on device", "Permission denied" ...) of the last of the
+// file operations above that failed.
+std::string LastFileFailureReason();
 bool DeleteFile(const std::string& path);
 
 }   // namespace platform

@@ -24,10 +24,14 @@ struct Result {
     QString m_out, m_err;
 };
 
-// Runs the tool; `meanwhile` acts on it while it runs. It must end normally, by itself.
+// Runs the tool, its files limited to `fileLimit` bytes when that is not negative; `meanwhile`
+// acts on it while it runs. It must end normally, by itself.
 Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {},
-               const QString& program = BuildPath("../cli/tavrix-cli")) {
+               const QString& program = BuildPath("../cli/tavrix-cli"), long long fileLimit = -1) {
     QProcess tool;
+    if (fileLimit >= 0) {
+        EXPECT_TRUE(testsystem::LimitFileSizeOf(tool, fileLimit));
+    }
     tool.start(program, args);
     if (meanwhile) meanwhile(tool);
     EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
@@ -193,6 +197,13 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonHelpAndVersionWithZero) {
     const Simulator sim(false);
     EXPECT_EQ(sim.Tool({"get", "-o", dir.filePath("no/such/dir/p.ini")}).m_code, 5);
     EXPECT_EQ(sim.Tool({"record", "--triggered", dir.filePath("no/such/dir/r.dat")}).m_code, 5);
+    const QString full = dir.filePath("full.dat");   // the disk fills: room for the header and one line
+    const Result stopped = RunTool(sim.m_link + QStringList{"record", "--frames", "5", "--interval", "0.1", full}, {},
+                                   BuildPath("../cli/tavrix-cli"), 21 + 40);
+    EXPECT_EQ(stopped.m_code, 5);
+    EXPECT_TRUE(stopped.m_err.contains("cannot write " + full + ": File too large; lines recorded in it: 1"))
+        << stopped.m_err.toStdString();
+    EXPECT_EQ(RecordLines(full), 1);
     EXPECT_TRUE(RunTool({"--help"}).m_out.contains("Exit codes: 0 success;"));
     EXPECT_TRUE(RunTool({"get", "--help"}).m_out.contains("TEACH_VALUE TOLERANCE HYSTERESIS"));
     // --version of each program; without a display the window program would fail to open one.

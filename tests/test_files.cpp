@@ -43,6 +43,7 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     platform::SetProjectDir("/proc/self");
     qputenv("XDG_CONFIG_HOME", "/proc/self");   // the user's configuration folder, the fallback
     ASSERT_NO_FATAL_FAILURE(program->StartConnected());
+    EXPECT_EQ(sensorlink::proj_dir, platform::GetDialogDir());   // the dialogs start where files can be made
     program->Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     for (const char* address : {"first.lan", "second.lan"}) {
         platform::SetCtrlVal(ui::interfacepanel, ui::INTERFACEP_IPADDRESS, address);

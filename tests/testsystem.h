@@ -5,6 +5,8 @@
 // pseudo-terminals and no signals: there OpenDevice, OpenTestTerminal and SendSignal fail,
 // and the tests that need them are left out of the Windows runs (scripts/test).
 #include <QtGlobal>
+
+class QProcess;
 #include <string>
 
 namespace testsystem {
@@ -27,6 +29,11 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 bool ReadLineSettings(int fd, LineSettings& settings);   // false where there are no terminals
+// A disk that fills up: while the limit holds, no file of this process grows beyond `bytes`
+// (negative: no limit); a write that crosses it stops there and the next one fails. The same
+// for a process before it starts. False where the system has no such limit.
+bool LimitFileSize(long long bytes);
+bool LimitFileSizeOf(QProcess& process, long long bytes);
 // SIGINT or SIGTERM to a process; false where the system has no such signals.
 bool SendSignal(qint64 pid, int signal);
 

@@ -1,8 +1,11 @@
 #include "testsystem.h"
 
+#include <QProcess>
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <termios.h>
 #include <unistd.h>
@@ -32,9 +35,7 @@ long long ReadSome(int fd, char* buffer, long long size) {
     return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : n;
 }
 
-long long WriteAll(int fd, const char* bytes, long long size) {
-    return ::write(fd, bytes, static_cast<size_t>(size));
-}
+long long WriteAll(int fd, const char* bytes, long long size) { return ::write(fd, bytes, static_cast<size_t>(size)); }
 
 void Close(int fd) {
     if (fd >= 0) ::close(fd);
@@ -53,8 +54,8 @@ int ListenWithoutQueue(quint16& port) {
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t size = sizeof address;
-    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 ||
-        ::listen(fd, 0) != 0 || ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&address), size) != 0 || ::listen(fd, 0) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) != 0) {
         Close(fd);
         return -1;
     }
@@ -68,6 +69,19 @@ bool ReadLineSettings(int fd, LineSettings& settings) {
     const auto baud = [](speed_t speed) { return speed == B19200 ? 19200u : speed == B9600 ? 9600u : 0u; };
     settings = {baud(cfgetispeed(&line)), baud(cfgetospeed(&line)), (line.c_cflag & CSTOPB) != 0,
                 (line.c_cflag & CRTSCTS) != 0, (line.c_iflag & (IXON | IXOFF)) != 0};
+    return true;
+}
+
+bool LimitFileSize(long long bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);   // a failed write, not the end of the process
+    rlimit limit{};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = bytes < 0 ? RLIM_INFINITY : static_cast<rlim_t>(bytes);
+    return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+}
+
+bool LimitFileSizeOf(QProcess& process, long long bytes) {
+    process.setChildProcessModifier([bytes] { LimitFileSize(bytes); });
     return true;
 }
 

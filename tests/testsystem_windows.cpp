@@ -14,8 +14,7 @@ int ConnectTo(quint16 port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd == INVALID_SOCKET ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (fd == INVALID_SOCKET || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (fd != INVALID_SOCKET) closesocket(fd);
         return -1;
     }
@@ -43,6 +42,10 @@ bool OpenTestTerminal(int&, int&, std::string&) { return false; }
 int ListenWithoutQueue(quint16&) { return -1; }
 
 bool ReadLineSettings(int, LineSettings&) { return false; }
+
+bool LimitFileSize(long long) { return false; }
+
+bool LimitFileSizeOf(QProcess&, long long) { return false; }
 
 bool SendSignal(qint64, int) { return false; }
 
