@@ -119,9 +119,7 @@ TEST_P(EndToEnd, GoRunsUntilStopAndManualRecordAndTeachTakeTheFrameShown) {
     });
     EXPECT_GE(P().Requests(sl::kCodeData), kFramesBeforeAction);
     EXPECT_EQ(P().Requests(sl::kCodeData), static_cast<int>(P().RequestCodes().size()));
-    EXPECT_TRUE(sendDimmed);
-    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
-    EXPECT_EQ(sl::poll, 0);
+    EXPECT_TRUE(sendDimmed && !P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND) && sl::poll == 0);
     EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
     EXPECT_EQ(Raws(path), Texts{shown});
     EXPECT_EQ(std::to_string(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE)), shown);
@@ -168,8 +166,7 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     sl::frei16 = 0;
     P().m_fileResult = 1;
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), 77);
-    EXPECT_EQ(sl::frei16, 9);
+    EXPECT_EQ(std::pair(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), int(sl::frei16)), std::pair(77, 9));
     platform::WriteFileBytes(P().Path("short.ini"), "1\r\n2\r\n");
     for (const auto& [button, name] : {std::pair{ui::MAINP_BUTTON_GET, "short.ini"}, {ui::MAINP_BUTTON_SEND, ""}}) {
         P().m_filePath = P().Path(name);
@@ -184,18 +181,16 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     const uint16_t wide[sl::kRecordWords] = {5000, 0, 1000, 3000, 1, 0, 0, 2, 0, 0, 0, 5000, 200, 50, 0, 0};
     platform::WriteFileBytes(P().m_filePath = P().Path("wide.ini"), sl::FormatParameterFile(wide));
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_POWER), 5000);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), 5000);
+    EXPECT_EQ(std::pair(P().Value(ui::parapanel, ui::PARAP_POWER), P().Value(ui::parapanel, ui::PARAP_TEACHVALUE)),
+              std::pair(5000, 5000));
     sl::dataANA0 = 6000;   // a RAW beyond even the widened limit is taught unchanged
     P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);
     for (int selector : {ui::MAINP_SELECT_FILE, ui::MAINP_SELECT_RAM}) {
         P().Click(ui::mainpanel, selector);
-        EXPECT_EQ(sl::target, sl::RAM);
-        EXPECT_EQ(P().Value(ui::mainpanel, ui::MAINP_SELECT_RAM), 1);
+        EXPECT_TRUE(sl::target == sl::RAM && P().Value(ui::mainpanel, ui::MAINP_SELECT_RAM) == 1);
     }
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
-    EXPECT_EQ(P().m_sensor.ram()[0], 5000);
-    EXPECT_EQ(P().m_sensor.ram()[11], 6000);
+    EXPECT_EQ(std::pair(P().m_sensor.ram()[0], P().m_sensor.ram()[11]), (std::pair<uint16_t, uint16_t>(5000, 6000)));
 }
 
 // One request per interval, a line per frame with the value shown, no wait after the last one.
@@ -243,7 +238,7 @@ TEST_P(EndToEndTcp, ALinkDroppedDuringGoIsReportedOnceAndEndsInTheTimeoutState) 
     });
     EXPECT_EQ(Program::Popups(), Texts{"TCP Client|Server has closed connection!"});
     P().ExpectTimeoutState();
-    EXPECT_EQ(sl::tcpcon, 0);
+    EXPECT_EQ(sl::tcpcon, 0);   // closed
 }
 
 // The LED is lit exactly when the output is at +24 V: the reported state, inverted in inverse mode.
@@ -281,9 +276,7 @@ TEST(EndToEndLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
     char name[] = "TavrixV20";
     char* argv[] = {name, nullptr};
     EXPECT_EQ(shell::WinMain(1, argv), 0);
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(sl::poll, 0);
-    EXPECT_EQ(sl::tcpcon, 0);
+    EXPECT_TRUE(closed && sl::poll == 0 && sl::tcpcon == 0);
     EXPECT_TRUE(PumpUntil([&] { return program.m_tcp->connectionCount() == 0; }));
 }
 
