@@ -114,8 +114,7 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
 
     // An empty address is stored as a record of 100 NUL bytes.
     Enter(ui::INTERFACEP_IPADDRESS, "");
-    EXPECT_EQ(History().front(), "");
-    EXPECT_EQ(ReadFile(connection::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
+    EXPECT_EQ(History().front() + ReadFile(connection::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
 }
 
 // Typing completes and selects the added part, Backspace does not, an emptied text takes the first
@@ -254,9 +253,8 @@ TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {
     sensorlink::comprotocol = sensorlink::kTCPIP;
     sensorlink::comport = 7;
     connection::GetConnectionSettingsFromFile();
-    EXPECT_EQ(sensorlink::comprotocol, sensorlink::kRS232);
-    EXPECT_EQ(sensorlink::comport, 1);
-    EXPECT_EQ(P().Value(Panel(), ui::INTERFACEP_COMPORT), 1);
+    EXPECT_EQ(std::tuple(sensorlink::comprotocol, sensorlink::comport, P().Value(Panel(), ui::INTERFACEP_COMPORT)),
+              std::tuple(sensorlink::kRS232, 1, 1));
 
     WriteFile(connection::kSettingsFile, "0\r\n3\r\n");
     connection::GetConnectionSettingsFromFile();

@@ -142,7 +142,6 @@ TEST(CoreRecordFormat, ZeroPaddedDateAndTime) {
     EXPECT_EQ(recorder::FormatRecordLine(t, 0, 65535), "03-07-2024\t09:05:04\t0\t65535\r\n");
 }
 
-// The round trips of both files are fuzzed (fuzz/); here the lenient corners.
 TEST(CoreSettingsFile, LenientNumbersAndLineEnds) {
     EXPECT_EQ(connection::ParseSettingsFile("  +1 tcp\n 4\n127.0.0.1\n5000x"),
               (connection::ConnectionSettings{1, 4, "127.0.0.1", "5000x"}));
@@ -181,7 +180,6 @@ TEST(CoreTexts, NonUtf8BytesAreWindows1252AndCutsKeepWholeCharacters) {
               std::vector<std::string>{"caf\u00E9"});
 }
 
-// That a refusal leaves the record alone is fuzzed.
 TEST(CoreParameterFile, TenCharacterFieldsAndTheReasonsOfRefusals) {
     uint16_t words[16];
     for (int i = 0; i < 16; ++i) words[i] = static_cast<uint16_t>(i * 4099);

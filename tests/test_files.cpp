@@ -112,8 +112,8 @@ TEST_P(FilesAtStartUp, TheProgramStartsAndTakesWhatIsValid) {
         program->ExpectTimeoutState();
     else
         EXPECT_EQ(program->Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    EXPECT_LE(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS).size(), connection::kAddressMaxChars);
-    EXPECT_LE(program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER).size(), connection::kPortTextMaxChars);
+    EXPECT_TRUE(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS).size() <= connection::kAddressMaxChars &&
+                program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER).size() <= connection::kPortTextMaxChars);
     const auto entries = HistoryShown();
     EXPECT_LE(entries.size(), connection::kHistoryMaxRecords);
     for (const std::string& entry : entries)

@@ -265,8 +265,7 @@ protected:
                     m_sensor.emitTriggeredFrame();
             },
             kListenS);
-        ASSERT_EQ(emitted, kTriggeredFrames);
-        ASSERT_GE(sent.size(), 3u);   // all but a swallowed one
+        ASSERT_TRUE(emitted == kTriggeredFrames && sent.size() >= 3u);   // all but a swallowed one
         std::vector<Bytes> expected;
         if (Effect() == 'P') expected = {sent.begin(), sent.end()};
         if (Effect() == 'D') expected = {sent.end() - 3, sent.end()};
@@ -386,8 +385,7 @@ TEST_F(LinkTest, OpenFailuresShowTheirTextsAndAnUnansweredConnectEndsAtItsLimit)
         const double start = platform::Timer();
         sl::OpenTransport();
         EXPECT_THAT(platform::Timer() - start, Within(text == std::string("TimeOutError ") ? kConnectLimitS : 0.0));
-        EXPECT_LT(sl::ret, 0) << text;
-        EXPECT_EQ(sl::tcpcon, 0);
+        EXPECT_TRUE(sl::ret < 0 && sl::tcpcon == 0) << text;
         EXPECT_EQ(m_seen, Strings{text});
     }
     testsystem::Close(full);
