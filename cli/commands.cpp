@@ -94,6 +94,9 @@ std::string ConnectionName() {
 
 bool Open(const std::string& connectionName) {
     sl::OpenTransport();
+    if (sl::ret >= 0 && tracer && sl::comprotocol == sl::kRS232)   // the line as the port took it
+        std::fprintf(stderr, "serial %s: %s\n", connectionName.c_str(),
+                     platform::ComLineSettings(sl::comport).c_str());
     if (sl::ret >= 0) return true;
     Complain("cannot open " + connectionName + ": " + sl::OpenFailureText());
     return false;

@@ -37,6 +37,7 @@ struct ConnectionSettings {
     uint16_t m_comport = 0;       // serial port number, 1 = first
     std::string m_ipBuf;          // server name or address
     std::string m_portNumStr;     // TCP port number as typed
+    bool operator==(const ConnectionSettings&) const = default;
 };
 
 // The C library's decimal conversion (atoi): leading blanks (space, tab, line ends,

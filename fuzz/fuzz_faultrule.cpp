@@ -1,6 +1,5 @@
-// The simulator's fault-rule parser (CODE:KIND[:ARG[:ARG]][xCOUNT]) on any text, and the
-// fault it gives applied to a reply: errors are explained, and a reply never grows past
-// its bounds.
+// The simulator's fault-rule parser on any text, and the fault applied to a reply: errors are
+// explained, and a reply never grows past its bounds.
 #include <string>
 
 #include "fuzz/fuzzcheck.h"
@@ -15,8 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     }
     FUZZ_CHECK(rule->m_count == -1 || rule->m_count > 0);
-    sim::ReplyPlan plan;
-    plan.m_bytes.assign(36, 0xAA);
+    sim::ReplyPlan plan{std::vector<uint8_t>(36, 0xAA)};
     const bool delivered = sim::ApplyFault(plan, rule->m_fault);
     FUZZ_CHECK(delivered == (rule->m_fault.m_kind != sim::FaultKind::NoReply));
     FUZZ_CHECK(plan.m_bytes.size() <= 36 + 1024);

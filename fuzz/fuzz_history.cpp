@@ -10,12 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     using namespace connection;
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const std::vector<std::string> entries = ParseHistoryFile(bytes);
-    FUZZ_CHECK(entries.size() <= kHistoryMaxRecords);
-    FUZZ_CHECK(entries.size() <= size / kHistoryRecordDivisor);
+    FUZZ_CHECK(entries.size() <= kHistoryMaxRecords && entries.size() <= size / kHistoryRecordDivisor);
     for (const std::string& entry : entries) {
         FUZZ_CHECK(!entry.empty() && entry.size() <= kAddressMaxChars);
-        FUZZ_CHECK(entry.find('\0') == std::string::npos);
-        FUZZ_CHECK(entry.find('\n') == std::string::npos);
+        FUZZ_CHECK(entry.find_first_of(std::string_view("\0\n", 2)) == std::string::npos);
         FUZZ_CHECK(sensorlink::DisplayText(entry) == entry);   // whole UTF-8 characters
     }
     FUZZ_CHECK(ParseHistoryFile(FormatHistoryFile(entries)) == entries);

@@ -1,7 +1,5 @@
-// Replies of any bytes: unpacking into the parameter record (taken only after 170, 3) and the
-// data frame, the echo check of the exchanges, and framing a stream of bytes into telegrams
-// with either first word. Input: the 36-byte reply (zero padded), then the words to compare
-// and the command code of the sent telegram, then the rest as a stream.
+// Replies of any bytes: unpacking, the echo check, framing a stream into telegrams with either first
+// word. Input: the 36-byte reply (zero padded), the words to compare and the code sent, then the rest.
 #include <algorithm>
 #include <cstring>
 
@@ -13,7 +11,6 @@ namespace sl = sensorlink;
 
 namespace {
 
-// The sixteen parameter values, read back through the record buffer.
 void ParameterValues(uint16_t out[sl::kRecordWords]) {
     sl::CopyVarsToPP();
     std::copy_n(sl::pp, sl::kRecordWords, out);
@@ -43,12 +40,11 @@ void CheckUnpacking(const uint8_t reply[sl::kTelegramBytes]) {
     // A data frame is taken whatever its first two words.
     sl::GetRxBufData();
     sl::CopyDatatoVars();
-    FUZZ_CHECK(sl::dataANA0 == words[2] && sl::dataOutTol == words[3] && sl::dataRef == words[4]);
-    FUZZ_CHECK(sl::dataTemp == words[17]);
+    FUZZ_CHECK(sl::dataANA0 == words[2] && sl::dataOutTol == words[3] && sl::dataRef == words[4] &&
+               sl::dataTemp == words[17]);
 }
 
-// The echo check on a reply that is complete: it passes exactly when the reply mark and the
-// compared bytes are right, and a failure runs the failure handling.
+// It passes exactly when the reply mark and the compared bytes are right; a failure runs the failure handling.
 void CheckEcho(const uint8_t reply[sl::kTelegramBytes], int words, uint16_t code) {
     sl::comprotocol = sl::kTCPIP;
     sl::tcpcon = 0;
@@ -59,8 +55,7 @@ void CheckEcho(const uint8_t reply[sl::kTelegramBytes], int words, uint16_t code
     sl::CheckEcho(words);
     const bool matches =
         reply[0] == 0x00 && reply[1] == 0xAA && std::memcmp(reply + 2, sl::szWriteBuf + 2, 2 * words - 2) == 0;
-    FUZZ_CHECK(sl::comecho == (matches ? 1 : 0));
-    FUZZ_CHECK(sl::poll == (matches ? 1 : 0));
+    FUZZ_CHECK(sl::comecho == (matches ? 1 : 0) && sl::poll == (matches ? 1 : 0));
 }
 
 void CheckFraming(const uint8_t* data, size_t size, uint16_t mark) {

@@ -1,6 +1,5 @@
-// The simulated sensor's request parser on any bytes, fed in chunks whose sizes the input
-// chooses: every request it returns is a whole telegram that begins with the sync word, and
-// the chunking does not change what it finds.
+// The simulated sensor's request parser on any bytes in chunks the input chooses: every request is a
+// whole telegram that begins with the sync word, whatever the chunking.
 #include <algorithm>
 #include <vector>
 

@@ -278,6 +278,8 @@ int ComRd(int port, uint8_t* buffer, int count);          // bytes read from the
 int GetInQLen(int port);                                  // bytes waiting in the input queue
 int FlushInQ(int port);
 int FlushOutQ(int port);
+// The line of an open port as the port reports it, e.g. "19200 8N1, no handshake"; "" if not open.
+std::string ComLineSettings(int port);
 
 // ---------------------------------------------------------------------------------------------
 // TCP client

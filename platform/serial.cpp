@@ -199,4 +199,19 @@ int FlushOutQ(int port) {
     return serial->clear(QSerialPort::Output) ? 0 : SerialFailureCode(serial->error());
 }
 
+std::string ComLineSettings(int port) {
+    const QSerialPort* serial = OpenPort(port);
+    if (serial == nullptr) return "";
+    const QSerialPort::Parity parity = serial->parity();
+    const QSerialPort::FlowControl flow = serial->flowControl();
+    return std::to_string(serial->baudRate()) + " " + std::to_string(serial->dataBits()) +
+           (parity == QSerialPort::NoParity     ? "N"
+            : parity == QSerialPort::EvenParity ? "E"
+                                                : "O") +
+           (serial->stopBits() == QSerialPort::TwoStop ? "2" : "1") +
+           (flow == QSerialPort::NoFlowControl     ? ", no handshake"
+            : flow == QSerialPort::HardwareControl ? ", RTS/CTS handshake"
+                                                   : ", XON/XOFF handshake");
+}
+
 }   // namespace platform

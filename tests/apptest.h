@@ -36,7 +36,6 @@ inline std::string TransportName(const ::testing::TestParamInfo<Transport>& info
     return info.param == Transport::Tcp ? "Tcp" : "Pty";
 }
 
-// A box as Program::Popups() lists it.
 inline std::string Attention(const std::string& t) { return platform::kAttentionTitle + ("|" + t); }
 inline std::string Info(const std::string& t) { return platform::kInfoTitle + ("|" + t); }
 
@@ -85,8 +84,7 @@ public:
         platform::SetProjectDir("");
     }
 
-    // Loads the panels and runs the start-up with its first connection attempt.
-    void Start() {
+    void Start() {   // the panels and the start-up with its first connection attempt
         ASSERT_EQ(shell::LoadPanels(), 0);
         shell::InitAll();
     }
@@ -107,7 +105,6 @@ public:
         return widget;
     }
 
-    // A real left click, as the user makes it.
     void Click(int panel, int control) const { QTest::mouseClick(Widget(panel, control), Qt::LeftButton); }
 
     std::string Text(int panel, int control) const {
@@ -130,7 +127,7 @@ public:
 
     bool Dimmed(int panel, int control) const { return Attribute(panel, control, platform::ATTR_DIMMED) > 0; }
 
-    // The failure handling's end state: "TIMEOUT", no polling, the connection panel in front.
+    // "TIMEOUT", no polling, the connection panel in front.
     void ExpectTimeoutState() const {
         EXPECT_EQ(Text(ui::datapanel, ui::DATAP_STATUS) + " " + Text(ui::interfacepanel, ui::INTERFACEP_STATUS),
                   "TIMEOUT TIMEOUT");
@@ -139,7 +136,6 @@ public:
         EXPECT_TRUE(Dimmed(ui::interfacepanel, ui::INTERFACEP_BUTTON_ACCEPT));
     }
 
-    // The command codes of the requests the sensor received since the log was cleared.
     std::vector<int> RequestCodes() const {
         std::vector<int> codes;
         for (const auto& request : m_sensor.requests()) codes.push_back(request[3]);
@@ -155,7 +151,7 @@ public:
         }));
     }
 
-    // "title|text" of every box shown since the log was cleared.
+    // "title|text" of every box shown since the log was cleared (as Attention() and Info() give).
     static std::vector<std::string> Popups() {
         std::vector<std::string> texts;
         for (const auto& popup : platform::PopupLog()) texts.push_back(popup.title + "|" + popup.text);
@@ -170,7 +166,6 @@ public:
         Click(panel, control);
     }
 
-    // The recorder panel as the user works it: a file chosen in the dialog, a mode picked.
     void ChooseRecordFile(const std::string& path, int result = 2) {
         m_filePath = path;
         m_fileResult = result;
@@ -186,7 +181,6 @@ public:
         return path;
     }
 
-    // An item picked in a ring, as the user picks it.
     void Choose(int panel, int control, int index) const {
         auto* ring = qobject_cast<QComboBox*>(Widget(panel, control));
         ring->setCurrentIndex(index);
@@ -210,7 +204,7 @@ public:
         return lines;
     }
 
-    // The points of a signal graph on the graph panel: one per recorded frame.
+    // One point per recorded frame.
     const graph::PointStore& GraphPoints(int control) const {
         return Widget(ui::graphpanel, control)->findChild<graph::SignalGraphWidget*>()->Points();
     }

@@ -1,6 +1,5 @@
-// The connection-settings panel in the running program: the address field's combo box, its
-// history and the history file, the settings file, accepting and discarding, and the interface
-// shown at start-up, against the simulated sensor over TCP and over a pseudo-terminal.
+// The connection panel in the running program: the address field, its history and file, the
+// settings file, accepting and discarding, against the simulated sensor over TCP and a pty.
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QClipboard>
@@ -38,11 +37,7 @@ protected:
     void WriteFile(const char* name, const std::string& bytes) {
         ASSERT_TRUE(platform::WriteFileBytes(P().Path(name), bytes));
     }
-    std::string ReadFile(const char* name) {
-        std::string bytes;
-        platform::ReadFileBytes(P().Path(name), bytes);
-        return bytes;
-    }
+    std::string ReadFile(const char* name) { return Program::Bytes(P().Path(name)); }
 
     int Panel() const { return ui::interfacepanel; }
     const connection::ComboRecord& Combo() const {
@@ -69,11 +64,7 @@ protected:
         QTest::keyClick(edit, Qt::Key_Return);
     }
 
-    bool Visible(int panel, int control) const {
-        int visible = 0;
-        platform::GetCtrlAttribute(panel, control, platform::ATTR_VISIBLE, visible);
-        return visible != 0;
-    }
+    bool Visible(int panel, int control) const { return P().Attribute(panel, control, platform::ATTR_VISIBLE) > 0; }
     bool AcceptDimmed() const { return P().Dimmed(Panel(), ui::INTERFACEP_BUTTON_ACCEPT); }
     std::string Port() const { return std::to_string(m_program->m_tcp->port()); }
 
@@ -123,15 +114,12 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
 
     // An empty address is stored as a record of 100 NUL bytes.
     Enter(ui::INTERFACEP_IPADDRESS, "");
-    EXPECT_EQ(History().front(), "");
-    EXPECT_EQ(ReadFile(connection::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
+    EXPECT_EQ(History().front() + ReadFile(connection::kHistoryFile).substr(0, 102), std::string(100, '\0') + kCrLf);
 }
 
-// The address field's combo box as the user works it: typing completes from the first entry
-// that matches and selects the added part, Backspace does not complete, an emptied text takes
-// the first entry, a paste completes; Down opens the list, whose pick is cut to the maximum entry length and
-// committed; Shift+Tab skips the list button and hidden controls; a click on the list button
-// leaves the focus in the text. Which entry completes a text is tested in test_core.cpp.
+// Typing completes and selects the added part, Backspace does not, an emptied text takes the first
+// entry, a paste completes; a pick from the list is cut to the maximum length and committed;
+// Shift+Tab skips the list button and hidden controls. Which entry completes: test_core.cpp.
 TEST_F(ConnectionTest, TheAddressFieldCompletesPicksAndTabsAsTheUserTypes) {
     Make(Transport::Tcp, Record("a-very-long-server-name") + Record("Alpha") + Record("alps"));
     P().Start();
@@ -180,8 +168,7 @@ TEST_F(ConnectionTest, TheAddressFieldCompletesPicksAndTabsAsTheUserTypes) {
     EXPECT_EQ(sensorlink::ipBuf, "a-very");   // escape commits nothing
 }
 
-// Each attribute of the address field reaches the parts it names and reads back; after moving,
-// sizing and a taller text's new point size the square list button still leads the text.
+// After moving, sizing and a taller text's new point size the square list button still leads the text.
 TEST_F(ConnectionTest, TheAddressFieldsAttributesReachTheirPartsAndKeepItsLayout) {
     using namespace connection;
     using namespace platform;
@@ -241,20 +228,18 @@ TEST_F(ConnectionTest, TheAddressFieldsOtherOperations) {
         EXPECT_EQ(Combo_NewComboBox(p, control), kComboNotComboBox) << control;
 
     ComboRecord* record = GetComboRecord(p, text);
-    const int parts[] = {text, record->m_listButton, record->m_frame};
     for (const char* address : {"pushed.lan", "gone.lan"}) {
         platform::SetCtrlVal(p, text, address);
         SendValChangedEvent(record);
         EXPECT_NE(sensorlink::ipBuf, address);   // the commit is still queued
-        if (address == std::string("gone.lan")) {
-            ASSERT_EQ(Combo_DiscardComboBox(p, text), 0);
-        }
+        if (address == std::string("gone.lan")) ASSERT_EQ(Combo_DiscardComboBox(p, text), 0);
         bool drained = false;   // posted after the commit, so run after it
         platform::PostDeferredCall([&] { drained = true; });
         ASSERT_TRUE(PumpUntil([&] { return drained; }));
         EXPECT_EQ(sensorlink::ipBuf, "pushed.lan");
     }
-    for (int control : parts) EXPECT_EQ(P().Attribute(p, control, platform::ATTR_VISIBLE), -1);
+    for (int control : {text, record->m_listButton, record->m_frame})
+        EXPECT_EQ(P().Attribute(p, control, platform::ATTR_VISIBLE), -1);
     EXPECT_EQ(Combo_DiscardComboBox(p, text), platform::kErrBadControl);
 }
 
@@ -268,9 +253,8 @@ TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {
     sensorlink::comprotocol = sensorlink::kTCPIP;
     sensorlink::comport = 7;
     connection::GetConnectionSettingsFromFile();
-    EXPECT_EQ(sensorlink::comprotocol, sensorlink::kRS232);
-    EXPECT_EQ(sensorlink::comport, 1);
-    EXPECT_EQ(P().Value(Panel(), ui::INTERFACEP_COMPORT), 1);
+    EXPECT_EQ(std::tuple(sensorlink::comprotocol, sensorlink::comport, P().Value(Panel(), ui::INTERFACEP_COMPORT)),
+              std::tuple(sensorlink::kRS232, 1, 1));
 
     WriteFile(connection::kSettingsFile, "0\r\n3\r\n");
     connection::GetConnectionSettingsFromFile();
@@ -325,8 +309,7 @@ TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLin
         for (int control : tcpControls) EXPECT_EQ(Visible(Panel(), control), tcp) << i << " " << control;
     }
     EXPECT_EQ(platform::GetInQLen(1), -3);   // "Port is not open"
-    EXPECT_FALSE(Visible(ui::datapanel, ui::DATAP_COMPORT));
-    EXPECT_TRUE(Visible(ui::datapanel, ui::DATAP_IPADDRESS));
+    EXPECT_TRUE(!Visible(ui::datapanel, ui::DATAP_COMPORT) && Visible(ui::datapanel, ui::DATAP_IPADDRESS));
     EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_IPADDRESS), "127.0.0.1");
     EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
 
@@ -334,8 +317,7 @@ TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLin
     platform::DeleteFile(P().Path(connection::kSettingsFile));   // the fixture wrote one
     P().Click(Panel(), ui::INTERFACEP_BUTTON_ACCEPT);
     EXPECT_EQ(ReadFile(connection::kSettingsFile), "1\r\n1\r\n127.0.0.1\r\n" + Port() + "\r\n");
-    EXPECT_TRUE(platform::PanelVisible(ui::parapanel));
-    EXPECT_FALSE(platform::PanelVisible(Panel()));
+    EXPECT_TRUE(platform::PanelVisible(ui::parapanel) && !platform::PanelVisible(Panel()));
     EXPECT_TRUE(P().RequestCodes().empty());   // accepting makes no connection attempt
 }
 
@@ -358,13 +340,11 @@ TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanel
     P().Click(Panel(), ui::INTERFACEP_BUTTON_DISCARD);   // reconnects, staying on the panel
     EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_PORTNUMBER), Port() + "x");
     EXPECT_EQ(P().RequestCodes(), (std::vector<int>{7, 3}));
-    EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_STATUS), sim::kDefaultIdentification);
-    EXPECT_TRUE(platform::PanelVisible(Panel()));
-    EXPECT_FALSE(AcceptDimmed());
-    EXPECT_EQ(tooltip(), "");
+    EXPECT_EQ(P().Text(Panel(), ui::INTERFACEP_STATUS) + tooltip(), sim::kDefaultIdentification);
+    EXPECT_TRUE(platform::PanelVisible(Panel()) && !AcceptDimmed());
 }
 
-// Switching from port 1 to port 2 frees port 1 for other programs and connects through port 2.
+// Port 1 is freed for other programs.
 TEST_F(ConnectionTest, SwitchingTheSerialPortFreesTheOneLeft) {
     Make(Transport::Pty);
     sim::PtyServer second(P().m_sensor, false);

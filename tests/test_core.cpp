@@ -1,6 +1,4 @@
-// Rules and file formats of tavrix_core, checked without screen, port or file. The program-level
-// tests prove the same formats through the panels; these pin the rules' corners.
-
+// Rules and file formats of tavrix_core, checked without screen, port or file: the rules' corners.
 #include <gtest/gtest.h>
 
 #include <array>
@@ -20,8 +18,7 @@ namespace {
 
 std::vector<uint8_t> Frame(uint8_t fill) {
     std::vector<uint8_t> bytes(sensorlink::kTelegramBytes, fill);
-    bytes[0] = 0x00;
-    bytes[1] = 0xAA;
+    bytes[1] = 0xAA, bytes[0] = 0x00;
     return bytes;
 }
 
@@ -145,31 +142,28 @@ TEST(CoreRecordFormat, ZeroPaddedDateAndTime) {
     EXPECT_EQ(recorder::FormatRecordLine(t, 0, 65535), "03-07-2024\t09:05:04\t0\t65535\r\n");
 }
 
-// The round trips of both files are fuzzed (fuzz/); here the lenient corners.
 TEST(CoreSettingsFile, LenientNumbersAndLineEnds) {
-    const auto lf = connection::ParseSettingsFile("  +1 tcp\n 4\n127.0.0.1\n5000x");
-    EXPECT_EQ(std::tuple(lf.m_comprotocol, lf.m_comport, lf.m_ipBuf, lf.m_portNumStr),
-              std::tuple(1, 4, std::string("127.0.0.1"), std::string("5000x")));
+    EXPECT_EQ(connection::ParseSettingsFile("  +1 tcp\n 4\n127.0.0.1\n5000x"),
+              (connection::ConnectionSettings{1, 4, "127.0.0.1", "5000x"}));
     // Only the first 100 characters of a number line count.
     EXPECT_EQ(connection::ParseSettingsFile(std::string(99, ' ') + "12\n").m_comprotocol, 1);
-    const std::pair<const char*, long long> numbers[] = {{"5000x", 5000},
-                                                         {" \t-42abc", -42},
-                                                         {"x12", 0},
-                                                         {"", 0},
-                                                         {"-", 0},
-                                                         {"99999999999999999999", 2147483647},
-                                                         {"-2147483648", -2147483648LL},
-                                                         {"-99999999999999999999", -2147483648LL}};
-    for (const auto& [text, value] : numbers) EXPECT_EQ(connection::DecimalValue(text), value) << text;
+    for (const auto& [text, value] :
+         std::vector<std::pair<const char*, long long>>{{"5000x", 5000},
+                                                        {" \t-42abc", -42},
+                                                        {"x12", 0},
+                                                        {"", 0},
+                                                        {"-", 0},
+                                                        {"99999999999999999999", 2147483647},
+                                                        {"-2147483648", -2147483648LL},
+                                                        {"-99999999999999999999", -2147483648LL}})
+        EXPECT_EQ(connection::DecimalValue(text), value) << text;
 }
 
 // Bytes that are not UTF-8 show as Windows-1252; UTF-8 stays; a cut never splits a character, so
 // an address written to a file and read back is the same text.
 TEST(CoreTexts, NonUtf8BytesAreWindows1252AndCutsKeepWholeCharacters) {
     const std::pair<std::string, std::string> texts[] = {
-        {"25\xB0"
-         "C",
-         "25\u00B0C"},
+        {std::string("25\xB0") + "C", "25\u00B0C"},
         {"ID\xFF\xFF", "ID\u00FF\u00FF"},
         {"5\x80 \x99\x81\x9F", "5\u20AC \u2122\u0081\u0178"},
         {"Gr\u00FC\u00DFe \u20AC \U0001F600", "Gr\u00FC\u00DFe \u20AC \U0001F600"},
@@ -178,22 +172,19 @@ TEST(CoreTexts, NonUtf8BytesAreWindows1252AndCutsKeepWholeCharacters) {
         {"\xED\xA0\x80", "\u00ED\u00A0\u20AC"}};
     for (const auto& [bytes, shown] : texts) EXPECT_EQ(sensorlink::DisplayText(bytes), shown);
 
-    const std::string address = std::string(98, 'a') + "\u00E9";   // 100 bytes
-    const std::string cut(98, 'a');
+    const std::string address = std::string(98, 'a') + "\u00E9", cut(98, 'a');   // 100 bytes
     EXPECT_EQ(connection::ParseSettingsFile("1\n1\n" + address + "\n").m_ipBuf, cut);
-    const std::vector<std::string> entries = {address};
-    EXPECT_EQ(connection::ParseHistoryFile(connection::FormatHistoryFile(entries)), std::vector<std::string>{cut});
+    EXPECT_EQ(connection::ParseHistoryFile(connection::FormatHistoryFile(std::vector{address})),
+              std::vector<std::string>{cut});
     EXPECT_EQ(connection::ParseHistoryFile(std::string("caf\xE9") + std::string(98, '\0')),
               std::vector<std::string>{"caf\u00E9"});
 }
 
-// That a refusal leaves the record alone is fuzzed.
 TEST(CoreParameterFile, TenCharacterFieldsAndTheReasonsOfRefusals) {
     uint16_t words[16];
     for (int i = 0; i < 16; ++i) words[i] = static_cast<uint16_t>(i * 4099);
     const std::string good = sensorlink::FormatParameterFile(words);
-    EXPECT_EQ(good.substr(0, 24) + good.substr(180), "         0\r\n      4099\r\n     61485\r\n");
-    EXPECT_EQ(good.size(), 16u * 12u);
+    EXPECT_EQ(good.substr(0, 24) + good.substr(180), "         0\r\n      4099\r\n     61485\r\n");   // 16 x 12 bytes
     uint16_t out[16] = {};
     std::string lf = "1\n 2 \n\t3\n";   // LF ends and blanks around the number are taken
     for (int i = 4; i <= 16; ++i) lf += std::to_string(i) + "\n";

@@ -96,10 +96,8 @@ TEST_P(EndToEnd, SendAndGetCarryTheWholeRecordToAndFromRamAndEeprom) {
         P().Click(ui::mainpanel, s.target);
         P().Click(ui::mainpanel, s.button);
         EXPECT_EQ(P().RequestCodes(), s.codes);
-        EXPECT_EQ(P().m_sensor.ram(), with(s.inRam));
-        EXPECT_EQ(P().m_sensor.eeprom(), with(s.inEeprom));
-        EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), s.shown);
-        EXPECT_EQ(sl::comecho, 1);
+        EXPECT_EQ(std::pair(P().m_sensor.ram(), P().m_sensor.eeprom()), std::pair(with(s.inRam), with(s.inEeprom)));
+        EXPECT_EQ(std::pair(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), int(sl::comecho)), std::pair(s.shown, 1));
     }
 }
 
@@ -119,9 +117,7 @@ TEST_P(EndToEnd, GoRunsUntilStopAndManualRecordAndTeachTakeTheFrameShown) {
     });
     EXPECT_GE(P().Requests(sl::kCodeData), kFramesBeforeAction);
     EXPECT_EQ(P().Requests(sl::kCodeData), static_cast<int>(P().RequestCodes().size()));
-    EXPECT_TRUE(sendDimmed);
-    EXPECT_FALSE(P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND));
-    EXPECT_EQ(sl::poll, 0);
+    EXPECT_TRUE(sendDimmed && !P().Dimmed(ui::mainpanel, ui::MAINP_BUTTON_SEND) && sl::poll == 0);
     EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
     EXPECT_EQ(Raws(path), Texts{shown});
     EXPECT_EQ(std::to_string(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE)), shown);
@@ -168,8 +164,7 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     sl::frei16 = 0;
     P().m_fileResult = 1;
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), 77);
-    EXPECT_EQ(sl::frei16, 9);
+    EXPECT_EQ(std::pair(P().Value(ui::parapanel, ui::PARAP_HYSTERESIS), int(sl::frei16)), std::pair(77, 9));
     platform::WriteFileBytes(P().Path("short.ini"), "1\r\n2\r\n");
     for (const auto& [button, name] : {std::pair{ui::MAINP_BUTTON_GET, "short.ini"}, {ui::MAINP_BUTTON_SEND, ""}}) {
         P().m_filePath = P().Path(name);
@@ -184,18 +179,16 @@ TEST_P(EndToEndTcp, SendAndGetWithAParameterFile) {
     const uint16_t wide[sl::kRecordWords] = {5000, 0, 1000, 3000, 1, 0, 0, 2, 0, 0, 0, 5000, 200, 50, 0, 0};
     platform::WriteFileBytes(P().m_filePath = P().Path("wide.ini"), sl::FormatParameterFile(wide));
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_POWER), 5000);
-    EXPECT_EQ(P().Value(ui::parapanel, ui::PARAP_TEACHVALUE), 5000);
+    EXPECT_EQ(std::pair(P().Value(ui::parapanel, ui::PARAP_POWER), P().Value(ui::parapanel, ui::PARAP_TEACHVALUE)),
+              std::pair(5000, 5000));
     sl::dataANA0 = 6000;   // a RAW beyond even the widened limit is taught unchanged
     P().Click(ui::parapanel, ui::PARAP_BUTTON_TEACH);
     for (int selector : {ui::MAINP_SELECT_FILE, ui::MAINP_SELECT_RAM}) {
         P().Click(ui::mainpanel, selector);
-        EXPECT_EQ(sl::target, sl::RAM);
-        EXPECT_EQ(P().Value(ui::mainpanel, ui::MAINP_SELECT_RAM), 1);
+        EXPECT_TRUE(sl::target == sl::RAM && P().Value(ui::mainpanel, ui::MAINP_SELECT_RAM) == 1);
     }
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_SEND);
-    EXPECT_EQ(P().m_sensor.ram()[0], 5000);
-    EXPECT_EQ(P().m_sensor.ram()[11], 6000);
+    EXPECT_EQ(std::pair(P().m_sensor.ram()[0], P().m_sensor.ram()[11]), (std::pair<uint16_t, uint16_t>(5000, 6000)));
 }
 
 // One request per interval, a line per frame with the value shown, no wait after the last one.
@@ -215,20 +208,16 @@ TEST_P(EndToEndTcp, TimedRecordingWritesItsFramesOnePerInterval) {
     });
     P().Click(ui::recpanel, ui::RECP_BUTTON_START);
     const double ended = platform::Timer();
-    ASSERT_EQ(seen.size(), size_t{kFrames});
     const Texts raws = Raws(path);
-    ASSERT_EQ(raws.size(), size_t{kFrames});
+    ASSERT_TRUE(seen.size() == size_t{kFrames} && raws.size() == size_t{kFrames});
     for (size_t i = 0; i < seen.size(); ++i) {
         EXPECT_EQ(seen[i].recorded, std::to_string(i + 1));
         EXPECT_EQ(raws[i], seen[i].raw) << i;
-        if (i > 0) {
-            EXPECT_GT(seen[i].at - seen[i - 1].at, 0.9 * kIntervalS) << i;
-        }
+        if (i > 0) EXPECT_GT(seen[i].at - seen[i - 1].at, 0.9 * kIntervalS) << i;
     }
     EXPECT_LT(ended - seen.back().at, 0.5 * kIntervalS);
     EXPECT_EQ(P().RequestCodes(), std::vector<int>(kFrames, sl::kCodeData));
-    EXPECT_EQ(P().Value(ui::recpanel, ui::RECP_PROGRESS), kFrames);
-    EXPECT_EQ(P().RawGraphPoints(), size_t{kFrames});
+    EXPECT_TRUE(P().Value(ui::recpanel, ui::RECP_PROGRESS) == kFrames && P().RawGraphPoints() == size_t{kFrames});
 }
 
 // The server hangs up in the middle of a frame: one box says so, and GO ends in the TIMEOUT state.
@@ -243,7 +232,7 @@ TEST_P(EndToEndTcp, ALinkDroppedDuringGoIsReportedOnceAndEndsInTheTimeoutState) 
     });
     EXPECT_EQ(Program::Popups(), Texts{"TCP Client|Server has closed connection!"});
     P().ExpectTimeoutState();
-    EXPECT_EQ(sl::tcpcon, 0);
+    EXPECT_EQ(sl::tcpcon, 0);   // closed
 }
 
 // The LED is lit exactly when the output is at +24 V: the reported state, inverted in inverse mode.
@@ -281,9 +270,7 @@ TEST(EndToEndLifecycle, ClosingTheWindowDuringGoEndsTheProgramCleanly) {
     char name[] = "TavrixV20";
     char* argv[] = {name, nullptr};
     EXPECT_EQ(shell::WinMain(1, argv), 0);
-    EXPECT_TRUE(closed);
-    EXPECT_EQ(sl::poll, 0);
-    EXPECT_EQ(sl::tcpcon, 0);
+    EXPECT_TRUE(closed && sl::poll == 0 && sl::tcpcon == 0);
     EXPECT_TRUE(PumpUntil([&] { return program.m_tcp->connectionCount() == 0; }));
 }
 

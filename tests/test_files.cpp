@@ -62,8 +62,7 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     EXPECT_EQ(program->RequestCodes(), std::vector<int>{sensorlink::kCodeParaRead});
 }
 
-// A settings or history file found at start: the program starts, connects when the sensor's
-// settings are intact, and shows no field or history entry beyond its limits.
+// The program starts, connects when the sensor's settings are intact, shows nothing beyond its limits.
 struct Shape {
     const char *m_name, *m_file;
     std::string (*m_bytes)(const Program&);
@@ -79,26 +78,19 @@ Texts Numbered(size_t n) {   // "s0", "s1", ...
     return addresses;
 }
 
+// clang-format off
 const Shape kShapes[] = {
     {"GarbageSettings", connection::kSettingsFile, [](auto&) { return RandomBytes(64 * 1024); }, false, {}},
-    {"TenMegabytesOfSettings",
-     connection::kSettingsFile,
-     [](auto& p) {   // the four lines, then filler
+    {"TenMegabytesOfSettings", connection::kSettingsFile, [](auto& p) {   // the four lines, then filler
          std::string bytes = Program::Bytes(p.Path(connection::kSettingsFile));
          while (bytes.size() < kTenMegabytes) bytes += std::string(1000, 'x') + "\r\n";
          return bytes;
-     },
-     true,
-     {}},
+     }, true, {}},
     // Numbers and port text are read from their first characters, the address up to a NUL.
-    {"SettingsLinesOf100000Characters",
-     connection::kSettingsFile,
-     [](auto& p) {
+    {"SettingsLinesOf100000Characters", connection::kSettingsFile, [](auto& p) {
          return "1" + kLongLine + "\r\n1" + kLongLine + "\r\n127.0.0.1" + std::string(1, '\0') + kLongLine + "\r\n" +
                 std::to_string(p.m_tcp->port()) + kLongLine + "\r\n";
-     },
-     true,
-     {}},
+     }, true, {}},
     {"GarbageHistory", connection::kHistoryFile, [](auto&) { return RandomBytes(kTenMegabytes); }, true, {}},
     {"TenMegabytesOfHistory", connection::kHistoryFile,   // records of 102 bytes: the first ones are shown
      [](auto&) { return connection::FormatHistoryFile(Numbered(kTenMegabytes / 102 + 1)); }, true,
@@ -107,6 +99,7 @@ const Shape kShapes[] = {
      [](auto&) { return kLongLine + "\r\n" + connection::FormatHistoryFile(Numbered(2)); }, true,
      Texts{std::string(connection::kAddressMaxChars, 'x'), "s0", "s1"}},
 };
+// clang-format on
 
 class FilesAtStartUp : public ::testing::TestWithParam<Shape> {};
 
@@ -119,15 +112,13 @@ TEST_P(FilesAtStartUp, TheProgramStartsAndTakesWhatIsValid) {
         program->ExpectTimeoutState();
     else
         EXPECT_EQ(program->Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    EXPECT_LE(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS).size(), connection::kAddressMaxChars);
-    EXPECT_LE(program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER).size(), connection::kPortTextMaxChars);
+    EXPECT_TRUE(program->Text(ui::interfacepanel, ui::INTERFACEP_IPADDRESS).size() <= connection::kAddressMaxChars &&
+                program->Text(ui::interfacepanel, ui::INTERFACEP_PORTNUMBER).size() <= connection::kPortTextMaxChars);
     const auto entries = HistoryShown();
     EXPECT_LE(entries.size(), connection::kHistoryMaxRecords);
     for (const std::string& entry : entries)
         EXPECT_TRUE(entry.size() <= connection::kAddressMaxChars && entry.find('\0') == std::string::npos);
-    if (shape.m_history) {
-        EXPECT_EQ(entries, *shape.m_history);
-    }
+    if (shape.m_history) EXPECT_EQ(entries, *shape.m_history);
 }
 
 INSTANTIATE_TEST_SUITE_P(Shapes, FilesAtStartUp, ::testing::ValuesIn(kShapes),

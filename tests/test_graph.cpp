@@ -36,7 +36,7 @@ int InArea(Chart* chart, QRgb color, int row = -1) {
     return count;
 }
 
-// One frame as the GO loop takes it, and one as a recording takes it.
+// One frame as the GO loop takes it, and one as a recording does.
 void Frame(uint16_t raw, uint16_t ref) {
     sl::dataANA0 = raw;
     sl::dataRef = ref;
@@ -52,7 +52,6 @@ void Recorded(uint16_t raw, uint16_t temp) {
 class GraphTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        // An empty history and the fixed scale, as at start, also when the cases share a process.
         std::fill(std::begin(graph::ana0Buf), std::end(graph::ana0Buf), 0.0);
         graph::scale = graph::kScaleFixed;
         ASSERT_NO_FATAL_FAILURE(m_program.StartConnected());
@@ -62,9 +61,8 @@ protected:
 };
 
 TEST_F(GraphTest, ToleranceEditShowsInTheThresholdLinesWithTheNextFrameBeforeSend) {
-    // The sensor runs WIN with tolerance 200 and its reference at the teach value.
-    ASSERT_EQ(P().Value(ui::parapanel, ui::PARAP_TRSHMODE), graph::kModeWin);
-    ASSERT_EQ(P().Value(ui::parapanel, ui::PARAP_TOLERANCE), 200);
+    ASSERT_EQ(std::pair(P().Value(ui::parapanel, ui::PARAP_TRSHMODE), P().Value(ui::parapanel, ui::PARAP_TOLERANCE)),
+              std::pair(int(graph::kModeWin), 200));
     size_t requestsAtEdit = 0;
     double upperBefore = -1.0;
     P().ClickWhile(ui::mainpanel, ui::MAINP_BUTTON_GO, [&] {
@@ -137,8 +135,7 @@ TEST_F(GraphTest, RecordedFramesDrawAPointThenSegmentsAndWrapAfter65536) {
 
     constexpr int kFrames = 65536;
     for (int i = 2; i < kFrames; ++i) Recorded(static_cast<uint16_t>(i % 4000), 100);
-    EXPECT_EQ(graph::graphCnt, 0);
-    EXPECT_EQ(frame.m_x.m_high, 65535);   // the X axis grew with the recording
+    EXPECT_TRUE(graph::graphCnt == 0 && frame.m_x.m_high == 65535);   // the X axis grew with the recording
     const int level = frame.Map(0, 7).y();
     EXPECT_LT(InArea(raw, kRawGraph, level), frame.m_area.width() / 2);
     Recorded(7, 9);

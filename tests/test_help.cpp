@@ -18,14 +18,9 @@ constexpr double kAfterClickS = 0.1;   // time for late consequences of a click 
 constexpr double kClickLimitS = 5.0;   // a right click that has not returned by then hangs
 
 int Handle(int resource) {
-    for (auto [r, handle] : {std::pair{MAINP, mainpanel},
-                             {PARAP, parapanel},
-                             {DATAP, datapanel},
-                             {INTERFACEP, interfacepanel},
-                             {RECP, recpanel},
-                             {GRAPHP, graphpanel}})
-        if (r == resource) return handle;
-    return 0;
+    const std::map<int, int> handles = {{MAINP, mainpanel},           {PARAP, parapanel}, {DATAP, datapanel},
+                                        {INTERFACEP, interfacepanel}, {RECP, recpanel},   {GRAPHP, graphpanel}};
+    return handles.at(resource);
 }
 
 void Parameters(int powerMode, int tracing) {
@@ -52,8 +47,8 @@ void Graph(int signal) {
     graph::SetGraphVisible();
 }
 
-// The states that show every control, in order. EEPROM is selected so that a right click taken
-// for a toggle would change `target`; auto zoom is on so that one taken for a click would change it.
+// The states that show every control. EEPROM selected and auto zoom on, so that a right click taken
+// for a toggle or a click would change them.
 // clang-format off
 const struct State { int resource; void (*prepare)(); } kStates[] = {
     {MAINP, [] {
@@ -130,8 +125,8 @@ std::string Snapshot(int panel, int control) {
     return s.str();
 }
 
-// A real right click on whatever part of the control lies under its centre. A callback that does
-// not return in time (a loop started by mistake) is ended by clearing `poll`; false then.
+// On the part under the control's centre. A callback that does not return in time (a loop started by
+// mistake) is ended by clearing `poll`; false then.
 bool RightClick(QWidget* control) {
     const QPoint point = control->rect().center();
     QWidget* receiver = control->childAt(point) ? control->childAt(point) : control;

@@ -1,17 +1,13 @@
-// The platform layer against real widgets (offscreen), real input, a real loopback socket and a
-// real pseudo-terminal: events turned into callbacks, values set without events, the TCP client's
-// and serial ports' own codes (their exchanges: test_link.cpp; pop-ups, files: program tests).
+// The platform layer against real widgets (offscreen), real input, a loopback socket and a
+// pseudo-terminal: events turned into callbacks, values set without events, the ports' own codes.
 #include <gtest/gtest.h>
 #include <QAccessible>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStandardPaths>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -34,6 +30,7 @@ struct Seen {
     int control, event, data1;
 };
 std::vector<Seen> seen;
+using Events = std::vector<int>;
 
 int Record(int, int control, int event, void*, int data1, int) {
     seen.push_back({control, event, data1});
@@ -41,8 +38,8 @@ int Record(int, int control, int event, void*, int data1, int) {
 }
 
 // The events a control raised, without the focus changes that clicks and typing bring along.
-std::vector<int> EventsOf(int control) {
-    std::vector<int> events;
+Events EventsOf(int control) {
+    Events events;
     for (const Seen& s : seen)
         if (s.control == control && s.event != EVENT_GOT_FOCUS && s.event != EVENT_LOST_FOCUS)
             events.push_back(s.event);
@@ -100,8 +97,6 @@ protected:
     int m_panel = 0;
 };
 
-using Events = std::vector<int>;
-
 int discardingPanel = 0;   // the panel a callback discarded, -1 when that failed
 
 TEST_F(PanelTest, MouseInputRaisesItsEventsExceptOnDimmedControlsAndIndicators) {
@@ -110,8 +105,7 @@ TEST_F(PanelTest, MouseInputRaisesItsEventsExceptOnDimmedControlsAndIndicators) 
     QTest::mouseClick(button, Qt::LeftButton);
     EXPECT_EQ(EventsOf(kCmd), (Events{EVENT_RIGHT_CLICK, EVENT_LEFT_CLICK, EVENT_COMMIT}));
     QTest::mouseClick(Widget(kToggle), Qt::LeftButton);
-    EXPECT_EQ(EventsOf(kToggle), (Events{EVENT_LEFT_CLICK, EVENT_VAL_CHANGED}));
-    EXPECT_EQ(Value(kToggle), 1);
+    EXPECT_EQ(std::pair(EventsOf(kToggle), Value(kToggle)), std::pair(Events{EVENT_LEFT_CLICK, EVENT_VAL_CHANGED}, 1));
 
     // A dimmed button raises nothing; an indicator takes no input (its help: test_help.cpp).
     seen.clear();
@@ -124,9 +118,7 @@ TEST_F(PanelTest, MouseInputRaisesItsEventsExceptOnDimmedControlsAndIndicators) 
     SetCtrlAttribute(m_panel, kSpin, ATTR_CTRL_MODE, kModeIndicator);
     QTest::mouseClick(button, Qt::LeftButton);
     QTest::keyClick(Widget(kSpin), Qt::Key_Up);
-    for (int event : EventsOf(kCmd)) EXPECT_NE(event, EVENT_COMMIT);
-    EXPECT_TRUE(EventsOf(kSpin).empty());
-    EXPECT_EQ(Value(kSpin), 0);
+    EXPECT_EQ(std::ranges::count(EventsOf(kCmd), EVENT_COMMIT) + EventsOf(kSpin).size() + Value(kSpin), 0u);
 
     // Closing the window is reported to the panel callback and refused.
     PanelWidget(m_panel)->windowHandle()->close();
@@ -136,11 +128,10 @@ TEST_F(PanelTest, MouseInputRaisesItsEventsExceptOnDimmedControlsAndIndicators) 
 
 TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
     QTest::keyClick(Widget(kSpin), Qt::Key_Up);
-    EXPECT_EQ(EventsOf(kSpin), (Events{EVENT_VAL_CHANGED, EVENT_COMMIT}));
-    EXPECT_EQ(Value(kSpin), 1);
     QTest::keyClick(Widget(kRing), Qt::Key_Down);
+    EXPECT_EQ(EventsOf(kSpin), (Events{EVENT_VAL_CHANGED, EVENT_COMMIT}));
     EXPECT_EQ(EventsOf(kRing), (Events{EVENT_KEYPRESS, EVENT_VAL_CHANGED, EVENT_COMMIT}));
-    EXPECT_EQ(Value(kRing), 1);
+    EXPECT_EQ(std::pair(Value(kSpin), Value(kRing)), std::pair(1, 1));
 
     auto* edit = Widget<QLineEdit>(kText);
     edit->setFocus();
@@ -166,18 +157,14 @@ TEST_F(PanelTest, KeysChangeValuesCommitAndCarryTheirCodes) {
 }
 
 TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
-    EXPECT_EQ(SetCtrlVal(m_panel, kSpin, 42), 0);
-    EXPECT_EQ(SetCtrlVal(m_panel, kDisplay, 70000), 0);
-    EXPECT_EQ(SetCtrlVal(m_panel, kText, "Grüße  \"x\""), 0);
-    EXPECT_TRUE(seen.empty());   // the program's own settings raise no events
-    EXPECT_EQ(Value(kSpin), 42);
-    EXPECT_EQ(Value<std::string>(kText), "Grüße  \"x\"");
-    EXPECT_EQ(Value<uint16_t>(kDisplay), 65535);
-    EXPECT_EQ(SetCtrlVal(m_panel, kRing, 7), kErrBadValue);   // no such item
-
     SetCtrlAttribute(m_panel, kSpin, ATTR_MAX_VALUE, 60000);
-    SetCtrlVal(m_panel, kSpin, 59000);
-    EXPECT_EQ(Value(kSpin), 59000);
+    EXPECT_EQ(SetCtrlVal(m_panel, kSpin, 59000) + SetCtrlVal(m_panel, kDisplay, 70000) +
+                  SetCtrlVal(m_panel, kText, "Grüße  \"x\""),
+              0);
+    EXPECT_TRUE(seen.empty());   // the program's own settings raise no events
+    EXPECT_EQ(std::tuple(Value(kSpin), Value<std::string>(kText), Value<uint16_t>(kDisplay)),
+              std::tuple(59000, "Grüße  \"x\"", 65535));
+    EXPECT_EQ(SetCtrlVal(m_panel, kRing, 7), kErrBadValue);   // no such item
 }
 
 TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
@@ -190,14 +177,12 @@ TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
         nullptr);
     QPointer<QWidget> widget = PanelWidget(m_panel);
     QTest::mouseClick(widget->findChild<QPushButton*>("cmd"), Qt::LeftButton);
-    EXPECT_EQ(discardingPanel, m_panel);
-    EXPECT_EQ(PanelWidget(m_panel), nullptr);
+    EXPECT_TRUE(discardingPanel == m_panel && PanelWidget(m_panel) == nullptr);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_TRUE(widget.isNull());
 }
 
-// A button pressed by its shortcut or through accessibility commits the pending edit first and
-// is reported like a click.
+// Reported like a click.
 TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
     auto* button = Widget<QPushButton>(kCmd);
     button->setShortcut(Qt::Key_F9);
@@ -216,40 +201,18 @@ TEST_F(PanelTest, ButtonsPressedWithoutAClickCommitThePendingEditFirst) {
         ASSERT_TRUE(QTest::qWaitFor([] { return !EventsOf(kCmd).empty(); }, 5000));
         EXPECT_EQ(Value(kSpin), typed);
         ASSERT_EQ(seen.size(), 3u);
-        EXPECT_EQ(std::vector<int>({seen[0].event, seen[1].event, seen[2].event}),
-                  (Events{EVENT_VAL_CHANGED, EVENT_COMMIT, EVENT_COMMIT}));
-        EXPECT_EQ(seen[2].control, kCmd);
+        EXPECT_EQ((Events{seen[0].event, seen[1].event, seen[2].event, seen[2].control}),
+                  (Events{EVENT_VAL_CHANGED, EVENT_COMMIT, EVENT_COMMIT, kCmd}));
     }
     QAccessible::queryAccessibleInterface(Widget(kToggle))
         ->actionInterface()
         ->doAction(QAccessibleActionInterface::toggleAction());
-    EXPECT_EQ(EventsOf(kToggle), Events{EVENT_VAL_CHANGED});
-    EXPECT_EQ(Value(kToggle), 1);
+    EXPECT_EQ(std::pair(EventsOf(kToggle), Value(kToggle)), std::pair(Events{EVENT_VAL_CHANGED}, 1));
 }
 
-// The one file dialog serves loading and saving: its accept button reads a plain OK.
-TEST(Popups, TheFileDialogAcceptsWithOK) {
-    QStandardPaths::setTestModeEnabled(true);   // the dialog keeps its history in test settings
-    QString accept;
-    QTimer::singleShot(0, [&] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        ASSERT_NE(dialog, nullptr);
-        auto* box = dialog->findChild<QDialogButtonBox*>();
-        for (QAbstractButton* button : box->buttons())
-            if (box->buttonRole(button) == QDialogButtonBox::AcceptRole) accept = button->text();
-        dialog->reject();
-    });
-    std::string path;
-    const std::string folder = QDir::tempPath().toStdString();
-    EXPECT_EQ(FileSelectPopup(folder, "Parameter.ini", "*.ini", "FILE", path), 0);
-    EXPECT_EQ(accept, "OK");
-}
-
-// Settings and file dialogs use the program's folder while a file can be made in it (a program
-// unpacked by the user); otherwise (an installed program; /proc, where an administrator passes the
-// permission check but no file can be made) the window program's folder among the user's
-// configuration folders (on Windows the roaming profile, %APPDATA%\TavrixV20), whichever program
-// asks, and the user's documents folder.
+// Otherwise (an installed program; /proc, where an administrator passes the permission check but no
+// file can be made) settings go to the window's folder among the user's configuration folders (on
+// Windows %APPDATA%\TavrixV20), whichever program asks, and dialogs start in the user's documents.
 TEST(Files, TheProgramsFolderWhileAFileCanBeMadeThereElseTheUsersFolders) {
     QTemporaryDir dir, home;
     qputenv("HOME", home.path().toUtf8());
@@ -272,8 +235,7 @@ TEST(Files, TheProgramsFolderWhileAFileCanBeMadeThereElseTheUsersFolders) {
     SetProjectDir("");
 }
 
-// A write that comes up short (a full disk) leaves the file as it was: an append is cut back to
-// the file's former end, a replacement leaves the old file whole; the reason is kept.
+// A full disk: an append is cut back to the file's former end, a replacement leaves the old file whole.
 TEST(Files, AWriteThatComesUpShortLeavesTheFileAsItWas) {
     QTemporaryDir dir;
     const std::string path = JoinPath(dir.path().toStdString(), "f.dat"), old = "0123456789\r\n", line = "abcdef\r\n";
@@ -301,8 +263,7 @@ int TcpRecord(unsigned, int event, int, void*) {
     return 0;
 }
 
-// Reads never block; a peer's close is reported once and ends the connection; a peer that
-// sends faster than the program reads is held back by TCP (at most the read buffer waits unread).
+// A peer that sends faster than the program reads is held back (at most the read buffer waits unread).
 TEST(Tcp, ReadsNeverBlockACloseIsReportedOnceAndAFastPeerIsHeldBack) {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
@@ -331,8 +292,7 @@ TEST(Tcp, ReadsNeverBlockACloseIsReportedOnceAndAFastPeerIsHeldBack) {
     DisconnectFromTCPServer(handle);
 }
 
-// Serial ports over a pseudo-terminal, whose master side the test plays
-
+// Over a pseudo-terminal, whose master side the test plays.
 TEST(Serial, PortNumbersCodesAndQueues) {
     int master = -1, slave = -1;
     std::string name;
@@ -343,11 +303,9 @@ TEST(Serial, PortNumbersCodesAndQueues) {
     ASSERT_EQ(testsystem::WriteAll(master, "ABCDEFGH", 8), 8);
     EXPECT_TRUE(QTest::qWaitFor([] { return GetInQLen(1) == 8; }));
     uint8_t buffer[16] = {};
-    EXPECT_EQ(ComRd(1, buffer, 3), 3);
-    EXPECT_EQ(ComRd(1, buffer, 16), 5);
-    EXPECT_EQ(ComRd(1, buffer, 16), 0);
-    EXPECT_EQ(CloseCom(1), 0);
-    EXPECT_EQ(ComRd(1, buffer, 1), -3);
+    EXPECT_EQ((std::vector{ComRd(1, buffer, 3), ComRd(1, buffer, 16), ComRd(1, buffer, 16), CloseCom(1),
+                           ComRd(1, buffer, 1)}),
+              (std::vector{3, 5, 0, 0, -3}));
     for (int fd : {master, slave}) testsystem::Close(fd);
 }
 

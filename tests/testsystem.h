@@ -1,9 +1,6 @@
 #pragma once
-// The tests' own few system calls, one file a system (testsystem_posix.cpp,
-// testsystem_windows.cpp): a non-blocking descriptor on a pseudo-terminal's device or a
-// loopback TCP connection, pseudo-terminals, and signals to child processes. Windows has no
-// pseudo-terminals and no signals: there OpenDevice, OpenTestTerminal and SendSignal fail,
-// and the tests that need them are left out of the Windows runs (scripts/test).
+// The tests' own few system calls, one file a system. Windows has no pseudo-terminals and no signals:
+// there OpenDevice, OpenTestTerminal and SendSignal fail, and the tests that need them are left out.
 #include <QtGlobal>
 
 class QProcess;
@@ -19,8 +16,7 @@ long long WriteAll(int fd, const char* bytes, long long size);
 void Close(int fd);
 // A new pseudo-terminal: both descriptors and the slave's device path; false on failure.
 bool OpenTestTerminal(int& master, int& slave, std::string& path);
-// A loopback server that never accepts, with a queue of pending connections as short as the
-// system allows (one): its descriptor and port; -1 on failure.
+// A loopback server that never accepts, with a queue of one: its descriptor and port; -1 on failure.
 int ListenWithoutQueue(quint16& port);
 // A terminal's line as the system reports it, for the settings the sensor's line needs.
 struct LineSettings {
@@ -29,9 +25,8 @@ struct LineSettings {
     bool operator==(const LineSettings&) const = default;
 };
 bool ReadLineSettings(int fd, LineSettings& settings);   // false where there are no terminals
-// A disk that fills up: while the limit holds, no file of this process grows beyond `bytes`
-// (negative: no limit); a write that crosses it stops there and the next one fails. The same
-// for a process before it starts. False where the system has no such limit.
+// A disk that fills up: no file of this process (or of a process before it starts) grows beyond
+// `bytes` (negative: no limit). False where the system has no such limit.
 bool LimitFileSize(long long bytes);
 bool LimitFileSizeOf(QProcess& process, long long bytes);
 // SIGINT or SIGTERM to a process; false where the system has no such signals.
