@@ -31,7 +31,8 @@ Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& me
     if (meanwhile) meanwhile(tool);
     EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
-    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+    return {tool.exitCode(), testsystem::PrintedText(tool.readAllStandardOutput()),
+            testsystem::PrintedText(tool.readAllStandardError())};
 }
 
 // The simulator program on a free loopback port or a new pty; m_link: the tool's option for it.
@@ -176,7 +177,7 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault
         {{"--tcp", "127.0.0.1:1", "--serial", "/dev/null", "get"}, 2, "either --tcp or --serial"},
         {{"get", "--count", "3"}, 2, "unknown option --count for get"},
         {{"--tcp", "127.0.0.1:1", "identify"}, 4, "1: FailedToConnect (Connection refused)"},
-        {{"--serial", dir.filePath("tty"), "get"}, 4, "Cannot open port (No such file or"},
+        {{"--serial", dir.filePath("tty"), "get"}, 4, "tty: Cannot open port ("},   // then the system's reason
         // The file is refused before any connection is tried.
         {{"--tcp", "127.0.0.1:1", "send", dir.filePath("bad.ini")}, 5, "line 4: value 3 is not a"},
         {{"--tcp", "127.0.0.1:1", "send", dir.filePath("none.ini")}, 5, "the file does not exist"},

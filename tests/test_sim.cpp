@@ -114,15 +114,20 @@ protected:
     // Runs the simulator program on a free loopback TCP port, ending one that runs, and
     // connects to it.
     void Run(const QStringList& args) {
-        m_process.terminate();
-        m_process.waitForFinished();
+        if (m_process.state() == QProcess::Running) {   // asked to end, it ends cleanly
+            m_process.terminate();
+            ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
+            EXPECT_TRUE(m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0);
+        }
         m_process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_process.canReadLine(); }, kWaitMs));
         m_port = m_process.readLine().trimmed().toUShort();
         Reopen();
     }
 
-    void Send(const QByteArray& bytes) { EXPECT_EQ(testsystem::WriteAll(m_fd, bytes.data(), bytes.size()), bytes.size()); }
+    void Send(const QByteArray& bytes) {
+        EXPECT_EQ(testsystem::WriteAll(m_fd, bytes.data(), bytes.size()), bytes.size());
+    }
     // Collects what arrives until n bytes are there or waitMs pass.
     QByteArray Receive(qsizetype n = 36, int waitMs = kWaitMs) {
         QByteArray got;
@@ -143,7 +148,8 @@ protected:
     sim::Sensor m_sensor{5};
     std::unique_ptr<sim::TcpServer> m_tcp;
     std::unique_ptr<sim::PtyServer> m_pty;
-    const QString m_linkPath = QDir::temp().filePath(QString("tavrix-sim-test-%1").arg(QCoreApplication::applicationPid()));
+    const QString m_linkPath =
+        QDir::temp().filePath(QString("tavrix-sim-test-%1").arg(QCoreApplication::applicationPid()));
     quint16 m_port = 0;   // the loopback TCP port served
     int m_fd = -1;
     QProcess m_process;

@@ -1,9 +1,11 @@
 #pragma once
 // The tests' own few system calls, one file a system (testsystem_posix.cpp,
 // testsystem_windows.cpp): a non-blocking descriptor on a pseudo-terminal's device or a
-// loopback TCP connection, pseudo-terminals, and signals to child processes. Windows has no
-// pseudo-terminals and no signals: there OpenDevice, OpenTestTerminal and SendSignal fail,
-// and the tests that need them are left out of the Windows runs (scripts/test).
+// loopback TCP connection, pseudo-terminals, signals to child processes, and the line ends of
+// what they print. Windows has no pseudo-terminals and no signals: there OpenDevice,
+// OpenTestTerminal and SendSignal fail, and the tests that need them are left out of the
+// Windows runs (scripts/test-windows).
+#include <QByteArray>
 #include <QtGlobal>
 #include <string>
 
@@ -19,5 +21,8 @@ void Close(int fd);
 bool OpenTestTerminal(int& master, int& slave, std::string& path);
 // SIGINT or SIGTERM to a process; false where the system has no such signals.
 bool SendSignal(qint64 pid, int signal);
+// What a program printed, its lines ending in LF: the C run-time's text mode on Windows ends
+// them in CR LF.
+QByteArray PrintedText(QByteArray output);
 
 }   // namespace testsystem

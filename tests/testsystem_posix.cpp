@@ -31,9 +31,7 @@ long long ReadSome(int fd, char* buffer, long long size) {
     return n < 0 && (errno == EAGAIN || errno == EINTR) ? 0 : n;
 }
 
-long long WriteAll(int fd, const char* bytes, long long size) {
-    return ::write(fd, bytes, static_cast<size_t>(size));
-}
+long long WriteAll(int fd, const char* bytes, long long size) { return ::write(fd, bytes, static_cast<size_t>(size)); }
 
 void Close(int fd) {
     if (fd >= 0) ::close(fd);
@@ -47,5 +45,7 @@ bool OpenTestTerminal(int& master, int& slave, std::string& path) {
 }
 
 bool SendSignal(qint64 pid, int signal) { return ::kill(static_cast<pid_t>(pid), signal) == 0; }
+
+QByteArray PrintedText(QByteArray output) { return output; }
 
 }   // namespace testsystem

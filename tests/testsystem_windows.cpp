@@ -14,8 +14,7 @@ int ConnectTo(quint16 port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd == INVALID_SOCKET ||
-        ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    if (fd == INVALID_SOCKET || ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
         if (fd != INVALID_SOCKET) closesocket(fd);
         return -1;
     }
@@ -40,5 +39,7 @@ void Close(int fd) {
 bool OpenTestTerminal(int&, int&, std::string&) { return false; }
 
 bool SendSignal(qint64, int) { return false; }
+
+QByteArray PrintedText(QByteArray output) { return output.replace("\r\n", "\n"); }
 
 }   // namespace testsystem
