@@ -255,8 +255,8 @@ TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
     EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
     SetProjectDir(dir.filePath("not-there").toStdString());
     const bool windows = QSysInfo::productType() == "windows";
-    const QString user = QStandardPaths::writableLocation(windows ? QStandardPaths::AppDataLocation
-                                                                  : QStandardPaths::AppConfigLocation);
+    const QString user =
+        QStandardPaths::writableLocation(windows ? QStandardPaths::AppDataLocation : QStandardPaths::AppConfigLocation);
     EXPECT_EQ(GetConfigDir(), QDir::toNativeSeparators(user).toStdString());
     EXPECT_TRUE(QFileInfo(user).isDir());
     SetProjectDir("");
