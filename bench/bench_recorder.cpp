@@ -37,13 +37,13 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
         // A new recording first resets the count; only a count that went up is a line.
-        if (recorder::linesTried > m_seen) m_times.push_back(platform::Timer());
-        m_seen = recorder::linesTried;
+        if (recorder::linesWritten > m_seen) m_times.push_back(platform::Timer());
+        m_seen = recorder::linesWritten;
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    uint64_t m_seen = recorder::linesTried;
+    uint64_t m_seen = recorder::linesWritten;
 };
 
 // One recording; the seconds between the first and the last line minus the intended 59 s,
@@ -56,9 +56,9 @@ double RecordOnce(const std::string& path) {
     recorder::CBF_ButtonStartRecord(ui::recpanel, ui::RECP_BUTTON_START, platform::EVENT_COMMIT,
                                     nullptr, 0, 0);
     QCoreApplication::instance()->removeEventFilter(&clock);
-    if (static_cast<int>(clock.m_times.size()) != kFrames || recorder::linesFailed != 0) {
-        std::fprintf(stderr, "bench_recorder: %zu lines seen, %llu not written\n",
-                     clock.m_times.size(), static_cast<unsigned long long>(recorder::linesFailed));
+    if (static_cast<int>(clock.m_times.size()) != kFrames || recorder::lineLost) {
+        std::fprintf(stderr, "bench_recorder: %zu lines seen, %s\n", clock.m_times.size(),
+                     recorder::lineLost ? "a line could not be written" : "all written");
         return std::nan("");
     }
     return clock.m_times.back() - clock.m_times.front() - (kFrames - 1) * kIntervalS;

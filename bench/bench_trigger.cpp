@@ -184,8 +184,8 @@ int main(int argc, char** argv) {
     QTimer check;
     QObject::connect(&check, &QTimer::timeout, [&] {
         const double now = platform::Timer();
-        if (first == 0.0 && recorder::linesTried > 0) first = now;
-        if (recorder::linesTried >= static_cast<uint64_t>(frames) || now - start > kLimitS) {
+        if (first == 0.0 && recorder::linesWritten > 0) first = now;
+        if (recorder::linesWritten >= static_cast<uint64_t>(frames) || now - start > kLimitS) {
             last = now;
             residentAtEnd = bench::ResidentBytes();
             check.stop();
@@ -197,7 +197,7 @@ int main(int argc, char** argv) {
     start = platform::Timer();
     recorder::CBF_ButtonStartTrigRec(ui::recpanel, ui::RECP_BUTTON_TRIGSTART,
                                      platform::EVENT_COMMIT, nullptr, 0, 0);
-    const long long recorded = static_cast<long long>(recorder::linesTried - recorder::linesFailed);
+    const long long recorded = static_cast<long long>(recorder::linesWritten);
     if (!relay.sent() || recorded <= 1 || last <= first) {
         std::fprintf(stderr, "bench_trigger: %lld of %d frames recorded\n", recorded, frames);
         return 1;

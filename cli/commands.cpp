@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "cli/stored.h"
 #include "cli/trace.h"
 #include "core/configfiles.h"
 #include "core/paramfile.h"
@@ -55,33 +56,33 @@ void InstallHooks(const Options& options, double startS) {
     });
 }
 
-// The transport named on the command line, or the one the window stored (found where the window
-// keeps it: its folder, or the user's configuration folder when that one cannot be written);
-// without a stored one the window's default, the first serial port.
-void ChooseConnection(const Options& options) {
+// The transport named on the command line, or the one the window stored where it keeps it;
+// without a stored one the window's default, the first serial port. Returns where the choice
+// came from, for the failure messages.
+std::string ChooseConnection(const Options& options) {
     if (!options.m_tcpHost.empty()) {
         sl::comprotocol = sl::kTCPIP;
         sl::ipBuf = options.m_tcpHost;
         sl::portNum = options.m_tcpPort;
-        return;
+        return "from --tcp";
     }
     if (!options.m_serialDevice.empty()) {
         platform::SetSerialPortTable({{options.m_serialDevice, ""}});
         sl::comprotocol = sl::kRS232;
         sl::comport = 1;
-        return;
+        return "from --serial";
     }
     sl::comprotocol = sl::kRS232;
     sl::comport = 1;
+    const std::string path = StoredSettingsPath();
     std::string bytes;
-    if (!platform::ReadFileBytes(
-            platform::JoinPath(platform::GetConfigDir(), connection::kSettingsFile), bytes))
-        return;
+    if (!platform::ReadFileBytes(path, bytes)) return "the window's default: no " + path;
     const connection::ConnectionSettings settings = connection::ParseSettingsFile(bytes);
     sl::comprotocol = settings.m_comprotocol;
     sl::comport = settings.m_comport;
     sl::ipBuf = settings.m_ipBuf;
     sl::portNum = connection::DecimalValue(settings.m_portNumStr);
+    return "from " + path;
 }
 
 std::string ConnectionName() {
@@ -91,10 +92,10 @@ std::string ConnectionName() {
     return "serial port " + std::to_string(sl::comport);
 }
 
-bool Open() {
+bool Open(const std::string& connectionName) {
     sl::OpenTransport();
     if (sl::ret >= 0) return true;
-    Complain("cannot open " + ConnectionName() + ": " + sl::OpenFailureText());
+    Complain("cannot open " + connectionName + ": " + sl::OpenFailureText());
     return false;
 }
 
@@ -174,9 +175,9 @@ public:
         if (!m_terminal || nowS - m_startS < kProgressAfterS || nowS - m_shownS < kProgressEveryS)
             return;
         m_shownS = nowS;
-        std::string text = "\r" + std::to_string(lines);
-        if (m_total > 0) text += " of " + std::to_string(m_total);
-        std::fprintf(stderr, "%s lines recorded", text.c_str());
+        std::string text = std::to_string(lines);
+        if (m_total > 0) text.append(" of ").append(std::to_string(m_total));
+        std::fprintf(stderr, "\r%s lines recorded", text.c_str());
     }
 
 private:
@@ -186,7 +187,8 @@ private:
     double m_shownS = -1.0;   // when the count was last shown; < 0: never
 };
 
-// The record file of one recording: replaced by the header, then one line a frame.
+// The record file of one recording: replaced by the header, then one line a frame. Each is
+// written whole or not at all; the first that cannot be written ends the recording.
 class RecordFile {
 public:
     explicit RecordFile(const std::string& path) : m_path(path) {}
@@ -197,17 +199,23 @@ public:
     // The frame in the data values, with the local date and time, as the window writes it.
     bool Append() {
         const std::tm local = platform::LocalTime(std::time(nullptr));
-        return Written(platform::AppendFileBytes(
-            m_path, recorder::FormatRecordLine(local, sl::dataANA0, sl::dataTemp)));
+        if (!Written(platform::AppendFileBytes(
+                m_path, recorder::FormatRecordLine(local, sl::dataANA0, sl::dataTemp))))
+            return false;
+        ++m_lines;
+        return true;
     }
 
 private:
     bool Written(bool written) const {
-        if (!written) Complain("cannot write " + m_path);
+        if (!written)
+            Complain("cannot write " + m_path + ": " + platform::LastFileFailureReason() +
+                     "; lines recorded in it: " + std::to_string(m_lines));
         return written;
     }
 
     std::string m_path;
+    uint64_t m_lines = 0;
 };
 
 // One frame every interval, as the window's timed recording: a pass starts with the request
@@ -301,17 +309,24 @@ int Execute(const Options& options) {
         return kExitFile;
     }
     InstallHooks(options, startS);
-    ChooseConnection(options);
-    if (!Open()) return kExitOpen;
+    // Failures name the connection and where it came from: "127.0.0.1:5000 (from --tcp)".
+    const std::string origin = ChooseConnection(options);
+    const std::string connectionName = ConnectionName() + " (" + origin + ")";
+    if (!Open(connectionName)) return kExitOpen;
     // Ctrl+C ends watch and record after the frame in progress: every line counted is in
     // the file (each is appended and the file closed) and the connection is closed below.
-    platform::OnInterrupt([] { sl::poll = 0; });
+    // The exit code then tells a script that the run did not end by itself.
+    bool interrupted = false;
+    platform::OnInterrupt([&interrupted] {
+        interrupted = true;
+        sl::poll = 0;
+    });
     const int result = RunCommand(options, words);
     platform::OnInterrupt(nullptr);
     sl::CloseTransports();
     if (tracer) tracer->Finish();
-    if (!linkFailure.empty()) Complain(linkFailure);
-    return result;
+    if (!linkFailure.empty()) Complain(connectionName + ": " + linkFailure);
+    return result == kExitOk && interrupted ? kExitInterrupted : result;
 }
 
 }   // namespace cli

@@ -14,6 +14,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tavrix-cli: %s\nTry 'tavrix-cli --help'.\n", error.c_str());
         return cli::kExitUsage;
     }
+    if (options->m_version) {
+        std::printf("tavrix-cli %s\n", TAVRIX_VERSION);
+        return cli::kExitOk;
+    }
     if (options->m_help) {
         std::fputs(cli::HelpText(options->m_command).c_str(), stdout);
         return cli::kExitOk;

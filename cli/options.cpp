@@ -26,7 +26,9 @@ const char* const kToolHelp =
     "\n"
     "Talks to a TAVRIX-Vovez sensor with the telegrams, time limits, pauses and checks of the\n"
     "window program. Without --tcp or --serial it uses the connection that the window stored\n"
-    "in ComSettings.cfg in the program's directory.\n"
+    "in ComSettings.cfg: beside the window program (TavrixV20, in this tool's folder, or in\n"
+    "shell/ beside it in a build) while that folder is writable, otherwise in the user's\n"
+    "configuration folder TavrixV20 (~/.config/TavrixV20 on Linux).\n"
     "\n"
     "Options:\n"
     "  --tcp HOST:PORT   connect to the sensor's TCP server\n"
@@ -35,6 +37,7 @@ const char* const kToolHelp =
     "                    start, > sent or < received, its bytes in hex, the outcome (ok, echo\n"
     "                    mismatch, wrong mark, time-out after N ms, short by N bytes)\n"
     "  --help            show this text; COMMAND --help explains a command\n"
+    "  --version         show the name and version\n"
     "\n"
     "Commands:\n"
     "  identify                         print the identification text\n"
@@ -54,7 +57,7 @@ const char* const kToolHelp =
     "\n"
     "Exit codes: 0 success; 2 usage error; 3 the sensor did not answer in time or answered\n"
     "wrongly (echo mismatch, wrong mark, short reply); 4 the port or the connection could not\n"
-    "be opened; 5 a file could not be read or written.\n";
+    "be opened; 5 a file could not be read or written; 130 Ctrl+C ended the run.\n";
 
 const char* const kIdentifyHelp =
     "Usage: tavrix-cli [CONNECTION] identify\n"
@@ -85,8 +88,10 @@ const char* const kRecordHelp =
     "frame (date, time, raw signal, temperature). A timed recording requests N frames, one\n"
     "every S seconds (0 to 65535, fractions allowed); a triggered one sends code 50 once and\n"
     "takes every frame the sensor sends, until N lines or Ctrl+C. FILE is replaced. After\n"
-    "Ctrl+C the file holds every line counted. Progress goes to standard error when it is a\n"
-    "terminal and the recording runs for more than a few seconds.\n";
+    "Ctrl+C the file holds every line counted. Each line is written whole or not at all: the\n"
+    "first that cannot be written (a full disk) ends the recording with exit code 5. Progress\n"
+    "goes to standard error when it is a terminal and the recording runs for more than a few\n"
+    "seconds.\n";
 
 std::string GetHelp() {
     std::string text =
@@ -166,8 +171,8 @@ private:
         while (More() && m_args[m_next].rfind("-", 0) == 0) {
             const std::string option = Take();
             std::string value;
-            if (option == "--help") {
-                m_options.m_help = true;
+            if (option == "--help" || option == "--version") {
+                (option == "--help" ? m_options.m_help : m_options.m_version) = true;
                 return true;
             } else if (option == "--trace") {
                 m_options.m_trace = true;
@@ -188,7 +193,7 @@ private:
     }
 
     bool ParseCommand() {
-        if (m_options.m_help) return true;
+        if (m_options.m_help || m_options.m_version) return true;
         if (!More()) return Fail("no command");
         const std::string name = Take();
         for (const CommandName& command : kCommands)

@@ -12,9 +12,10 @@ namespace cli {
 // Exit codes.
 constexpr int kExitOk = 0;
 constexpr int kExitUsage = 2;
-constexpr int kExitSensor = 3;   // no reply in time, or a wrong one
-constexpr int kExitOpen = 4;     // the port or the connection could not be opened
-constexpr int kExitFile = 5;     // a file could not be read or written
+constexpr int kExitSensor = 3;          // no reply in time, or a wrong one
+constexpr int kExitOpen = 4;            // the port or the connection could not be opened
+constexpr int kExitFile = 5;            // a file could not be read or written
+constexpr int kExitInterrupted = 130;   // Ctrl+C ended the run, as the shell reports it
 
 enum class Command { None, Identify, Get, Send, Watch, Record };
 
@@ -32,6 +33,7 @@ struct Options {
     bool m_trace = false;
     Command m_command = Command::None;
     bool m_help = false;        // --help of the tool (no command) or of m_command
+    bool m_version = false;     // --version
     bool m_eeprom = false;      // get, send
     std::string m_file;         // get -o, send, record
     uint64_t m_count = 0;       // watch --count, record --frames or --count; 0: no end

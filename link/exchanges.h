@@ -20,7 +20,9 @@ inline uint16_t comecho = 0;   // 1 after a good echo or parameter read, 0 after
 constexpr int kVersionLength = 36;
 inline char version[kVersionLength + 1] = {};   // identification text of the sensor
 inline std::string file_name;                   // path chosen in the last file dialog
-inline std::string proj_dir;   // the program's directory, where the file dialogs start
+// Where the file dialogs start: the program's directory, or the user's documents folder when no
+// file can be created in the program's directory (an installed program).
+inline std::string proj_dir;
 
 // Time limits and pauses, seconds.
 constexpr double kReplyLimitS = 3.0;   // parameter, EEPROM and data exchanges

@@ -131,9 +131,9 @@ enum CtrlAttr : int {
     ATTR_TEXT_BGCOLOR,       // 0xRRGGBB, or kTransparent
     ATTR_FRAME_COLOR,        // 0xRRGGBB
     ATTR_TEXT_POINT_SIZE,
-    ATTR_TEXT_BOLD,    // 0/1
-    ATTR_TEXT_FONT,    // string attribute: a font family name
-    ATTR_LABEL_TEXT,   // string attribute: the caption of a button or label
+    ATTR_TEXT_BOLD,      // 0/1
+    ATTR_TEXT_FONT,      // string attribute: a font family name
+    ATTR_LABEL_TEXT,     // string attribute: the caption of a button or label
     ATTR_TOOLTIP_TEXT,   // string attribute: the text shown when the pointer rests on it
     ATTR_TOP,
     ATTR_LEFT,
@@ -304,17 +304,39 @@ std::string LastOpenFailureReason();
 
 std::string GetProjectDir();                        // the directory of the executable
 void SetProjectDir(const std::string& directory);   // tests: another directory ("" resets)
-// The folder of the configuration files: the program's directory while it is writable (as
-// installations that keep theirs there expect), otherwise the user's configuration folder for
-// the program, made when missing: %APPDATA%\<program> on Windows, ~/.config/<program> elsewhere.
+// The window program's name: that of its executable and of its folder among the user's
+// configuration folders.
+inline constexpr char kWindowProgram[] = "TavrixV20";
+// The window program's folder among the user's configuration folders: ~/.config/TavrixV20,
+// on Windows %APPDATA%\TavrixV20; only named here, not made.
+std::string UserConfigDir();
+// The folder of the configuration files of a program in `programDir`: `programDir` while it is
+// writable (as installations that keep theirs there expect), otherwise UserConfigDir().
+std::string ConfigDirOf(const std::string& programDir);
+// ConfigDirOf the program's directory, made when missing.
 std::string GetConfigDir();
+// Whether `directory` holds the executable program `name` (name.exe on Windows).
+bool HasProgram(const std::string& directory, const std::string& name);
+// The folder where the file dialogs start: the program's directory while a file can be created
+// in it, otherwise the user's documents folder (the home folder when there is none).
+std::string GetDialogDir();
 std::string JoinPath(const std::string& directory, const std::string& name);
 // 1 and the size when the file exists, 0 when it does not, negative when it cannot be examined.
 int GetFileInfo(const std::string& path, long long& size);
 // Whole-file helpers; they return false on any failure and leave no handle open.
 bool ReadFileBytes(const std::string& path, std::string& bytes, long long maxBytes = -1);
-bool WriteFileBytes(const std::string& path, const std::string& bytes);    // replaces the file
-bool AppendFileBytes(const std::string& path, const std::string& bytes);   // creates if absent
+// Replaces the file as a whole or not at all: when the write fails, the old file stays whole
+// (except where no file can be made beside it: then it is written in place).
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
+// Appends all the bytes or none, creating the file if absent: a write that comes up short (a
+// full disk) is cut back to the file's former end, so what the file held stays as it was.
+bool AppendFileBytes(const std::string& path, const std::string& bytes);
+// Whether bytes can be appended to `path`, found by opening it so; a file created only for
+// this is removed again. Nothing in an existing file changes.
+bool CanAppendTo(const std::string& path);
+// The system's reason ("No space left on device", "Permission denied" ...) of the last of the
+// file operations above that failed, without a closing full stop.
+std::string LastFileFailureReason();
 bool DeleteFile(const std::string& path);
 
 }   // namespace platform

@@ -87,16 +87,26 @@ bool RecordFileChosen() {
     return false;
 }
 
-// The box after a timed, continuous or triggered recording: "File has been saved!", or how
-// many of its lines could not be written.
-void ReportRecordingEnd() {
-    if (linesFailed == 0) {
-        platform::MessagePopup(platform::kInfoTitle, kSavedText);
-        return;
-    }
+// The box of a recording that a line which could not be written has ended: the file, and the
+// lines of the recording it holds.
+void ReportLineLost(uint64_t lines) {
     platform::MessagePopup(platform::kAttentionTitle,
-                           std::to_string(linesFailed) + " of " + std::to_string(linesTried) +
-                               " lines could not be written to the record file:\n" + sl::file_name);
+                           "The recording has stopped: a line could not be written to the record "
+                           "file\n" +
+                               sl::file_name + "\nLines recorded in it: " + std::to_string(lines));
+}
+
+// The box after a timed, continuous or triggered recording.
+void ReportRecordingEnd() {
+    if (lineLost)
+        ReportLineLost(linesWritten);
+    else
+        platform::MessagePopup(platform::kInfoTitle, kSavedText);
+}
+
+void BeginLines() {
+    linesWritten = 0;
+    lineLost = false;
 }
 
 void LockIntervalControls(bool locked) {
@@ -106,12 +116,15 @@ void LockIntervalControls(bool locked) {
     SetColor(ui::RECP_BUTTON_START, locked ? kRecordingColor : kIdleColor);
 }
 
-// A complete frame in szReadBuf: into the data values, the signal graphs, and (as a frame of
-// the GO loop) the data panel with the strip chart.
-void TakeFrame() {
+// A complete frame in szReadBuf: into the data values and (as a frame of the GO loop) the data
+// panel with the strip chart; then into the record file and the signal graphs, which show the
+// frames recorded. False when its line could not be written, which ends the recording.
+bool RecordTakenFrame() {
     sl::CopyDatatoVars();
-    graph::SetPanelGraphData();
     if (sl::hooks.m_frameTaken) sl::hooks.m_frameTaken();
+    if (!ToFile()) return false;
+    graph::SetPanelGraphData();
+    return true;
 }
 
 // Counts a recorded frame in the displays of the mode shown.
@@ -164,15 +177,15 @@ void Record() {
     if (platform::ConfirmPopup(platform::kAttentionTitle, kConfirmFileText) == 0) return;
     platform::MessagePopup(platform::kAttentionTitle, kReminderInterval);
     LockIntervalControls(true);
-    linesTried = 0;
-    linesFailed = 0;
+    BeginLines();
     RecordFrame();
     ReportRecordingEnd();
     LockIntervalControls(false);
 }
 
 // After a reply time-out no line is written and nothing is counted: the failure handling
-// has cleared `poll`, and the recording ends after the pacing wait's one turn.
+// has cleared `poll`, and the recording ends after the pacing wait's one turn. A line that
+// cannot be written ends it the same way.
 void RecordFrame() {
     sl::poll = 1;
     otcrec = 0;
@@ -184,9 +197,7 @@ void RecordFrame() {
         sl::GetDataFrame();
         if (sl::bytesToRead == 0) {
             sl::GetRxBufData();
-            TakeFrame();
-            ToFile();
-            CountFrame(runningCount);
+            if (RecordTakenFrame()) CountFrame(runningCount);
         } else {
             sl::SetPopupTimeout();
         }
@@ -211,23 +222,20 @@ void TriggeredRecord() {
     while (sl::poll == 1) {
         if (sl::AwaitTriggeredFrame() != 0) continue;   // stopped before a frame was complete
         sl::GetRxBufData();
-        if (sl::databuf[0] == sl::kReplyMark) {
-            TakeFrame();
-            ToFile();
+        if (sl::databuf[0] == sl::kReplyMark && RecordTakenFrame())
             ShowCount(ui::RECP_RUNNING_COUNT, ++runningCount);
-        }
     }
     sl::StopTriggeredData();
 }
 
+// The graphs, the count and the file agree: a line that cannot be written adds no point and
+// is not counted.
 void RecordManually() {
-    graph::SetPanelGraphData();
     if (!ToFile()) {
-        platform::MessagePopup(
-            platform::kAttentionTitle,
-            "The line could not be written to the record file:\n" + sl::file_name);
+        ReportLineLost(otcrec);
         return;
     }
+    graph::SetPanelGraphData();
     ++otcrec;
     Show(ui::RECP_RECORDED, otcrec);
 }
@@ -294,8 +302,7 @@ int CBF_ButtonStartTrigRec(int, int, int event, void*, int, int) {
     ui::SetButtonsDimmed(1);
     platform::MessagePopup(platform::kAttentionTitle, kReminderTriggered);
     SetColor(ui::RECP_BUTTON_TRIGSTART, kRecordingColor);
-    linesTried = 0;
-    linesFailed = 0;
+    BeginLines();
     TriggeredRecord();
     ReportRecordingEnd();
     SetColor(ui::RECP_BUTTON_TRIGSTART, kIdleColor);

@@ -45,14 +45,17 @@ inline uint16_t reczeit = 0;    // days, hours, minutes, seconds on their way to
 inline uint16_t otcrec = 0;     // frames recorded in a timed recording; manual records
 inline double recstart = 0.0;   // start of the current pass, seconds
 
-// Lines of the current recording that ToFile tried to write, and those it could not write.
-inline uint64_t linesTried = 0;
-inline uint64_t linesFailed = 0;
+// Lines of the current recording written to the record file, and whether a line could not be
+// written: the first such line ends the recording.
+inline uint64_t linesWritten = 0;
+inline bool lineLost = false;
 
-// Record file.
+// Record file. The header and each line are written whole or not at all.
 void SelRecFile();
-void WriteFileHeader();
-bool ToFile();   // appends one line; false (and counted) when it was not written
+bool WriteFileHeader();
+// Appends one line. A line that cannot be written ends the recording (`poll` = 0, as Stop
+// does) and sets lineLost; the result is false then.
+bool ToFile();
 
 // Recorder panel. The recordings write to file_name, which their callbacks take from the
 // record-file box.

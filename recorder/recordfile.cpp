@@ -22,10 +22,18 @@ void ShowRecordFile(const std::string& path) {
     platform::SetCtrlVal(ui::recpanel, ui::RECP_FILE, path);
 }
 
+void RefuseRecordFile() {
+    platform::MessagePopup(platform::kAttentionTitle, "The record file cannot be written there: " +
+                                                          platform::LastFileFailureReason() +
+                                                          ".\n" + sensorlink::file_name);
+}
+
 std::tm LocalNow() { return platform::LocalTime(std::time(nullptr)); }
 
 }   // namespace
 
+// A path where the record file cannot be created or appended to is refused when it is chosen,
+// with the system's reason; the record-file box keeps the choice it had.
 void SelRecFile() {
     using sensorlink::file_name;
     const int chosen = platform::FileSelectPopup(sensorlink::proj_dir, kRecordFileName,
@@ -35,31 +43,30 @@ void SelRecFile() {
         platform::MessagePopup(platform::kAttentionTitle, kNoFileText);
         return;
     }
+    if (!platform::CanAppendTo(file_name)) return RefuseRecordFile();
     if (chosen == kExistingFile) {
         if (platform::ConfirmPopup(platform::kAttentionTitle, kFileExistsText) == 0) return;
         platform::MessagePopup(platform::kAttentionTitle, kReminderExistingFile);
-        ShowRecordFile(file_name);
         platform::DeleteFile(file_name);
-        WriteFileHeader();
-        return;
     }
+    if (!WriteFileHeader()) return RefuseRecordFile();
     ShowRecordFile(file_name);
-    WriteFileHeader();
 }
 
-// The header's result is not examined: a file that cannot be written shows when its lines
-// are written.
-void WriteFileHeader() {
-    platform::AppendFileBytes(sensorlink::file_name, std::string(kRecordHeader));
+bool WriteFileHeader() {
+    return platform::AppendFileBytes(sensorlink::file_name, std::string(kRecordHeader));
 }
 
 bool ToFile() {
     const std::string line =
         FormatRecordLine(LocalNow(), sensorlink::dataANA0, sensorlink::dataTemp);
-    const bool written = platform::AppendFileBytes(sensorlink::file_name, line);
-    ++linesTried;
-    if (!written) ++linesFailed;
-    return written;
+    if (platform::AppendFileBytes(sensorlink::file_name, line)) {
+        ++linesWritten;
+        return true;
+    }
+    lineLost = true;
+    sensorlink::poll = 0;
+    return false;
 }
 
 }   // namespace recorder

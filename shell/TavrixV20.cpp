@@ -97,7 +97,7 @@ void InitAll() {
     sl::poll = 0;
     InstallLinkHooks();
 
-    sl::proj_dir = platform::GetProjectDir();
+    sl::proj_dir = platform::GetDialogDir();
     const std::string configDir = platform::GetConfigDir();
     connection::ipComboBoxFileName = platform::JoinPath(configDir, connection::kHistoryFile);
     connection::conSettingsFileName = platform::JoinPath(configDir, connection::kSettingsFile);

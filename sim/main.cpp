@@ -54,6 +54,7 @@ void PrintLine(const QString& line) {
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationVersion(TAVRIX_VERSION);
     QCommandLineParser parser;
     parser.setApplicationDescription(
         "Simulated TAVRIX-Vovez sensor: answers the 36-byte telegrams (codes 1, 3, 5, 6, 7, 8\n"
@@ -92,7 +93,9 @@ int main(int argc, char** argv) {
         "written on every EEPROM store (code 6).",
         "PATH");
     parser.addOptions({help, tcp, pty, link, paced, id, fault, seed, scene, eeprom});
+    const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(app.arguments())) return UsageError(parser.errorText());
+    if (parser.isSet(version)) parser.showVersion();   // prints the name and version, exits 0
     if (parser.isSet(help)) {
         // Qt's own usage line names no option forms; the description carries ours.
         const QString text = parser.helpText();

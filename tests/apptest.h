@@ -210,10 +210,11 @@ public:
         return lines;
     }
 
-    // The number of points of the raw signal's graph on the graph panel: one per recorded frame.
-    std::size_t RawGraphPoints() const {
-        return Widget(ui::graphpanel, ui::GRAPHP_GRAPH_RAW)->findChild<graph::SignalGraphWidget*>()->Points().Size();
+    // The points of a signal graph on the graph panel: one per recorded frame.
+    const graph::PointStore& GraphPoints(int control) const {
+        return Widget(ui::graphpanel, control)->findChild<graph::SignalGraphWidget*>()->Points();
     }
+    std::size_t RawGraphPoints() const { return GraphPoints(ui::GRAPHP_GRAPH_RAW).Size(); }
 
     sim::Sensor m_sensor{42};
     QTemporaryDir m_dir;

@@ -24,10 +24,15 @@ struct Result {
     QString m_out, m_err;
 };
 
-// Runs the tool; `meanwhile` acts on it while it runs. It must end normally, by itself.
-Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {}) {
+// Runs the tool, its files limited to `fileLimit` bytes when that is not negative; `meanwhile`
+// acts on it while it runs. It must end normally, by itself.
+Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& meanwhile = {},
+               const QString& program = BuildPath("../cli/tavrix-cli"), long long fileLimit = -1) {
     QProcess tool;
-    tool.start(BuildPath("../cli/tavrix-cli"), args);
+    if (fileLimit >= 0) {
+        EXPECT_TRUE(testsystem::LimitFileSizeOf(tool, fileLimit));
+    }
+    tool.start(program, args);
     if (meanwhile) meanwhile(tool);
     EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
@@ -111,8 +116,8 @@ TEST_P(CliLink, EachCommandPrintsWhatTheSensorHoldsAndTheRecordMakesTheRoundTrip
     }
 }
 
-// Ctrl+C ends a loop as a normal exit: every line counted is whole, in the file or on stdout.
-TEST_P(CliLink, CtrlCEndsWatchAndRecordCleanly) {
+// Ctrl+C ends a loop with code 130: every line counted is whole, in the file or on stdout.
+TEST_P(CliLink, CtrlCEndsWatchAndRecordWithCode130AndWholeLines) {
     const Simulator sim(GetParam());
     const auto interrupt = [](QProcess& tool) {
         tool.setReadChannel(QProcess::StandardError);
@@ -124,11 +129,11 @@ TEST_P(CliLink, CtrlCEndsWatchAndRecordCleanly) {
                                        {"record", "--frames", "60000", "--interval", "0", Path("t.dat")},
                                        {"record", "--triggered", Path("r.dat")}}) {
         const Result result = RunTool(sim.m_link + QStringList{"--trace"} + command, interrupt);
-        EXPECT_EQ(result.m_code, 0) << command.join(' ').toStdString();
+        EXPECT_EQ(result.m_code, 130) << command.join(' ').toStdString();
         if (command.first() == "watch")
             EXPECT_TRUE(result.m_out.isEmpty() || result.m_out.endsWith('\n'));
         else
-            RecordLines(command.last());
+            EXPECT_GE(RecordLines(command.last()), command[1] == "--frames") << "timed: lines recorded";
     }
 }
 
@@ -157,15 +162,16 @@ TEST(CliFaults, WrongRepliesAndSilenceEndWithCode3AndAreTraced) {
         EXPECT_EQ(result.m_code, 3) << c.m_fault;
         EXPECT_EQ(result.m_out, "") << c.m_fault;
         EXPECT_TRUE(QRegularExpression("^ +\\d+ > 00 55 00 0" + code + "( [0-9A-F]{2}){32} ok" + c.m_reply +
-                                       "tavrix-cli: reply to code " + code + ": ")
+                                       "tavrix-cli: 127\\.0\\.0\\.1:\\d+ \\(from --tcp\\): reply to code " + code +
+                                       ": ")
                         .match(result.m_err)
                         .hasMatch())
             << result.m_err.toStdString();
     }
 }
 
-// Refusals with their codes and reasons; without --tcp or --serial, the stored connection.
-TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault) {
+// Refusals with their codes and reasons; --help and --version.
+TEST(CliRun, RefusalsEndWithTheirCodeAndReasonHelpAndVersionWithZero) {
     QTemporaryDir dir;
     WriteText(dir.filePath("bad.ini"), "1\n2\n\n3x\n");
     const struct {
@@ -176,8 +182,10 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault
         {{}, 2, "no command"},
         {{"--tcp", "127.0.0.1:1", "--serial", "/dev/null", "get"}, 2, "either --tcp or --serial"},
         {{"get", "--count", "3"}, 2, "unknown option --count for get"},
-        {{"--tcp", "127.0.0.1:1", "identify"}, 4, "1: FailedToConnect (Connection refused)"},
-        {{"--serial", dir.filePath("tty"), "get"}, 4, "tty: Cannot open port ("},   // then the system's reason
+        {{"--tcp", "127.0.0.1:1", "identify"},
+         4,
+         "open 127.0.0.1:1 (from --tcp): FailedToConnect (Connection refused)"},
+        {{"--serial", dir.filePath("tty"), "get"}, 4, "tty (from --serial): Cannot open port ("},   // the system's reason
         // The file is refused before any connection is tried.
         {{"--tcp", "127.0.0.1:1", "send", dir.filePath("bad.ini")}, 5, "line 4: value 3 is not a"},
         {{"--tcp", "127.0.0.1:1", "send", dir.filePath("none.ini")}, 5, "the file does not exist"},
@@ -190,12 +198,65 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonAndTheStoredConnectionIsTheDefault
     const Simulator sim(false);
     EXPECT_EQ(sim.Tool({"get", "-o", dir.filePath("no/such/dir/p.ini")}).m_code, 5);
     EXPECT_EQ(sim.Tool({"record", "--triggered", dir.filePath("no/such/dir/r.dat")}).m_code, 5);
-    const QString settings = BuildPath("../cli/ComSettings.cfg");
-    WriteText(settings, "1\r\n1\r\n127.0.0.1\r\n" + sim.m_link.last().section(':', 1) + "\r\n");
-    EXPECT_EQ(RunTool({"identify"}).m_out, "TAVRIX-Vovez SIM V2.0\n");
-    QFile::remove(settings);
+    const QString full = dir.filePath("full.dat");   // the disk fills: room for the header and one line
+    const Result stopped = RunTool(sim.m_link + QStringList{"record", "--frames", "5", "--interval", "0.1", full}, {},
+                                   BuildPath("../cli/tavrix-cli"), 21 + 40);
+    EXPECT_EQ(stopped.m_code, 5);
+    EXPECT_TRUE(stopped.m_err.contains("cannot write " + full + ": File too large; lines recorded in it: 1"))
+        << stopped.m_err.toStdString();
+    EXPECT_EQ(RecordLines(full), 1);
     EXPECT_TRUE(RunTool({"--help"}).m_out.contains("Exit codes: 0 success;"));
     EXPECT_TRUE(RunTool({"get", "--help"}).m_out.contains("TEACH_VALUE TOLERANCE HYSTERESIS"));
+    // --version of each program; without a display the window program would fail to open one.
+    for (const char* display : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) qunsetenv(display);
+    for (const QString program : {"cli/tavrix-cli", "sim/tavrix-sensor-sim", "shell/TavrixV20"}) {
+        const Result result = RunTool({"--version"}, {}, BuildPath("../" + program));
+        EXPECT_EQ(QString::number(result.m_code) + ' ' + result.m_out, "0 " + program.section('/', 1) + " 2.0\n");
+    }
+}
+
+// Without --tcp or --serial the tool takes the connection the window stored: beside the
+// window (in the tool's folder, or shell/ beside it in the build tree), else in the window's
+// folder among the user's configuration folders. It makes no folder, and a failure names the
+// connection and where it came from.
+TEST(CliRun, TakesTheConnectionTheWindowStoredWhereTheWindowKeepsIt) {
+    QTemporaryDir dir;
+    qputenv("XDG_CONFIG_HOME", dir.filePath("config").toUtf8());
+    qputenv("TAVRIX_SERIAL_PORTS", dir.filePath("tty").toUtf8());   // serial port 1
+    const Simulator sim(false);
+    const QString port = sim.m_link.last().section(':', 1);
+    const struct {
+        const char *m_tool, *m_window, *m_settings, *m_port;
+        int m_code;
+        QString m_said;
+    } cases[] = {
+        {"build/cli", "build/shell", "build/shell", "", 0, "TAVRIX-Vovez SIM V2.0\n"},
+        {"usr/bin", "usr/bin", "usr/bin", "", 0, "TAVRIX-Vovez SIM V2.0\n"},
+        {"b/bin", nullptr, "config/TavrixV20", "1", 4,
+         "open 127.0.0.1:1 (from " + dir.filePath("config/TavrixV20/ComSettings.cfg") + "): FailedTo"},
+        {"c/bin", nullptr, nullptr, "", 4,
+         "open " + dir.filePath("tty") + " (the window's default: no " +
+             dir.filePath("config/TavrixV20/ComSettings.cfg") + "): Cannot open port"},
+    };
+    const auto put = [&](const char* folder, const char* name, const QString& text) {
+        QDir(dir.path()).mkpath(folder);
+        WriteText(dir.filePath(folder + QString("/") + name), text);
+        return dir.filePath(folder + QString("/") + name);
+    };
+    for (const auto& c : cases) {
+        const QString tool = put(c.m_tool, "tavrix-cli", "");
+        ASSERT_TRUE(QFile::remove(tool) && QFile::copy(BuildPath("../cli/tavrix-cli"), tool));
+        if (c.m_window) QFile::setPermissions(put(c.m_window, "TavrixV20", ""), QFile::ExeOwner);
+        const QString stored = "1\r\n1\r\n127.0.0.1\r\n" + (*c.m_port ? c.m_port : port) + "\r\n";
+        const QString settings = c.m_settings ? put(c.m_settings, "ComSettings.cfg", stored) : "";
+        const Result result = RunTool({"identify"}, {}, tool);
+        EXPECT_EQ(result.m_code, c.m_code) << c.m_tool;
+        EXPECT_TRUE((c.m_code == 0 ? result.m_out : result.m_err).contains(c.m_said)) << result.m_err.toStdString();
+        QFile::remove(settings);
+    }
+    EXPECT_EQ(QDir(dir.filePath("config")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+              QStringList{"TavrixV20"});
+    for (const char* variable : {"XDG_CONFIG_HOME", "TAVRIX_SERIAL_PORTS"}) qunsetenv(variable);
 }
 
 }   // namespace

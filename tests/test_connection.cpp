@@ -98,7 +98,6 @@ TEST_F(ConnectionTest, CommitsAndPicksMoveAnAddressToTheTopKeepTenAndRewriteTheF
 
     // An address already listed moves to the top once; the next commit trims the list to ten.
     Enter(ui::INTERFACEP_IPADDRESS, "server105");
-    EXPECT_TRUE(AcceptDimmed());
     EXPECT_EQ(sensorlink::ipBuf, "server105");
     Entries expected{"server105", stored[0],   "server100", "server101", "server102",
                      "server103", "server104", "server106", "server107", "server108"};
@@ -281,36 +280,57 @@ TEST_F(ConnectionTest, MissingSettingsFileAndAPortNotPresent) {
     EXPECT_EQ(selector->currentText(), "3  (not present)");
 }
 
-TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
-    Make(Transport::Tcp);
+// The panel's rules as a table of the user's actions: opening it and every edit of a setting dims
+// ACCEPT (the sensor ID goes to the recorder panel only), TRY lights it when the sensor answers;
+// a committed address is listed first and once. Switching to TCP closes the serial port.
+TEST_F(ConnectionTest, EditsDimAcceptTryLightsItAndAcceptStoresExactlyTheFourLines) {
+    Make(Transport::Pty);
+    P().m_tcp = std::make_unique<sim::TcpServer>(P().m_sensor);
+    ASSERT_TRUE(P().m_tcp->listen(QHostAddress::LocalHost, 0));
     P().Start();
-    P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
-    ASSERT_TRUE(AcceptDimmed());
-    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
-    ASSERT_FALSE(AcceptDimmed());
-    Enter(ui::INTERFACEP_PORTNUMBER, Port());   // even the same text
-    EXPECT_TRUE(AcceptDimmed());
-    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
-    // The interface selector, switched from the keyboard, shows the serial port selector or the
-    // server address (with its list button and frame) and the port number.
+    const auto tryIt = [&] { P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY); };
+    const auto port = [&] { P().Choose(Panel(), ui::INTERFACEP_COMPORT, 0); };   // the same port again
+    const auto address = [&] { Enter(ui::INTERFACEP_IPADDRESS, "127.0.0.1"); };
+    const auto protocol = [&](Qt::Key key) {   // switched from the keyboard
+        return [&, key] { QTest::keyClick(P().Widget(Panel(), ui::INTERFACEP_PROTOCOL), key); };
+    };
+    const struct {
+        std::function<void()> action;
+        bool dimmed;
+        size_t history;
+    } steps[] = {{[&] { P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT); }, true, 0},
+                 {tryIt, false, 0},
+                 {port, true, 0},
+                 {tryIt, false, 0},
+                 {protocol(Qt::Key_Down), true, 0},
+                 {protocol(Qt::Key_Up), true, 0},
+                 {protocol(Qt::Key_Down), true, 0},
+                 {[&] { Enter(ui::INTERFACEP_PORTNUMBER, Port()); }, true, 0},
+                 {address, true, 1},
+                 {tryIt, false, 1},    // over TCP now
+                 {address, true, 1},   // already first: listed once
+                 {tryIt, false, 1},
+                 {[&] { Enter(ui::INTERFACEP_PORTNUMBER, Port()); }, true, 1},   // the same text
+                 {tryIt, false, 1},
+                 {[&] { Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left"); }, false, 1}};
+    // RS-232 shows the port selector; TCP the address (with list button and frame) and port number.
     const int tcpControls[] = {ui::INTERFACEP_IPADDRESS, Combo().m_listButton, Combo().m_frame,
                                ui::INTERFACEP_PORTNUMBER};
-    QWidget* protocol = P().Widget(Panel(), ui::INTERFACEP_PROTOCOL);
-    protocol->setFocus();
-    for (Qt::Key key : {Qt::Key_Up, Qt::Key_Down}) {
-        QTest::keyClick(protocol, key);
-        const bool tcp = key == Qt::Key_Down;
-        EXPECT_EQ(P().Value(Panel(), ui::INTERFACEP_PROTOCOL), tcp ? 1 : 0);
-        EXPECT_TRUE(AcceptDimmed());
-        EXPECT_EQ(Visible(Panel(), ui::INTERFACEP_COMPORT), !tcp);
-        for (int control : tcpControls) EXPECT_EQ(Visible(Panel(), control), tcp) << control;
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        steps[i].action();
+        EXPECT_EQ(AcceptDimmed(), steps[i].dimmed) << i;
+        ExpectHistory(Entries(steps[i].history, "127.0.0.1"));
+        const bool tcp = P().Value(Panel(), ui::INTERFACEP_PROTOCOL) == 1;
+        EXPECT_EQ(Visible(Panel(), ui::INTERFACEP_COMPORT), !tcp) << i;
+        for (int control : tcpControls) EXPECT_EQ(Visible(Panel(), control), tcp) << i << " " << control;
     }
-
-    P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
-    P().m_sensor.clearLog();
-    Enter(ui::INTERFACEP_SENSOR_ID, "Line 3 / left");   // goes to the recorder panel only
+    EXPECT_EQ(platform::GetInQLen(1), -3);   // "Port is not open"
+    EXPECT_FALSE(Visible(ui::datapanel, ui::DATAP_COMPORT));
+    EXPECT_TRUE(Visible(ui::datapanel, ui::DATAP_IPADDRESS));
+    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_IPADDRESS), "127.0.0.1");
     EXPECT_EQ(P().Text(ui::recpanel, ui::RECP_SENSOR_ID), "Line 3 / left");
-    ASSERT_FALSE(AcceptDimmed());
+
+    P().m_sensor.clearLog();
     platform::DeleteFile(P().Path(connection::kSettingsFile));   // the fixture wrote one
     P().Click(Panel(), ui::INTERFACEP_BUTTON_ACCEPT);
     EXPECT_EQ(ReadFile(connection::kSettingsFile), "1\r\n1\r\n127.0.0.1\r\n" + Port() + "\r\n");
@@ -322,8 +342,7 @@ TEST_F(ConnectionTest, EditsDimAcceptWhichStoresExactlyTheFourLinesAfterATest) {
 TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanelShowed) {
     Make(Transport::Tcp);
     WriteFile(connection::kSettingsFile, "1\r\n1\r\n127.0.0.1\r\n" + Port() + "x\r\n");
-    P().Start();
-    EXPECT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
+    ASSERT_NO_FATAL_FAILURE(P().StartConnected());
     P().Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     Enter(ui::INTERFACEP_PORTNUMBER, "1");   // nothing listens there
     P().Click(Panel(), ui::INTERFACEP_BUTTON_TRY);
@@ -345,31 +364,6 @@ TEST_F(ConnectionTest, DigitsAndALetterGiveThePortAndDiscardPutsBackWhatThePanel
     EXPECT_EQ(tooltip(), "");
 }
 
-// What start-up shows of the sensor is tested in test_endtoend.cpp, the connection panel's fields
-// for each interface above; here the data panel's.
-class StartUp : public ConnectionTest, public ::testing::WithParamInterface<Transport> {};
-
-TEST_P(StartUp, TheDataPanelShowsTheInterfaceInUse) {
-    Make(GetParam());
-    P().Start();
-    ASSERT_EQ(P().Text(ui::datapanel, ui::DATAP_STATUS), sim::kDefaultIdentification);
-    const bool serial = GetParam() == Transport::Pty;
-    EXPECT_EQ(Visible(ui::datapanel, ui::DATAP_COMPORT), serial);
-    EXPECT_EQ(Visible(ui::datapanel, ui::DATAP_IPADDRESS), !serial);
-    EXPECT_EQ(serial ? std::to_string(P().Value(ui::datapanel, ui::DATAP_COMPORT))
-                     : P().Text(ui::datapanel, ui::DATAP_IPADDRESS),
-              serial ? "1" : "127.0.0.1");
-}
-
-// A serial port missing from the table (test_link.cpp covers a TCP server that refuses).
-TEST_F(ConnectionTest, WithoutTheSerialPortTheProgramWaitsOnTheConnectionPanel) {
-    Make(Transport::Pty);
-    platform::SetSerialPortTable({});
-    P().Start();
-    P().ExpectTimeoutState();
-    EXPECT_FALSE(P().Dimmed(Panel(), ui::INTERFACEP_BUTTON_TRY));
-}
-
 // Switching from port 1 to port 2 frees port 1 for other programs and connects through port 2.
 TEST_F(ConnectionTest, SwitchingTheSerialPortFreesTheOneLeft) {
     Make(Transport::Pty);
@@ -386,7 +380,5 @@ TEST_F(ConnectionTest, SwitchingTheSerialPortFreesTheOneLeft) {
     QSerialPort other(first);
     EXPECT_TRUE(other.open(QIODevice::ReadWrite)) << other.errorString().toStdString();
 }
-
-INSTANTIATE_TEST_SUITE_P(Transports, StartUp, ::testing::Values(Transport::Tcp, Transport::Pty), TransportName);
 
 }   // namespace

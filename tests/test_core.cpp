@@ -93,6 +93,9 @@ TEST(CoreThresholdRule, ModesClampsAndSixteenBitWrap) {
         {graph::kModeWin, 100, 500, 4000, {600, 0, 0, 4000}},
         {graph::kModeHi, 30000, 30000, 0, {-5536, -5536, 0, 0}},      // wraps, not lowered
         {graph::kModeLow, 0, 40000, 0, {25536, 25536, 4095, 4095}},   // wraps, not raised
+        {graph::kModeWin, 4095, 0, 0, {4095, 4095, 4095, 4095}},      // the scale's ends
+        {graph::kModeHi, 4095, 1, 1, {4095, 4095, 4094, 4094}},
+        {graph::kModeLow, 0, 1, 1, {0, 0, 1, 1}},
     };
     for (const Case& c : cases) {
         const graph::ThresholdLines l = graph::ThresholdRule(c.mode, c.ref, c.tol, c.hyst);
@@ -103,7 +106,11 @@ TEST(CoreThresholdRule, ModesClampsAndSixteenBitWrap) {
 
 TEST(CoreAxisLimits, AutoZoomSearchesFromItsStartValues) {
     // A flat history of each value; the search for the smallest value starts at 10000.
-    for (auto [value, low, high] : {std::tuple{1000.0, 975.0, 1025.0}, {10.0, 0.0, 35.0}, {20000.0, 9975.0, 20025.0}}) {
+    for (auto [value, low, high] : {std::tuple{1000.0, 975.0, 1025.0},
+                                    {10.0, 0.0, 35.0},
+                                    {20000.0, 9975.0, 20025.0},
+                                    {4095.0, 4070.0, 4120.0},
+                                    {0.0, 0.0, 25.0}}) {
         const graph::AxisLimits l = graph::AutoZoomLimits(std::vector<double>(600, value));
         EXPECT_EQ(std::pair(l.m_low, l.m_high), std::pair(low, high)) << value;
     }
@@ -185,7 +192,8 @@ TEST(CoreParameterFile, TenCharacterFieldsAndTheReasonsOfRefusals) {
     uint16_t words[16];
     for (int i = 0; i < 16; ++i) words[i] = static_cast<uint16_t>(i * 4099);
     const std::string good = sensorlink::FormatParameterFile(words);
-    EXPECT_EQ(good.substr(0, 24), "         0\r\n      4099\r\n");
+    EXPECT_EQ(good.substr(0, 24) + good.substr(180), "         0\r\n      4099\r\n     61485\r\n");
+    EXPECT_EQ(good.size(), 16u * 12u);
     uint16_t out[16] = {};
     std::string lf = "1\n 2 \n\t3\n";   // LF ends and blanks around the number are taken
     for (int i = 4; i <= 16; ++i) lf += std::to_string(i) + "\n";

@@ -43,6 +43,7 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     platform::SetProjectDir("/proc/self");
     qputenv("XDG_CONFIG_HOME", "/proc/self");   // the user's configuration folder, the fallback
     ASSERT_NO_FATAL_FAILURE(program->StartConnected());
+    EXPECT_EQ(sensorlink::proj_dir, platform::GetDialogDir());   // the dialogs start where files can be made
     program->Click(ui::mainpanel, ui::MAINP_BUTTON_CONNECT);
     for (const char* address : {"first.lan", "second.lan"}) {
         platform::SetCtrlVal(ui::interfacepanel, ui::INTERFACEP_IPADDRESS, address);
@@ -59,7 +60,6 @@ TEST(FilesProgramDirectory, UnwritableTheProgramGoesOnAndSaysSoOncePerFile) {
     program->m_sensor.clearLog();   // and the sensor is still served
     program->Click(ui::mainpanel, ui::MAINP_BUTTON_GET);
     EXPECT_EQ(program->RequestCodes(), std::vector<int>{sensorlink::kCodeParaRead});
-    EXPECT_EQ(sensorlink::comecho, 1);
 }
 
 // A settings or history file found at start: the program starts, connects when the sensor's

@@ -4,6 +4,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <QCoreApplication>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -17,6 +18,7 @@
 #include "sim/ptyserver.h"
 #include "sim/sensor.h"
 #include "sim/tcpserver.h"
+#include "testsystem.h"
 
 namespace sl = sensorlink;
 using sim::FaultKind;
@@ -29,7 +31,7 @@ namespace {
 enum class Link { Tcp, Pty };
 
 // The limits and pauses the link must keep, seconds.
-constexpr double kReplyLimitS = 3.0, kIdentifyLimitTcpS = 5.0;
+constexpr double kReplyLimitS = 3.0, kIdentifyLimitTcpS = 5.0, kConnectLimitS = 5.0;
 constexpr double kIdentifyPauseS = 0.1, kEepromStorePauseS = 0.5, kPollSleepS = 0.010;
 constexpr double kTickS = 0.001;         // one pass of the event loop on the test clock
 constexpr double kSlackS = 2 * kTickS;   // a wait ends at the first check past its limit
@@ -373,12 +375,22 @@ TEST_F(LinkTest, AnExchangeKeepsItsTransportWhenTheInterfaceChanges) {
     EXPECT_EQ(m_sensor.requests().size(), 5u);   // 7, 3 and three times 5
 }
 
-TEST_F(LinkTest, OpenFailuresShowTheirTexts) {
+// A server whose queue of connections is full never answers a connect: that one ends at its limit.
+TEST_F(LinkTest, OpenFailuresShowTheirTextsAndAnUnansweredConnectEndsAtItsLimit) {
+    quint16 fullPort = 0;
+    const int full = testsystem::ListenWithoutQueue(fullPort);
+    ASSERT_GE(full, 0);
+    QTcpSocket queued;   // fills the queue of one
+    queued.connectToHost(QHostAddress::LocalHost, fullPort);
+    ASSERT_TRUE(queued.waitForConnected(3000));
     // Interface, host, TCP (none listens on 1) or serial port, ports in the table, text shown.
     const std::tuple<uint16_t, std::string, int, size_t, const char*> kCases[] = {
-        {sl::kTCPIP, "127.0.0.1", 1, 1, "FailedToConnect"}, {sl::kTCPIP, "127.0.0.1", 0, 1, "InvalidParameter"},
-        {sl::kTCPIP, "", 1, 1, "InvalidParameter"},         {sl::kRS232, "", 2, 1, "Invalid port number"},
+        {sl::kTCPIP, "127.0.0.1", 1, 1, "FailedToConnect"},
+        {sl::kTCPIP, "127.0.0.1", 0, 1, "InvalidParameter"},
+        {sl::kTCPIP, "", 1, 1, "InvalidParameter"},
+        {sl::kRS232, "", 2, 1, "Invalid port number"},
         {sl::kRS232, "", 1, 0, "No serial port found"},
+        {sl::kTCPIP, "127.0.0.1", fullPort, 1, "TimeOutError "},
     };
     for (const auto& [protocol, host, port, ports, text] : kCases) {
         sl::comprotocol = protocol;
@@ -387,11 +399,47 @@ TEST_F(LinkTest, OpenFailuresShowTheirTexts) {
         sl::comport = static_cast<uint16_t>(port);
         platform::SetSerialPortTable({ports, {"/dev/null-no-such-port", "missing"}});
         m_seen.clear();
+        const double start = platform::Timer();
         sl::OpenTransport();
+        EXPECT_THAT(platform::Timer() - start, Within(text == std::string("TimeOutError ") ? kConnectLimitS : 0.0));
         EXPECT_LT(sl::ret, 0) << text;
         EXPECT_EQ(sl::tcpcon, 0);
         EXPECT_EQ(m_seen, Strings{text});
     }
+    testsystem::Close(full);
+}
+
+// The line as the sensor needs it, read back from the terminal (which always reports 8 data bits
+// and no parity, whatever was asked).
+TEST_F(LinkTest, TheSerialPortIsSetTo19200BaudOneStopBitWithoutHandshake) {
+    int master = -1, slave = -1;
+    std::string name;
+    ASSERT_TRUE(testsystem::OpenTestTerminal(master, slave, name));
+    platform::SetSerialPortTable({{name, "pseudo-terminal"}});
+    sl::comprotocol = sl::kRS232;
+    sl::comport = 1;
+    sl::OpenTransport();
+    ASSERT_EQ(sl::ret, 0) << sl::szStatus;
+    testsystem::LineSettings line;
+    ASSERT_TRUE(testsystem::ReadLineSettings(slave, line));
+    EXPECT_EQ(line, (testsystem::LineSettings{19200, 19200}));
+    for (int fd : {master, slave}) testsystem::Close(fd);
+}
+
+// Every byte an echo carries is compared: the parameter write's 36, the EEPROM store's and load's 4.
+TEST_F(LinkTest, EveryEchoByteIsCompared) {
+    ASSERT_NO_FATAL_FAILURE(Open(Link::Tcp));
+    sl::target = sl::EEPROM;
+    for (const auto& [code, compared] :
+         {std::pair{sl::kCodeParaWrite, 36}, {sl::kCodeEepromStore, 4}, {sl::kCodeEepromLoad, 4}})
+        for (int at : {0, 1, 2, 3, 4, 5, 34, 35}) {
+            m_sensor.clearLog();
+            m_sensor.addFault(code, {FaultKind::WrongByte, at, -1}, 1);
+            code == sl::kCodeEepromLoad ? sl::GetPara() : sl::SendPara();
+            EXPECT_EQ(sl::comecho, at >= compared) << code << " " << at;
+            EXPECT_EQ(m_sensor.requests().size(), code == sl::kCodeEepromStore || at >= compared ? 2u : 1u)
+                << code << " " << at;
+        }
 }
 
 }   // namespace

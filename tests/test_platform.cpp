@@ -245,21 +245,53 @@ TEST(Popups, TheFileDialogAcceptsWithOK) {
     EXPECT_EQ(accept, "OK");
 }
 
-// Settings go to the program's folder while it is writable (a program unpacked by the user);
-// otherwise (an installed program) they go to the user's configuration folder: on Windows the
-// roaming profile, %APPDATA%\<program>.
-TEST(Files, ConfigurationFolderIsTheProgramsWhileWritableElseTheUsers) {
-    QStandardPaths::setTestModeEnabled(true);
-    QTemporaryDir dir;
-    SetProjectDir(dir.path().toStdString());
-    EXPECT_EQ(GetConfigDir(), dir.path().toStdString());
-    SetProjectDir(dir.filePath("not-there").toStdString());
-    const bool windows = QSysInfo::productType() == "windows";
-    const QString user =
-        QStandardPaths::writableLocation(windows ? QStandardPaths::AppDataLocation : QStandardPaths::AppConfigLocation);
-    EXPECT_EQ(GetConfigDir(), QDir::toNativeSeparators(user).toStdString());
-    EXPECT_TRUE(QFileInfo(user).isDir());
+// Settings and file dialogs use the program's folder while a file can be made in it (a program
+// unpacked by the user); otherwise (an installed program; /proc, where an administrator passes the
+// permission check but no file can be made) the window program's folder among the user's
+// configuration folders (on Windows the roaming profile, %APPDATA%\TavrixV20), whichever program
+// asks, and the user's documents folder.
+TEST(Files, TheProgramsFolderWhileAFileCanBeMadeThereElseTheUsersFolders) {
+    QTemporaryDir dir, home;
+    qputenv("HOME", home.path().toUtf8());
+    for (const char* base : {"XDG_CONFIG_HOME", "APPDATA"}) qputenv(base, dir.filePath("user").toUtf8());
+    const std::string program = dir.path().toStdString(), documents = home.filePath("Documents").toStdString(),
+                      user = QDir::toNativeSeparators(dir.filePath("user/TavrixV20")).toStdString();
+    const struct {
+        std::string program;
+        bool documents;
+        std::string config, dialog;
+    } cases[] = {{program, false, program, program},
+                 {dir.filePath("not-there").toStdString(), false, user, home.path().toStdString()},
+                 {"/proc", true, user, documents}};
+    for (const auto& c : cases) {
+        if (c.documents) QDir().mkdir(QString::fromStdString(documents));
+        SetProjectDir(c.program);
+        EXPECT_EQ(GetConfigDir() + " " + GetDialogDir(), c.config + " " + c.dialog);
+    }
+    EXPECT_TRUE(QFileInfo(QString::fromStdString(user)).isDir());
     SetProjectDir("");
+}
+
+// A write that comes up short (a full disk) leaves the file as it was: an append is cut back to
+// the file's former end, a replacement leaves the old file whole; the reason is kept.
+TEST(Files, AWriteThatComesUpShortLeavesTheFileAsItWas) {
+    QTemporaryDir dir;
+    const std::string path = JoinPath(dir.path().toStdString(), "f.dat"), old = "0123456789\r\n", line = "abcdef\r\n";
+    // The limit, append or replace, and the file after it.
+    const std::tuple<long long, bool, std::string> cases[] = {
+        {15, true, old}, {12, true, old}, {20, true, old + line}, {7, false, old}, {8, false, line}};
+    for (const auto& [limit, append, expected] : cases) {
+        ASSERT_TRUE(WriteFileBytes(path, old));
+        testsystem::LimitFileSize(limit);
+        const bool written = append ? AppendFileBytes(path, line) : WriteFileBytes(path, line);
+        testsystem::LimitFileSize(-1);
+        std::string after;
+        EXPECT_TRUE(ReadFileBytes(path, after));
+        EXPECT_EQ(std::tuple(after, written ? "" : LastFileFailureReason()),
+                  std::tuple(expected, expected == old ? "File too large" : ""))
+            << limit;
+    }
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files), QStringList{"f.dat"});   // nothing left beside it
 }
 
 std::vector<int> tcpEvents;
@@ -306,8 +338,7 @@ TEST(Serial, PortNumbersCodesAndQueues) {
     std::string name;
     ASSERT_TRUE(testsystem::OpenTestTerminal(master, slave, name));
     SetSerialPortTable({{name, "pseudo-terminal"}});
-    EXPECT_EQ(OpenComConfig(0, "", 19200, kParityNone, 8, 1, 1024, 1024), -2);   // not in the table
-    EXPECT_EQ(GetInQLen(1), -3);                                                 // not open
+    EXPECT_EQ(GetInQLen(1), -3);   // not open
     ASSERT_EQ(OpenComConfig(1, "", 19200, kParityNone, 8, 1, 1024, 1024), 0);
     ASSERT_EQ(testsystem::WriteAll(master, "ABCDEFGH", 8), 8);
     EXPECT_TRUE(QTest::qWaitFor([] { return GetInQLen(1) == 8; }));

@@ -1,8 +1,11 @@
 // The recorder's rules as the user meets them in the running program, on TCP.
 #include <QSpinBox>
+#include <regex>
 
 #include "apptest.h"
+#include "core/recordformat.h"
 #include "recorder/recorder.h"
+#include "testsystem.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
@@ -13,6 +16,11 @@ namespace {
 const std::string kDialog = std::string(rec::kRecordFileTitle) + "|" + rec::kRecordFileName;
 const Texts kIntervalBoxes = {Attention(rec::kConfirmFileText), Attention(rec::kReminderInterval),
                               Info(rec::kSavedText)};
+
+std::string LineLost(const std::string& path, int lines) {
+    return Attention("The recording has stopped: a line could not be written to the record file\n" + path +
+                     "\nLines recorded in it: " + std::to_string(lines));
+}
 
 // The program on TCP with the recorder panel open.
 class RecorderTest : public ::testing::Test {
@@ -37,8 +45,9 @@ protected:
 
 }   // namespace
 
-TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNothing) {
-    const std::string first = P().Path("first.dat"), old = P().Path("old.dat");
+TEST_F(RecorderTest, FileChoiceOutcomesAndNoAtTheConfirmationRecordsNothing) {
+    const std::string first = P().Path("first.dat"), old = P().Path("old.dat"), folder = P().m_dir.path().toStdString();
+    const std::string refused = "The record file cannot be written there: Is a directory.\n";
     platform::WriteFileBytes(old, "earlier\r\n");
     const struct {
         std::string path;
@@ -49,7 +58,8 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
         {first, 2, 1, first, {kDialog}},                                  // a new name: its header, no question
         {old, 1, 0, first, {kDialog, Attention(rec::kFileExistsText)}},   // No: nothing changes
         {old, 1, 1, old, {kDialog, Attention(rec::kFileExistsText), Attention(rec::kReminderExistingFile)}},
-        {"", 0, 1, old, {kDialog, Attention(rec::kNoFileText)}},   // cancelled: the choice stays
+        {folder, 1, 1, old, {kDialog, Attention(refused + folder)}},   // refused before any question
+        {"", 0, 1, old, {kDialog, Attention(rec::kNoFileText)}},       // cancelled: the choice stays
     };
     for (const auto& s : steps) {
         SCOPED_TRACE(s.path + " " + std::to_string(s.answer));
@@ -74,7 +84,7 @@ TEST_F(RecorderTest, FileChoiceHasThreeOutcomesAndNoAtTheConfirmationRecordsNoth
 
 // Each mode shows its own start button, which without a record file only says so; choosing a
 // mode starts the count and the graph afresh. Manual lines need no question; a deleted file comes
-// back without a header; a line that cannot be written is reported at once and not counted.
+// back without a header; a line that cannot be written is reported at once, not counted, not drawn.
 TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
     const int starts[rec::kModeCount] = {ui::RECP_BUTTON_START, ui::RECP_BUTTON_START, ui::RECP_BUTTON_MANUAL,
                                          ui::RECP_BUTTON_TRIGSTART};
@@ -88,10 +98,12 @@ TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
     }
     EXPECT_TRUE(P().RequestCodes().empty());
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
-    const std::string path = P().PrepareRecording(P().Path("manual.dat"), rec::kModeManual);
+    QDir(P().m_dir.path()).mkdir("stick");
+    const std::string path = P().PrepareRecording(P().Path("stick/manual.dat"), rec::kModeManual);
+    std::tie(sl::dataANA0, sl::dataTemp) = std::pair(4095, 2003);
     for (int i = 0; i < 2; ++i) P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    EXPECT_EQ(Program::RecordLines(path).size(), 2u);
-    EXPECT_EQ(Program::Bytes(path).rfind("DATE"), 0u);   // one header
+    const std::string line = R"(\d\d-\d\d-20\d\d\t\d\d:\d\d:\d\d\t4095\t2003\r\n)";   // the header once, then the lines
+    EXPECT_TRUE(std::regex_match(Program::Bytes(path), std::regex("DATE\tTIME\tRAW\tTEMP\t\r\n" + line + line)));
     EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
     EXPECT_EQ(P().RawGraphPoints(), 2u);
     EXPECT_TRUE(platform::PopupLog().empty());
@@ -104,11 +116,10 @@ TEST_F(RecorderTest, ModesShowTheirButtonsAndManualLinesFollowTheFile) {
     EXPECT_EQ(Program::Bytes(path).find("DATE"), std::string::npos);
     EXPECT_EQ(Program::RecordLines(path).size(), 1u);
 
-    const std::string nowhere = P().PrepareRecording(P().Path("no such folder/manual.dat"), rec::kModeManual);
-    for (int i = 0; i < 2; ++i) P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
-    EXPECT_EQ(Program::Shown(platform::kAttentionTitle, nowhere), 2);
-    EXPECT_EQ(platform::PopupLog().size(), 2u);
-    EXPECT_EQ(Rec(ui::RECP_RECORDED), "0");
+    QDir(P().m_dir.filePath("stick")).removeRecursively();   // the stick is pulled
+    P().Click(ui::recpanel, ui::RECP_BUTTON_MANUAL);
+    EXPECT_EQ(Program::Popups(), Texts{LineLost(path, 1)});
+    EXPECT_EQ(Rec(ui::RECP_RECORDED) + " " + std::to_string(P().RawGraphPoints()), "1 1");
 }
 
 // The largest values the controls take: 4294836225 s, more than a signed 32-bit number holds.
@@ -169,16 +180,28 @@ TEST_F(RecorderTest, TimeOutWritesNoStaleLineAndUnlocksTheControls) {
     EXPECT_TRUE(locked(rec::kIdleColor, platform::kModeHot));
 }
 
-// A recording into /dev/full or a missing folder goes on and counts, then reports the lines lost.
-TEST_F(RecorderTest, LinesThatCannotBeWrittenAreReportedNotSaved) {
-    for (const std::string& path : {std::string("/dev/full"), P().Path("no such folder/record.dat")}) {
-        SCOPED_TRACE(path);
-        P().PrepareRecording(path, rec::kModeTimed);
-        platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 2);
-        P().Click(ui::recpanel, ui::RECP_BUTTON_START);
-        EXPECT_EQ(Rec(ui::RECP_RECORDED), "2");
-        Texts boxes = kIntervalBoxes;   // the last one tells the lines lost instead of "saved"
-        boxes.back() = Attention("2 of 2 lines could not be written to the record file:\n" + path);
-        EXPECT_EQ(Program::Popups(), boxes);
-    }
+// A disk that fills during a recording: the line that does not fit is cut back, the recording
+// ends at once with one box, the file, the count and the graphs agree, and GO works after.
+TEST_F(RecorderTest, AFullDiskEndsTheRecordingWithWholeLinesAndGoWorksAfter) {
+    const std::string path = P().PrepareRecording(P().Path("full.dat"), rec::kModeTimed);
+    platform::SetCtrlVal(ui::recpanel, ui::RECP_RECVAL, 5);
+    testsystem::LimitFileSize(rec::kRecordHeader.size() + 40);   // room for one line of 25 to 33 bytes
+    P().ClickWhile(ui::recpanel, ui::RECP_BUTTON_START, [&] {   // a recording that went on is stopped
+        if (P().Requests(sl::kCodeData) > 2) P().Click(ui::recpanel, ui::RECP_BUTTON_STOP);
+    });
+    testsystem::LimitFileSize(-1);
+    const graph::PointStore &raw = P().GraphPoints(ui::GRAPHP_GRAPH_RAW),
+                            &temp = P().GraphPoints(ui::GRAPHP_GRAPH_TEMP);
+    ASSERT_EQ(raw.Size() + temp.Size(), 2u);
+    EXPECT_TRUE(std::regex_match(Program::Bytes(path),
+                                 std::regex(std::string(rec::kRecordHeader) + R"(\d\d-\d\d-\d{4}\t\d\d:\d\d:\d\d\t)" +
+                                            std::to_string(raw[0].m_y) + "\t" + std::to_string(temp[0].m_y) + "\r\n")));
+    EXPECT_EQ(Rec(ui::RECP_RECORDED), "1");
+    EXPECT_EQ(P().Requests(sl::kCodeData), 2);   // none after the line that did not fit
+    EXPECT_EQ(Program::Popups(), (Texts{kIntervalBoxes[0], kIntervalBoxes[1], LineLost(path, 1)}));
+    P().m_sensor.clearLog();
+    P().ClickWhile(ui::mainpanel, ui::MAINP_BUTTON_GO, [&] {
+        if (P().Requests(sl::kCodeData) >= 2) P().Click(ui::mainpanel, ui::MAINP_BUTTON_STOP);
+    });
+    EXPECT_GE(P().Requests(sl::kCodeData), 2);
 }

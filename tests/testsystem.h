@@ -9,6 +9,8 @@
 #include <QtGlobal>
 #include <string>
 
+class QProcess;
+
 namespace testsystem {
 
 int OpenDevice(const char* path);   // -1 on failure
@@ -19,6 +21,21 @@ long long WriteAll(int fd, const char* bytes, long long size);
 void Close(int fd);
 // A new pseudo-terminal: both descriptors and the slave's device path; false on failure.
 bool OpenTestTerminal(int& master, int& slave, std::string& path);
+// A loopback server that never accepts, with a queue of pending connections as short as the
+// system allows (one): its descriptor and port; -1 on failure.
+int ListenWithoutQueue(quint16& port);
+// A terminal's line as the system reports it, for the settings the sensor's line needs.
+struct LineSettings {
+    unsigned inSpeed = 0, outSpeed = 0;   // baud
+    bool twoStopBits = false, rtsCts = false, xonXoff = false;
+    bool operator==(const LineSettings&) const = default;
+};
+bool ReadLineSettings(int fd, LineSettings& settings);   // false where there are no terminals
+// A disk that fills up: while the limit holds, no file of this process grows beyond `bytes`
+// (negative: no limit); a write that crosses it stops there and the next one fails. The same
+// for a process before it starts. False where the system has no such limit.
+bool LimitFileSize(long long bytes);
+bool LimitFileSizeOf(QProcess& process, long long bytes);
 // SIGINT or SIGTERM to a process; false where the system has no such signals.
 bool SendSignal(qint64 pid, int signal);
 // What a program printed, its lines ending in LF: the C run-time's text mode on Windows ends
