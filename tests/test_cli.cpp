@@ -185,7 +185,7 @@ TEST(CliRun, RefusalsEndWithTheirCodeAndReasonHelpAndVersionWithZero) {
         {{"--tcp", "127.0.0.1:1", "identify"},
          4,
          "open 127.0.0.1:1 (from --tcp): FailedToConnect (Connection refused)"},
-        {{"--serial", dir.filePath("tty"), "get"}, 4, "tty (from --serial): Cannot open port ("},   // the system's reason
+        {{"--serial", dir.filePath("tty"), "get"}, 4, "tty (from --serial): Cannot open port (No such file or"},
         // The file is refused before any connection is tried.
         {{"--tcp", "127.0.0.1:1", "send", dir.filePath("bad.ini")}, 5, "line 4: value 3 is not a"},
         {{"--tcp", "127.0.0.1:1", "send", dir.filePath("none.ini")}, 5, "the file does not exist"},
