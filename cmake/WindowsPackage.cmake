@@ -1,11 +1,15 @@
 # What a Windows installation holds beside the three programs: the Qt DLLs they load, the
 # plugins Qt loads at run time (the windows platform and its style, from the platforms/ and
-# styles/ folders beside the programs), and the MinGW run-time DLLs. CPack makes of it an
-# NSIS installer (Program Files, a Start-menu entry, an uninstaller) and a portable zip.
+# styles/ folders beside the programs; the offscreen platform too, a quarter of a megabyte,
+# so that an installation can be checked without a display: TavrixV20 -platform offscreen),
+# and the MinGW run-time DLLs. CPack makes of it an NSIS installer (Program Files, a
+# Start-menu entry, an uninstaller) and a portable zip.
 foreach(module Core Gui Widgets Network SerialPort)
   install(FILES "$<TARGET_FILE:Qt6::${module}>" DESTINATION bin)
 endforeach()
-install(FILES "$<TARGET_FILE:Qt6::QWindowsIntegrationPlugin>" DESTINATION bin/platforms)
+foreach(platform QWindowsIntegrationPlugin QOffscreenIntegrationPlugin)
+  install(FILES "$<TARGET_FILE:Qt6::${platform}>" DESTINATION bin/platforms)
+endforeach()
 install(FILES "$<TARGET_FILE:Qt6::QWindowsVistaStylePlugin>" DESTINATION bin/styles)
 foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}

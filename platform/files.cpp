@@ -30,8 +30,12 @@ std::string ToNative(const QString& path) {
 
 std::string lastFileFailure;   // the system's reason of the last file operation that failed
 
+// Windows' reasons end in a full stop, POSIX ones do not; the messages that quote a reason
+// add their own, so it is kept without one.
 bool Failed(const QFileDevice& file) {
-    lastFileFailure = file.errorString().toStdString();
+    QString reason = file.errorString();
+    if (reason.endsWith('.')) reason.chop(1);
+    lastFileFailure = reason.toStdString();
     return false;
 }
 

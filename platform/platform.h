@@ -337,7 +337,7 @@ bool AppendFileBytes(const std::string& path, const std::string& bytes);
 // this is removed again. Nothing in an existing file changes.
 bool CanAppendTo(const std::string& path);
 // The system's reason ("No space left on device", "Permission denied" ...) of the last of the
-// file operations above that failed.
+// file operations above that failed, without a closing full stop.
 std::string LastFileFailureReason();
 bool DeleteFile(const std::string& path);
 

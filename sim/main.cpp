@@ -1,8 +1,8 @@
 // tavrix-sensor-sim: the simulated sensor as a program, on TCP or a pseudo-terminal.
-// It prints the TCP port or the device path as one line on stdout, then serves until Ctrl+C
-// (or SIGTERM) ends it as cleanly as a normal return; the servers then close as on any other
-// end, and the pseudo-terminal's symbolic link goes with its server. Pseudo-terminals are
-// POSIX only: on Windows --pty fails with a message.
+// It prints the TCP port or the device path as one line on stdout, then serves until Ctrl+C,
+// SIGTERM (or WM_CLOSE on Windows) ends it as cleanly as a normal return; the servers then
+// close as on any other end, and the pseudo-terminal's symbolic link goes with its server.
+// Pseudo-terminals are POSIX only: on Windows --pty fails with a message.
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QHostAddress>

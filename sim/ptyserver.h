@@ -58,7 +58,8 @@ private:
 
     Sensor& m_sensor;
     bool m_paced = false;
-    Terminal m_terminal;   // the slave is held open so the master sees no hang-up when the program closes
+    // The slave is held open so that the master sees no hang-up when the program closes it.
+    Terminal m_terminal;
     QString m_link;
     QString m_error;
     QSocketNotifier* m_notifier = nullptr;

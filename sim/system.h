@@ -1,6 +1,6 @@
 #pragma once
 // What the simulator needs from the operating system: pseudo-terminals and the requests to
-// end (Ctrl+C, SIGTERM). One file a system implements them (system_posix.cpp,
+// end (Ctrl+C, SIGTERM or WM_CLOSE). One file a system implements them (system_posix.cpp,
 // system_windows.cpp); Windows has no pseudo-terminals, so there OpenTerminal always fails
 // and the simulator serves TCP only.
 #include <QByteArray>
@@ -31,8 +31,8 @@ long long ReadTerminal(const Terminal& terminal, uint8_t* buffer, std::size_t si
 // Writes to the master; bytes the terminal cannot take are lost, as on a line.
 void WriteTerminal(const Terminal& terminal, const QByteArray& bytes);
 
-// Makes Ctrl+C (and SIGTERM where there is one) quit the application's event loop, so the
-// program ends as cleanly as on a normal return.
+// Makes the requests to end quit the application's event loop, so the program ends as cleanly
+// as on a normal return: Ctrl+C, and SIGTERM (POSIX) or WM_CLOSE to the main thread (Windows).
 void QuitOnTerminate(QCoreApplication& app);
 
 }   // namespace sim

@@ -2,6 +2,7 @@
 #include "sim/system.h"
 
 #include <windows.h>
+#include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QMetaObject>
 
@@ -15,6 +16,18 @@ BOOL WINAPI OnConsoleControl(DWORD) {
                               Qt::QueuedConnection);
     return TRUE;
 }
+
+// A program without windows is asked to end by WM_CLOSE posted to its main thread (what
+// QProcess::terminate and other supervisors send, as SIGTERM elsewhere): the event loop quits.
+class CloseRequest : public QAbstractNativeEventFilter {
+public:
+    bool nativeEventFilter(const QByteArray&, void* message, qintptr*) override {
+        const MSG* msg = static_cast<const MSG*>(message);
+        if (msg->hwnd != nullptr || msg->message != WM_CLOSE) return false;
+        QCoreApplication::quit();
+        return true;
+    }
+};
 
 }   // namespace
 
@@ -34,6 +47,10 @@ long long ReadTerminal(const Terminal&, uint8_t*, std::size_t) { return -1; }
 
 void WriteTerminal(const Terminal&, const QByteArray&) {}
 
-void QuitOnTerminate(QCoreApplication&) { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+void QuitOnTerminate(QCoreApplication& app) {
+    SetConsoleCtrlHandler(OnConsoleControl, TRUE);
+    static CloseRequest closeRequest;
+    app.installNativeEventFilter(&closeRequest);
+}
 
 }   // namespace sim

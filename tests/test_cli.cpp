@@ -32,7 +32,8 @@ Result RunTool(const QStringList& args, const std::function<void(QProcess&)>& me
     if (meanwhile) meanwhile(tool);
     EXPECT_TRUE(tool.waitForFinished(kRunLimitMs));
     EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
-    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+    return {tool.exitCode(), testsystem::PrintedText(tool.readAllStandardOutput()),
+            testsystem::PrintedText(tool.readAllStandardError())};
 }
 
 // The simulator program on a free loopback port or a new pty; m_link: the tool's option for it.

@@ -110,8 +110,11 @@ protected:
     }
     // Runs the simulator program on a free loopback TCP port (ending one that runs), connects to it.
     void Run(const QStringList& args) {
-        m_process.terminate();
-        m_process.waitForFinished();
+        if (m_process.state() == QProcess::Running) {   // asked to end, it ends cleanly
+            m_process.terminate();
+            ASSERT_TRUE(m_process.waitForFinished(kWaitMs));
+            EXPECT_TRUE(m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0);
+        }
         m_process.start(SimulatorPath(), QStringList{"--tcp", "127.0.0.1:0"} + args);
         ASSERT_TRUE(QTest::qWaitFor([&] { return m_process.canReadLine(); }, kWaitMs));
         m_port = m_process.readLine().trimmed().toUShort();

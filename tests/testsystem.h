@@ -1,10 +1,12 @@
 #pragma once
-// The tests' own few system calls, one file a system. Windows has no pseudo-terminals and no signals:
-// there OpenDevice, OpenTestTerminal and SendSignal fail, and the tests that need them are left out.
+// The tests' own few system calls, one file a system, and the line ends of what programs print.
+// Windows has no pseudo-terminals and no signals: there OpenDevice, OpenTestTerminal and
+// SendSignal fail, and the tests that need them are left out (scripts/test-windows).
+#include <QByteArray>
 #include <QtGlobal>
+#include <string>
 
 class QProcess;
-#include <string>
 
 namespace testsystem {
 
@@ -31,5 +33,8 @@ bool LimitFileSize(long long bytes);
 bool LimitFileSizeOf(QProcess& process, long long bytes);
 // SIGINT or SIGTERM to a process; false where the system has no such signals.
 bool SendSignal(qint64 pid, int signal);
+// What a program printed, its lines ending in LF: the C run-time's text mode on Windows ends
+// them in CR LF.
+QByteArray PrintedText(QByteArray output);
 
 }   // namespace testsystem

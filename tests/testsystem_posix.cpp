@@ -87,4 +87,6 @@ bool LimitFileSizeOf(QProcess& process, long long bytes) {
 
 bool SendSignal(qint64 pid, int signal) { return ::kill(static_cast<pid_t>(pid), signal) == 0; }
 
+QByteArray PrintedText(QByteArray output) { return output; }
+
 }   // namespace testsystem

@@ -49,4 +49,6 @@ bool LimitFileSizeOf(QProcess&, long long) { return false; }
 
 bool SendSignal(qint64, int) { return false; }
 
+QByteArray PrintedText(QByteArray output) { return output.replace("\r\n", "\n"); }
+
 }   // namespace testsystem
