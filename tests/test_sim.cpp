@@ -204,14 +204,15 @@ TEST_F(SimProgram, ServesWithItsOptionsKeepsTheEepromFileAcrossARestartAndRefuse
     // Rules on standard input apply from the moment they are read; a bad one is refused on stderr.
     m_process.write("5:nonex1\n5:markx1\r\n5:delay:20x1\n5:boom\n");
     QByteArray errors;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return (errors += m_process.readAllStandardError()).contains("'boom'"); }, kWaitMs));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (errors += m_process.readAllStandardError()).contains("'boom'"); }, kWaitMs));
     EXPECT_TRUE(Exchange(Request(5), 1, 300).isEmpty());
     const QByteArray marked = Exchange(Request(5));
     EXPECT_EQ(uint8_t(marked[1]), sim::kWrongReplyMark);
     Exchange(Request(1, stored));
     Exchange(Request(6));
     EXPECT_TRUE(errors.contains(path.toUtf8()));   // not there at first
-    QFile replies(log);   // each reply as it left, with its faults
+    QFile replies(log);                            // each reply as it left, with its faults
     ASSERT_TRUE(replies.open(QIODevice::ReadOnly));
     EXPECT_EQ(replies.readAll().split('\n').mid(0, 3).join('|').toStdString(),
               ("5 " + frame.toHex().toUpper() + "|5 -|5 " + marked.toHex().toUpper() + " delay 20").toStdString());
