@@ -10,10 +10,12 @@
 //
 // Options: --minutes M (default 60), --seed N (default 1).
 #include <QCoreApplication>
+#include <QEvent>
 #include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -157,8 +159,10 @@ bool ParseRecordLine(const std::string& line, uint16_t& raw, uint16_t& temp) {
     return true;
 }
 
-// Matches the lines of one record file, in order, against the replies sent meanwhile.
-void CheckRecordFile(const std::string& path, const std::vector<Reply>& replies, LineCheck& check) {
+// Matches the lines of one record file, in order, against the replies sent meanwhile; those
+// from `stopAt` on left after the recording was stopped, and need no line.
+void CheckRecordFile(const std::string& path, const std::vector<Reply>& replies, size_t stopAt,
+                     LineCheck& check) {
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t next = 0;   // the first reply not yet matched
@@ -169,7 +173,7 @@ void CheckRecordFile(const std::string& path, const std::vector<Reply>& replies,
             if (replies[next].m_whole && replies[next].m_marked) ++check.m_lost;
     };
     size_t start = 0;
-    while (start < text.size()) {
+    for (int number = 1; start < text.size(); ++number) {
         const size_t end = text.find('\n', start);
         const std::string line =
             text.substr(start, end == std::string::npos ? std::string::npos : end - start);
@@ -191,17 +195,20 @@ void CheckRecordFile(const std::string& path, const std::vector<Reply>& replies,
             ++check.m_repeated;
         } else {
             ++check.m_wrong;
+            std::fprintf(stderr, "bench_soak: %s, line %d: values %u %u were not sent\n",
+                         path.c_str(), number, raw, temp);
         }
         havePrevious = true;
         previousRaw = raw;
         previousTemp = temp;
     }
-    // The last frame may have left just as the recording was stopped.
-    if (next + 1 == replies.size() && replies.back().m_whole && replies.back().m_marked) {
+    // The last frame before the stop may have been on its way as the recording ended.
+    stopAt = std::min(stopAt, replies.size());
+    if (next + 1 == stopAt && replies[next].m_whole && replies[next].m_marked) {
         ++check.m_inFlight;
         ++next;
     }
-    countLost(replies.size());
+    countLost(stopAt);
 }
 
 // ---- Faults and their recovery
@@ -293,6 +300,9 @@ public:
             runActivity(kActivities[turn % std::size(kActivities)], end);
             if (m_residentTenth == 0 && Now() - start >= seconds / 10)
                 m_residentTenth = bench::ResidentBytes();
+            // The course of the resident size, for a look at where it grew.
+            std::fprintf(stderr, "bench_soak: %.0f s: resident %.3f MiB\n", Now() - start,
+                         bench::ResidentBytes() / kMiB);
         }
         m_probe.stop();
         m_residentEnd = bench::ResidentBytes();
@@ -346,6 +356,9 @@ private:
             // A stream of triggered frames goes on until the connection ends; a user
             // reconnects before polling again. Any other early end calls for TRY as well.
             if (activity == Activity::Triggered || Now() < end) tryToConnect();
+            // Between two actions of a user the program is back in its main event loop,
+            // where objects whose deletion was deferred (closed connections) go.
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         }
         m_faultTimer.stop();
     }
@@ -356,10 +369,8 @@ private:
         const bool timed = activity == Activity::Timed;
         const uint16_t code = timed ? sl::kCodeData : sl::kCodeTriggered;
         std::vector<Reply> replies;
-        bool drained = false;
+        size_t stopAt = SIZE_MAX;   // the replies sent before the stop
         auto drain = [&] {
-            if (drained) return;
-            drained = true;
             m_log.read([&](const std::string& line) {
                 Reply reply;
                 if (ParseReply(line, code, reply)) replies.push_back(reply);
@@ -381,6 +392,7 @@ private:
         stop.setSingleShot(true);
         QObject::connect(&stop, &QTimer::timeout, [&] {
             drain();
+            stopAt = replies.size();
             if (timed)
                 recorder::CBF_ButtonStopRecord(ui::recpanel, ui::RECP_BUTTON_STOP,
                                                platform::EVENT_COMMIT, nullptr, 0, 0);
@@ -405,7 +417,7 @@ private:
         stop.stop();
         drain();
         m_probe.stop();   // the bench's own bookkeeping is not the program's
-        CheckRecordFile(path, replies, m_lines);
+        CheckRecordFile(path, replies, stopAt, m_lines);
         platform::DeleteFile(path);
         m_probe.start();
     }
