@@ -255,7 +255,10 @@ public:
         m_timer.setTimerType(Qt::PreciseTimer);
         QObject::connect(&m_timer, &QTimer::timeout, [this] {
             const double now = Now();
-            m_longestS = std::max(m_longestS, now - m_last - kTickMs / 1000.0);
+            if (now - m_last - kTickMs / 1000.0 > m_longestS) {
+                m_longestS = now - m_last - kTickMs / 1000.0;
+                m_longestIn = m_doing;
+            }
             m_last = now;
         });
     }
@@ -264,9 +267,14 @@ public:
         m_timer.start(kTickMs);
     }
     void stop() { m_timer.stop(); }
+    // Names what the program is doing, for the report of the longest stall.
+    void doing(const char* what) { m_doing = what; }
     double longestS() const { return m_longestS; }
+    const char* longestIn() const { return m_longestIn; }
 
 private:
+    const char* m_doing = "";
+    const char* m_longestIn = "";
     QTimer m_timer;
     double m_last = 0.0;
     double m_longestS = 0.0;
@@ -276,6 +284,7 @@ private:
 
 enum class Activity { Go, Timed, Triggered };
 constexpr Activity kActivities[] = {Activity::Go, Activity::Timed, Activity::Triggered};
+constexpr const char* kActivityNames[] = {"GO", "a timed recording", "a triggered recording"};
 
 class Soak {
 public:
@@ -330,9 +339,9 @@ public:
                       "target: under 1 MiB growth from a tenth to the end",
                       growth / kMemoryTargetBytes);
         std::printf(
-            "Longest time the event loop did not turn: %s ms (a %d ms timer's "
+            "Longest time the event loop did not turn: %s ms, during %s (a %d ms timer's "
             "largest lateness)\n",
-            bench::Fixed(m_probe.longestS() * 1e3, 1).c_str(), kTickMs);
+            bench::Fixed(m_probe.longestS() * 1e3, 1).c_str(), m_probe.longestIn(), kTickMs);
         std::printf(
             "Record lines checked: %lld; torn: %lld; lost: %lld; wrong values: %lld; "
             "from wrong-marked replies: %lld; repeated after a time-out: %lld; frames "
@@ -349,6 +358,7 @@ private:
         armFaultTimer();
         while (Now() < end) {
             if (!sl::tcpcon) tryToConnect();
+            m_probe.doing(kActivityNames[static_cast<int>(activity)]);
             if (activity == Activity::Go)
                 m_goFrames += bench::RunGo([end](long long) { return Now() >= end; });
             else
@@ -423,6 +433,7 @@ private:
     }
 
     void tryToConnect() {
+        m_probe.doing("TRY");
         for (int attempt = 0; attempt < kTryAttempts; ++attempt) {
             ++m_tries;
             connection::CBF_ButtonTryToConnect(ui::interfacepanel, ui::INTERFACEP_BUTTON_TRY,
@@ -444,21 +455,26 @@ private:
     void injectFault() {
         armFaultTimer();
         if (!sl::poll || !sl::tcpcon) return;   // nothing runs to fault
-        const int code = m_code;
         static const char* const kKinds[] = {"none", "short", "surplus", "mark", "delay", "close"};
         const int last = static_cast<int>(std::size(kKinds)) - 1;
         const std::string kind = kKinds[std::uniform_int_distribution<int>(0, last)(m_random)];
-        std::string rule = std::to_string(code) + ":" + kind;
-        auto number = [&](int low, int high) {
-            return std::to_string(std::uniform_int_distribution<int>(low, high)(m_random));
+        std::string rule = std::to_string(m_code);
+        rule += ':';
+        rule += kind;
+        auto add = [&](int value) {
+            rule += ':';
+            rule += std::to_string(value);
         };
-        if (kind == "short") rule += ":" + number(1, sl::kTelegramBytes);
-        if (kind == "surplus")
-            rule += ":" + number(1, 2 * sl::kTelegramBytes) + ":" +
-                    number(0, 255);   // stale bytes behind the reply
-        if (kind == "delay")
-            rule += ":" + std::to_string(code == sl::kCodeTriggered ? kSlowMs : kLateMs);
-        if (kind == "close") rule += ":" + number(0, sl::kTelegramBytes - 1);
+        auto random = [&](int low, int high) {
+            return std::uniform_int_distribution<int>(low, high)(m_random);
+        };
+        if (kind == "short") add(random(1, sl::kTelegramBytes));
+        if (kind == "surplus") {   // stale bytes behind the reply
+            add(random(1, 2 * sl::kTelegramBytes));
+            add(random(0, 255));
+        }
+        if (kind == "delay") add(m_code == sl::kCodeTriggered ? kSlowMs : kLateMs);
+        if (kind == "close") add(random(0, sl::kTelegramBytes - 1));
         m_sim.send(rule + "x1");
         m_recovery.injected();
         ++m_kindCounts[kind];
