@@ -86,6 +86,11 @@ SimProcess::SimProcess(const QStringList& arguments) {
     m_address = m_process.readLine().trimmed().toStdString();
 }
 
+void SimProcess::send(const std::string& line) {
+    m_process.write((line + '\n').c_str());
+    m_process.waitForBytesWritten(kSimEndMs);
+}
+
 SimProcess::~SimProcess() {
     if (m_process.state() == QProcess::NotRunning) return;
     m_process.terminate();

@@ -28,6 +28,8 @@ public:
     // The line the simulator prints once it serves: its TCP port or its device path;
     // empty when it did not start.
     const std::string& address() const { return m_address; }
+    // Writes a line to the simulator's standard input (its --control channel).
+    void send(const std::string& line);
 
 private:
     QProcess m_process;

@@ -18,7 +18,9 @@ const char* const kFaultSyntaxHelp =
     "  split[:N[:MS]]      the reply leaves in pieces of N bytes, MS ms apart (default 10, 5)\n"
     "  close[:N]           N bytes of the reply leave, then the connection is closed or the\n"
     "                      pseudo-terminal hung up (default 0)\n"
-    "Example: --fault 5:delay:4000x1 --fault 1:byte:10:255 --fault 7:split:10:20\n";
+    "Example: --fault 5:delay:4000x1 --fault 1:byte:10:255 --fault 7:split:10:20\n"
+    "With --control, each line read from standard input is a rule in the same form that\n"
+    "applies from the moment it is read, e.g. 5:nonex1.\n";
 
 namespace {
 
@@ -109,6 +111,19 @@ bool ApplyFault(ReplyPlan& plan, const Fault& fault) {
         break;
     }
     return true;
+}
+
+std::string FormatReplyLine(uint16_t code, const ReplyPlan& plan) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string line = std::to_string(code) + ' ';
+    for (uint8_t byte : plan.m_bytes) {
+        line += kHex[byte >> 4];
+        line += kHex[byte & 0xF];
+    }
+    if (plan.m_bytes.empty()) line += '-';
+    if (plan.m_delayMs > 0) line += " delay " + std::to_string(plan.m_delayMs);
+    if (plan.m_closeAfter) line += " close";
+    return line;
 }
 
 std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& error) {

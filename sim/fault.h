@@ -51,6 +51,10 @@ bool ApplyFault(ReplyPlan& plan, const Fault& fault);
 // Parses CODE:KIND[:ARG[:ARG]][xCOUNT]; on failure returns nothing and sets error.
 std::optional<FaultSpec> ParseFaultSpec(const std::string& text, std::string& error);
 
+// One line for a reply as it leaves: the command code, its bytes in hex ("-" when none leave),
+// then " delay MS" and " close" when they apply. The simulator's --log writes these.
+std::string FormatReplyLine(uint16_t code, const ReplyPlan& plan);
+
 // Describes the --fault syntax and every kind, for the usage text.
 extern const char* const kFaultSyntaxHelp;
 

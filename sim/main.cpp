@@ -5,11 +5,13 @@
 // Pseudo-terminals are POSIX only: on Windows --pty fails with a message.
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QHostAddress>
 #include <cstdio>
 #include <memory>
 #include <optional>
 
+#include "sim/control.h"
 #include "sim/fault.h"
 #include "sim/ptyserver.h"
 #include "sim/sensor.h"
@@ -62,7 +64,8 @@ int main(int argc, char** argv) {
         "as one line on stdout, then serves until it is ended.\n\n"
         "Usage: tavrix-sensor-sim --tcp HOST:PORT | --pty [--link PATH] [--paced]\n"
         "                         [--id TEXT] [--fault RULE ...] [--seed N]\n"
-        "                         [--scene steady|objects|drift] [--eeprom PATH]");
+        "                         [--scene steady|objects|drift] [--eeprom PATH]\n"
+        "                         [--control] [--log PATH]");
     const QCommandLineOption help({"h", "help"}, "Show this text.");
     const QCommandLineOption tcp("tcp", "Serve TCP on HOST:PORT; PORT 0 picks a free port.",
                                  "HOST:PORT");
@@ -92,7 +95,13 @@ int main(int argc, char** argv) {
         "when it is there and valid (otherwise the default record, with a note on stderr), "
         "written on every EEPROM store (code 6).",
         "PATH");
-    parser.addOptions({help, tcp, pty, link, paced, id, fault, seed, scene, eeprom});
+    const QCommandLineOption control(
+        "control", "Read further fault rules from standard input, one a line (see below).");
+    const QCommandLineOption log("log",
+                                 "Write one line per reply to the file PATH as it leaves: the "
+                                 "command code and the bytes in hex, faults applied.",
+                                 "PATH");
+    parser.addOptions({help, tcp, pty, link, paced, id, fault, seed, scene, eeprom, control, log});
     const QCommandLineOption version = parser.addVersionOption();
     if (!parser.parse(app.arguments())) return UsageError(parser.errorText());
     if (parser.isSet(version)) parser.showVersion();   // prints the name and version, exits 0
@@ -136,6 +145,23 @@ int main(int argc, char** argv) {
         if (!rule) return UsageError(QString::fromStdString(error));
         sensor.addFault(rule->m_code, rule->m_fault, rule->m_count);
     }
+
+    QFile logFile(parser.value(log));
+    if (parser.isSet(log)) {
+        if (!logFile.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return Failure("cannot write " + logFile.fileName() + ": " + logFile.errorString());
+        QObject::connect(&sensor, &sim::Sensor::replyLeft,
+                         [&logFile](quint16 code, const sim::ReplyPlan& plan) {
+                             logFile.write((sim::FormatReplyLine(code, plan) + '\n').c_str());
+                             logFile.flush();
+                         });
+    }
+    std::unique_ptr<sim::ControlChannel> controlChannel;
+    if (parser.isSet(control))
+        controlChannel =
+            std::make_unique<sim::ControlChannel>(sensor, [](const std::string& error) {
+                std::fprintf(stderr, "tavrix-sensor-sim: %s\n", error.c_str());
+            });
 
     sim::QuitOnTerminate(app);   // before the line that tells a caller the sensor is there
     std::unique_ptr<sim::TcpServer> tcpServer;

@@ -163,7 +163,7 @@ void Sensor::storeEeprom() {
     emit eepromFileFailed(m_eepromPath + ": " + file.errorString());
 }
 
-// Applies the faults armed for code in kind order and logs what leaves.
+// Applies the faults armed for code in kind order, logs what leaves and tells of it.
 std::optional<ReplyPlan> Sensor::deliver(uint16_t code, ReplyPlan plan) {
     std::vector<FaultEntry*> armed;
     for (FaultEntry& entry : m_faults)
@@ -174,9 +174,13 @@ std::optional<ReplyPlan> Sensor::deliver(uint16_t code, ReplyPlan plan) {
     for (FaultEntry* entry : armed) {
         ++entry->m_applied;
         if (entry->m_remaining > 0) --entry->m_remaining;
-        if (!ApplyFault(plan, entry->m_fault)) return {};
+        if (!ApplyFault(plan, entry->m_fault)) {
+            emit replyLeft(code, ReplyPlan{});
+            return {};
+        }
     }
     log({LogKind::Reply, plan.m_bytes});
+    emit replyLeft(code, plan);
     return plan;
 }
 

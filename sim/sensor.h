@@ -73,6 +73,8 @@ public:
 signals:
     // A triggered frame (code 50), faults applied, for every connection in triggered mode.
     void triggeredFrame(const sim::ReplyPlan& plan);
+    // Every reply as it is to leave, faults applied; a swallowed one has no bytes.
+    void replyLeft(quint16 code, const sim::ReplyPlan& plan);
     // A store could not be written to the EEPROM file; the EEPROM record holds it all the same.
     void eepromFileFailed(const QString& reason);
 

@@ -197,12 +197,25 @@ TEST_F(SimProgram, ServesWithItsOptionsKeepsTheEepromFileAcrossARestartAndRefuse
     QTemporaryDir dir;
     const QString path = dir.filePath("eeprom.ini");
     const Record stored{700, 0, 1000, 3000, 2, 1, 10, 1, 0, 0, 0, 1800, 150, 40, 3, 4};
-    Run({"--scene", "steady", "--eeprom", path});   // --id and --fault: test_cli.cpp
+    const QString log = dir.filePath("replies.log");
+    Run({"--scene", "steady", "--eeprom", path, "--control", "--log", log});   // --id, --fault: test_cli.cpp
     const QByteArray frame = Exchange(Request(5));
     EXPECT_NEAR(uint8_t(frame[4]) << 8 | uint8_t(frame[5]), 2048, 30);   // steady: no objects
+    // Rules on standard input apply from the moment they are read; a bad one is refused on stderr.
+    m_process.write("5:nonex1\n5:markx1\r\n5:delay:20x1\n5:boom\n");
+    QByteArray errors;
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return (errors += m_process.readAllStandardError()).contains("'boom'"); }, kWaitMs));
+    EXPECT_TRUE(Exchange(Request(5), 1, 300).isEmpty());
+    const QByteArray marked = Exchange(Request(5));
+    EXPECT_EQ(uint8_t(marked[1]), sim::kWrongReplyMark);
     Exchange(Request(1, stored));
     Exchange(Request(6));
-    EXPECT_TRUE(m_process.readAllStandardError().contains(path.toUtf8()));   // not there at first
+    EXPECT_TRUE(errors.contains(path.toUtf8()));   // not there at first
+    QFile replies(log);                            // each reply as it left, with its faults
+    ASSERT_TRUE(replies.open(QIODevice::ReadOnly));
+    EXPECT_EQ(replies.readAll().split('\n').mid(0, 3).join('|').toStdString(),
+              ("5 " + frame.toHex().toUpper() + "|5 -|5 " + marked.toHex().toUpper() + " delay 20").toStdString());
     Run({"--eeprom", path, "--seed", "9"});
     EXPECT_EQ(Exchange(Request(3)), Echo(Request(3, stored)));   // RAM from EEPROM
     EXPECT_TRUE(m_process.readAllStandardError().isEmpty());
