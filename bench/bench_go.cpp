@@ -246,8 +246,9 @@ int main(int argc, char** argv) {
         bench::Report("3. CPU while GO polls over TCP, strip chart painted " +
                           bench::Fixed(bench::Median(paintsPerFrame), 2) + " times a frame (" +
                           platformName + ")",
-                      bench::Fixed(share * 100.0, 1) + " % of one core", "target < 5 %",
-                      share / kCpuTarget);
+                      bench::Fixed(share * 100.0, 1) + " % of one core, " +
+                          bench::Fixed(share / rate * 1e3, 3) + " ms a frame",
+                      "target < 5 %", share / kCpuTarget);
     } else {
         const double ceiling = 1.0 / (kLineExchangeS + bench::kGoPauseS);
         // The simulator paces with millisecond timers, so its own exchange takes a little
