@@ -138,7 +138,8 @@ void GetData() {
         } else {
             SetPopupTimeout();
         }
-        platform::ProcessSystemEvents();
+        // The sleep follows at once: no reason to wait for an event first.
+        platform::ProcessSystemEvents(platform::EventWait::None);
         platform::Sleep(kPollSleepMs);
     }
 }

@@ -13,6 +13,7 @@
 #include <QSpinBox>
 #include <QTextBlock>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -33,19 +34,22 @@ std::string ToStd(const QString& text) { return text.toUtf8().toStdString(); }
 
 QString ColorName(int rgb) { return QColor(static_cast<QRgb>(rgb)).name(); }
 
+QString ShownText(const ControlEntry& entry) {
+    if (auto* edit = qobject_cast<QLineEdit*>(entry.m_widget.data())) return edit->text();
+    if (auto* label = qobject_cast<QLabel*>(entry.m_widget.data())) return label->text();
+    return {};
+}
+
+// Setting a text again would lay it out and repaint it for nothing: the number displays get
+// the same value on most frames of the GO loop.
 void SetShownText(ControlEntry& entry, const QString& text) {
+    if (ShownText(entry) == text) return;
     if (auto* edit = qobject_cast<QLineEdit*>(entry.m_widget.data())) {
         edit->setText(text);
     } else if (auto* label = qobject_cast<QLabel*>(entry.m_widget.data())) {
         label->setText(text);
         if (entry.m_autoSize) label->adjustSize();
     }
-}
-
-QString ShownText(const ControlEntry& entry) {
-    if (auto* edit = qobject_cast<QLineEdit*>(entry.m_widget.data())) return edit->text();
-    if (auto* label = qobject_cast<QLabel*>(entry.m_widget.data())) return label->text();
-    return {};
 }
 
 // The value an item of a ring carries: an integer for the rings of the forms, a text for
@@ -70,10 +74,13 @@ int SelectRingItem(QComboBox* ring, const QString& valueText) {
     return kErrBadValue;
 }
 
+// An LED set to the state it shows is left alone: no text layout, style or repaint.
 void SetLed(ControlEntry& entry, bool on) {
+    auto* led = static_cast<QLineEdit*>(entry.m_widget.data());
+    const QLatin1StringView text(on ? kLedOnText : kLedOffText);
+    if (entry.m_ledOn == on && led->text() == text) return;
     entry.m_ledOn = on;
-    static_cast<QLineEdit*>(entry.m_widget.data())
-        ->setText(QString::fromLatin1(on ? kLedOnText : kLedOffText));
+    led->setText(text);
     ApplyStyle(entry);
 }
 
@@ -295,9 +302,14 @@ int SetCtrlVal(int panel, int control, int value) {
         return kErrBadValue;
     }
     case CtrlKind::String:
-    case CtrlKind::Label:
-        SetShownText(*entry, QString::number(value));
+    case CtrlKind::Label: {
+        // Compared before a QString is made: most frames show the number already shown.
+        char digits[std::numeric_limits<int>::digits10 + 3];
+        const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        const QLatin1StringView number(digits, end);
+        if (ShownText(*entry) != number) SetShownText(*entry, number);
         return 0;
+    }
     default:
         return kErrBadValue;
     }

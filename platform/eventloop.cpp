@@ -86,11 +86,12 @@ void QuitUserInterface(int code) {
     if (runningLoop) runningLoop->exit(code);
 }
 
-void ProcessSystemEvents() {
-    if (testClockInUse) {
-        // A pass dispatches what is pending and stands for the tick it would have waited.
+void ProcessSystemEvents(EventWait wait) {
+    if (testClockInUse || wait == EventWait::None) {
+        // On the test clock a pass dispatches what is pending and stands for the tick it
+        // would have waited.
         QCoreApplication::processEvents(QEventLoop::AllEvents);
-        testNowS += kIdleTickMs / kMsPerSecond;
+        if (testClockInUse && wait == EventWait::UpToTick) testNowS += kIdleTickMs / kMsPerSecond;
         RunInterruptHandler();
         return;
     }

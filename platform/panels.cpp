@@ -63,6 +63,8 @@ bool BuildControlTable(const PanelDef& def, PanelEntry& panel) {
         control.m_callback = FindCallbackByName(controlDef.callbackName);
         control.m_baseStyle = widget->styleSheet();
         control.m_mode = InitialMode(control);
+        if (control.m_kind == CtrlKind::String)
+            PaintFrameFromCache(static_cast<QLineEdit*>(widget));
         panel.m_controls[controlDef.id] = control;
     }
     return true;

@@ -10,6 +10,8 @@
 #include <map>
 #include <vector>
 
+class QLineEdit;
+
 namespace platform {
 
 // What a control is, found from its widget class (and the tavrixKind property).
@@ -86,6 +88,8 @@ void BindControl(int panel, int control, ControlEntry& entry);
 void InstallEventRouting();
 // Applies the colour attributes (and an LED's state) as the widget's style sheet.
 void ApplyStyle(ControlEntry& entry);
+// Paints the line edit's fill and frame from a picture kept per size and state.
+void PaintFrameFromCache(QLineEdit* edit);
 // Deletes a widget now, or later while callbacks are on the stack.
 void DisposeWidget(QWidget* widget);
 

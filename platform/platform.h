@@ -228,16 +228,21 @@ int InitPlatform(int& argc, char** argv);
 int InitConsolePlatform(int& argc, char** argv);
 int RunUserInterface();   // dispatches events until QuitUserInterface
 void QuitUserInterface(int code);
-// Dispatches pending events once. Blocks until the next event or for at most 1 ms, so that a
-// wait built from these calls does not burn a core.
-void ProcessSystemEvents();
+// How long ProcessSystemEvents may block when no event is pending.
+enum class EventWait {
+    UpToTick,   // until the next event or for at most 1 ms: a wait loop does not burn a core
+    None,       // not at all: for a caller that sleeps or returns next
+};
+// Dispatches pending events once.
+void ProcessSystemEvents(EventWait wait = EventWait::UpToTick);
 void PostDeferredCall(std::function<void()> call);   // runs later from the event loop
 void SetWaitCursor(int on);
 double Timer();   // seconds on a monotonic clock
 void Sleep(int milliseconds);
 // Tests put a clock they advance in the place of the monotonic one, so that time limits are
 // checked exactly and without waiting: it starts at 0, every ProcessSystemEvents call
-// dispatches what is pending without blocking and advances it by one tick (1 ms), and Sleep
+// dispatches what is pending without blocking and advances it by the tick it may wait (1 ms
+// for EventWait::UpToTick, nothing for EventWait::None), and Sleep
 // advances it by the time slept. UseTestClock(false) returns to the monotonic clock.
 void UseTestClock(bool on);
 void AdvanceTestClock(double seconds);

@@ -239,7 +239,7 @@ protected:
                 sl::UnpackTelegram(m_sensor.log().back().m_bytes.data(), words);
                 EXPECT_TRUE(std::equal(std::begin(words), std::end(words), sl::databuf));
             }
-            return {{5, 5, 5}, {"frame", "frame", "frame"}, {"TIMEOUT", kFailed}, kTickS + kPollSleepS};
+            return {{5, 5, 5}, {"frame", "frame", "frame"}, {"TIMEOUT", kFailed}, kPollSleepS};
         case sl::kCodeIdentify:   // shown as it came, 0xAB as Windows-1252
             sl::CheckComLine();
             return {

@@ -2,9 +2,11 @@
 // pseudo-terminal: events turned into callbacks, values set without events, the ports' own codes.
 #include <gtest/gtest.h>
 #include <QAccessible>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QImage>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
@@ -165,6 +167,25 @@ TEST_F(PanelTest, ValuesAndAttributesRoundTripWithoutEvents) {
     EXPECT_EQ(std::tuple(Value(kSpin), Value<std::string>(kText), Value<uint16_t>(kDisplay)),
               std::tuple(59000, "Grüße  \"x\"", 65535));
     EXPECT_EQ(SetCtrlVal(m_panel, kRing, 7), kErrBadValue);   // no such item
+}
+
+// A line edit's frame is copied from a picture kept per size and state: it must look as the
+// application's style draws it in each state, editable or read-only.
+TEST_F(PanelTest, LineEditsLookAsTheStyleDrawsThemInEachState) {
+    const auto shoot = [&] {
+        std::vector<QImage> shots;
+        for (int control : {kText, kDisplay}) {
+            for (int state : {0, 1, 2}) {   // plain, focused, dimmed
+                SetActiveCtrl(m_panel, state == 1 ? control : kCmd);
+                SetCtrlAttribute(m_panel, control, ATTR_DIMMED, state == 2 ? 1 : 0);
+                shots.push_back(Widget(control)->grab().toImage());
+            }
+        }
+        return shots;
+    };
+    const std::vector<QImage> cached = shoot();
+    for (int control : {kText, kDisplay}) Widget(control)->setStyle(QApplication::style());
+    EXPECT_EQ(cached, shoot());
 }
 
 TEST_F(PanelTest, APanelCanDiscardItselfFromItsOwnCallback) {
