@@ -57,6 +57,7 @@ int InitPlatform(int& argc, char** argv) {
         new QApplication(argc, argv);
     }
     MonotonicClock();
+    UseFineSystemTimer();
     return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr ? 0 : -1;
 }
 
@@ -64,6 +65,7 @@ int InitConsolePlatform(int& argc, char** argv) {
     // Lives until the process ends, as the one of InitPlatform.
     if (QCoreApplication::instance() == nullptr) new QCoreApplication(argc, argv);
     MonotonicClock();
+    UseFineSystemTimer();
     return 0;
 }
 

@@ -254,6 +254,9 @@ void OnInterrupt(std::function<void()> handler);
 bool IsTerminal(std::FILE* stream);
 // The calendar time of `time` in the local time zone.
 std::tm LocalTime(std::time_t time);
+// Asks the system for its finest timer for the life of the process, so that Sleep(10) sleeps
+// 10 ms and not a scheduler tick of 15.6 ms (Windows); elsewhere sleeps are fine already.
+void UseFineSystemTimer();
 
 // ---------------------------------------------------------------------------------------------
 // Serial ports. Port n is the n-th entry of the port table (1-based).
