@@ -5,6 +5,7 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+// after windows.h, which it needs
 #include <timeapi.h>
 #else
 #include <unistd.h>
