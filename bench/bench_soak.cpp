@@ -160,14 +160,16 @@ bool ParseRecordLine(const std::string& line, uint16_t& raw, uint16_t& temp) {
 }
 
 // Matches the lines of one record file, in order, against the replies sent meanwhile; those
-// from `stopAt` on left after the recording was stopped, and need no line.
+// from `stopAt` on left after the recording was stopped, and need no line. `before` holds the
+// values of the frame the program took last before the recording: a time-out on the first
+// request writes a line with them.
 void CheckRecordFile(const std::string& path, const std::vector<Reply>& replies, size_t stopAt,
-                     LineCheck& check) {
+                     const Reply& before, LineCheck& check) {
     std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     size_t next = 0;   // the first reply not yet matched
-    bool havePrevious = false;
-    uint16_t previousRaw = 0, previousTemp = 0;
+    bool havePrevious = true;
+    uint16_t previousRaw = before.m_raw, previousTemp = before.m_temp;
     auto countLost = [&](size_t end) {
         for (; next < end; ++next)
             if (replies[next].m_whole && replies[next].m_marked) ++check.m_lost;
@@ -388,6 +390,9 @@ private:
         };
         m_probe.stop();                          // the bench's own bookkeeping is not the program's
         m_log.read([](const std::string&) {});   // what came before belongs to no recording
+        Reply before;   // the values a line written after a time-out on the first request holds
+        before.m_raw = sl::dataANA0;
+        before.m_temp = sl::dataTemp;
         m_probe.start();
         const std::string path =
             platform::JoinPath(m_dir, "record-" + std::to_string(m_fileNumber++) + ".dat");
@@ -427,7 +432,7 @@ private:
         stop.stop();
         drain();
         m_probe.stop();   // the bench's own bookkeeping is not the program's
-        CheckRecordFile(path, replies, stopAt, m_lines);
+        CheckRecordFile(path, replies, stopAt, before, m_lines);
         platform::DeleteFile(path);
         m_probe.start();
     }
