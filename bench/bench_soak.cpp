@@ -61,8 +61,9 @@ double Now() { return platform::Timer(); }
 
 // One reply as it left the simulator.
 struct Reply {
-    bool m_whole = false;    // all 36 bytes of a frame left, on time, connection kept
-    bool m_marked = false;   // the first word is the reply mark
+    bool m_whole = false;       // all 36 bytes of a frame left, on time, connection kept
+    bool m_marked = false;      // the first word is the reply mark
+    bool m_innerMark = false;   // the mark's two bytes also stand inside the frame
     uint16_t m_raw = 0;
     uint16_t m_temp = 0;
 };
@@ -89,6 +90,9 @@ bool ParseReply(const std::string& line, uint16_t code, Reply& reply) {
     reply.m_whole =
         frame && !closed && (code == sl::kCodeTriggered || delayMs < kReplyLimitS * 1000.0);
     if (frame) {
+        const std::string mark = hex.substr(0, 4);
+        for (size_t at = 2; at + 4 <= 2 * sl::kTelegramBytes && !reply.m_innerMark; at += 2)
+            reply.m_innerMark = hex.compare(at, 4, mark) == 0;
         reply.m_raw = WordAt(hex, 2);
         reply.m_temp = WordAt(hex, sl::kTelegramWords - 1);
     }
@@ -172,7 +176,16 @@ void CheckRecordFile(const std::string& path, const std::vector<Reply>& replies,
     uint16_t previousRaw = before.m_raw, previousTemp = before.m_temp;
     auto countLost = [&](size_t end) {
         for (; next < end; ++next)
-            if (replies[next].m_whole && replies[next].m_marked) ++check.m_lost;
+            if (replies[next].m_whole && replies[next].m_marked) {
+                ++check.m_lost;
+                const Reply& after = next + 1 < replies.size() ? replies[next + 1] : Reply{};
+                std::fprintf(stderr,
+                             "bench_soak: %s: the frame with values %u %u has no line (reply %zu "
+                             "of %zu; mark inside it: %s; the next reply whole: %s, marked: %s)\n",
+                             path.c_str(), replies[next].m_raw, replies[next].m_temp, next,
+                             replies.size(), replies[next].m_innerMark ? "yes" : "no",
+                             after.m_whole ? "yes" : "no", after.m_marked ? "yes" : "no");
+            }
     };
     size_t start = 0;
     for (int number = 1; start < text.size(); ++number) {
