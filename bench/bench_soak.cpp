@@ -307,7 +307,9 @@ public:
         : m_sim(sim), m_log(logPath), m_dir(dir), m_random(seed) {
         sl::hooks.m_telegramTraced = [this](char direction, const uint8_t* bytes, int32_t missing,
                                             double) {
-            if (direction == '<') m_recovery.received(bytes, missing);
+            if (direction != '<') return;
+            m_recovery.received(bytes, missing);
+            if (missing != 0 && !sl::tcpStreaming) m_timedOut = true;
         };
         QObject::connect(&m_faultTimer, &QTimer::timeout, [this] { injectFault(); });
         m_faultTimer.setSingleShot(true);
@@ -379,8 +381,12 @@ private:
             else
                 record(activity, end);
             // A stream of triggered frames goes on until the connection ends; a user
-            // reconnects before polling again. Any other early end calls for TRY as well.
-            if (activity == Activity::Triggered || Now() < end) tryToConnect();
+            // reconnects before polling again. A reply time-out takes the user to the
+            // connection panel, where TRY starts a fresh connection: a reply that comes late
+            // is then not taken as the answer to the next request. Any other early end calls
+            // for TRY as well.
+            if (activity == Activity::Triggered || m_timedOut || Now() < end) tryToConnect();
+            m_timedOut = false;
             // Between two actions of a user the program is back in its main event loop,
             // where objects whose deletion was deferred (closed connections) go.
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -510,6 +516,7 @@ private:
     std::map<std::string, long long> m_kindCounts;
     long long m_goFrames = 0, m_timedRecordings = 0, m_triggeredRecordings = 0;
     long long m_tries = 0, m_failedTries = 0;
+    bool m_timedOut = false;   // a reply did not come in time since the last TRY
     long long m_fileNumber = 0;
     long long m_residentStart = 0, m_residentTenth = 0, m_residentEnd = 0;
 };
