@@ -4,7 +4,7 @@
 //                  round trip of a data request measured in the same run), with the rate of
 //                  a bare loop (request, reply, 10 ms sleep) beside it; and the CPU this
 //                  process uses meanwhile, with the strip chart painted for every frame in a
-//                  real window of the platform in use: target under 5 % of one core.
+//                  real window of the platform in use: target under 3 % of one core.
 //   bench_go pty   frames per second over a pseudo-terminal paced at 19200 baud (10 bits a
 //                  byte, 72 bytes an exchange), held against 1 / (37.5 ms + 10 ms).
 //
@@ -42,7 +42,7 @@ constexpr double kBareLoopS = 3.0;          // length of the bare loop run befor
 constexpr double kLineBitsPerByte = 10.0;   // start bit, 8 data bits, stop bit
 constexpr double kBaud = 19200.0;
 constexpr double kLineExchangeS = 2 * sensorlink::kTelegramBytes * kLineBitsPerByte / kBaud;
-constexpr double kCpuTarget = 0.05;   // share of one core
+constexpr double kCpuTarget = 0.03;   // share of one core
 
 // Counts the paint events of one widget.
 class PaintCounter : public QObject {
@@ -237,7 +237,7 @@ int main(int argc, char** argv) {
         bench::Report("1. GO loop over TCP loopback", bench::Fixed(rate, 1) + " frames/s",
                       "ceiling 1 / (10 ms + " + bench::Fixed(roundTrip * 1e3, 3) +
                           " ms bare round trip) = " + bench::Fixed(ceiling, 1) +
-                          " frames/s; target >= 0.95; a bare loop of request, reply and "
+                          " frames/s; target >= 0.97; a bare loop of request, reply and "
                           "10 ms sleep reached " +
                           bench::Fixed(bareRate, 1) + " frames/s, ratio " +
                           bench::Fixed(bareRate / ceiling, 2),
@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
                           platformName + ")",
                       bench::Fixed(share * 100.0, 1) + " % of one core, " +
                           bench::Fixed(share / rate * 1e3, 3) + " ms a frame",
-                      "target < 5 %", share / kCpuTarget);
+                      "target < 3 %", share / kCpuTarget);
     } else {
         const double ceiling = 1.0 / (kLineExchangeS + bench::kGoPauseS);
         // The simulator paces with millisecond timers, so its own exchange takes a little
