@@ -1,6 +1,8 @@
 #include "graph/chart.h"
 
+#include <QBackingStore>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
@@ -20,7 +22,10 @@ constexpr int kEdgePx = 6;                      // free room above and right of 
 constexpr int kMinYTickSpacingPx = 36;          // rows between Y labels at least
 constexpr int kMinXTickSpacingPx = 64;          // columns between X labels at least
 constexpr const char* kWidestLabel = "00000";   // 16-bit values have at most five digits
-const QColor kGridColor(0xDC, 0xDC, 0xDC);
+constexpr QRgb kGridRgb = 0xFFDCDCDC;
+const QColor kGridColor = QColor::fromRgb(kGridRgb);
+constexpr uint32_t kWhite = 0xFFFFFFFF;                 // the plot area's pixels ...
+constexpr uint32_t kWhiteToGrid = kWhite ^ kGridRgb;   // ... and the bits a grid line flips
 
 // The plot area of a chart of `size`: room for the Y labels on the left, the X labels below
 // and half a label above and to the right. The axis lines lie just outside it, so that no
@@ -49,16 +54,19 @@ AxisTicks AxisTicks::For(const PlotFrame& frame) {
 
 namespace {
 
-// The plot area white, with grid lines at the ticks when wanted. Lines are filled
-// rectangles: the cheapest thing QPainter draws.
-void PaintPlotArea(QPainter& painter, const PlotFrame& frame, const AxisTicks& ticks, bool grid) {
+// Grid lines at the ticks, as filled rectangles: the cheapest thing QPainter draws.
+void PaintGrid(QPainter& painter, const PlotFrame& frame, const AxisTicks& ticks) {
     const QRect& area = frame.m_area;
-    painter.fillRect(area, Qt::white);
-    if (!grid) return;
     for (double tick : ticks.m_y)
         painter.fillRect(area.left(), frame.Map(0, tick).y(), area.width(), 1, kGridColor);
     for (double tick : ticks.m_x)
         painter.fillRect(frame.Map(tick, 0).x(), area.top(), 1, area.height(), kGridColor);
+}
+
+// The plot area white, with grid lines at the ticks when wanted.
+void PaintPlotArea(QPainter& painter, const PlotFrame& frame, const AxisTicks& ticks, bool grid) {
+    painter.fillRect(frame.m_area, Qt::white);
+    if (grid) PaintGrid(painter, frame, ticks);
 }
 
 // The whole chart without its traces: white, the plot area, and the two axis lines with their
@@ -68,7 +76,7 @@ void PaintAxes(QPainter& painter, const PlotFrame& frame, const AxisTicks& ticks
     const QRect& area = frame.m_area;
     const QFontMetrics metrics = painter.fontMetrics();
     painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
-    PaintPlotArea(painter, frame, ticks, grid);
+    if (grid) PaintGrid(painter, frame, ticks);
     painter.setPen(Qt::black);
     for (double tick : ticks.m_y) {
         const int row = frame.Map(frame.m_x.m_low, tick).y();
@@ -105,6 +113,33 @@ void Blit(QPainter& painter, const QImage& image, QRect dirty) {
         QRectF(QPointF(dirty.topLeft()) * ratio, QSizeF(dirty.size()) * ratio).toAlignedRect());
 }
 
+// The 32-bit image `painter` paints on, when it shows the widget one pixel a point at a whole
+// pixel offset and holds all of `area`; null otherwise (a scaled screen, another kind of
+// device), where QPainter draws the traces.
+QImage* DeviceImage(QPainter& painter, QRect area) {
+    QPaintDevice* device = painter.paintEngine()->paintDevice();
+    const QTransform transform = painter.deviceTransform();
+    if (device->devType() != QInternal::Image || transform.type() > QTransform::TxTranslate ||
+        transform.dx() != std::trunc(transform.dx()) ||
+        transform.dy() != std::trunc(transform.dy()))
+        return nullptr;
+    auto* image = static_cast<QImage*>(device);
+    const QImage::Format format = image->format();
+    if (format != QImage::Format_RGB32 && format != QImage::Format_ARGB32_Premultiplied)
+        return nullptr;
+    return image->rect().contains(transform.mapRect(area)) ? image : nullptr;
+}
+
+// The 32-bit pixels of an image, written through constBits: the image a painter paints on
+// must not be detached from it.
+uint32_t* Pixels(const QImage& image) {
+    return const_cast<uint32_t*>(reinterpret_cast<const uint32_t*>(image.constBits()));
+}
+
+qsizetype Stride(const QImage& image) {
+    return image.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t));
+}
+
 void ShowToolTip(QWidget* widget, const QMouseEvent* event, const QString& text) {
     if (text.isEmpty()) {
         QToolTip::hideText();
@@ -118,23 +153,26 @@ void ShowToolTip(QWidget* widget, const QMouseEvent* event, const QString& text)
 // Trace styles by slot of a frame's six values: reference, raw, threshold 1 and 2,
 // hysteresis 1 and 2.
 struct TraceStyle {
-    int m_color = 0;
-    Qt::PenStyle m_line = Qt::SolidLine;
+    QRgb m_color = 0;
+    LineStyle m_line = LineStyle::Solid;
     bool m_bold = false;
 };
 constexpr std::array<TraceStyle, kTracesPerFrame> kTraceStyles = {{
-    {0x0000FF, Qt::DashLine, false},    // reference: blue dashed
-    {0x00A000, Qt::SolidLine, true},    // raw signal: green, two pixels wide
-    {0xFF0000, Qt::SolidLine, false},   // thresholds: red
-    {0xFF0000, Qt::SolidLine, false},
-    {0x000000, Qt::DashLine, false},   // hysteresis: black dashed
-    {0x000000, Qt::DashLine, false},
+    {0x0000FF, LineStyle::Dashed, false},   // reference: blue dashed
+    {0x00A000, LineStyle::Solid, true},     // raw signal: green, two pixels wide
+    {0xFF0000, LineStyle::Solid, false},    // thresholds: red
+    {0xFF0000, LineStyle::Solid, false},
+    {0x000000, LineStyle::Dashed, false},   // hysteresis: black dashed
+    {0x000000, LineStyle::Dashed, false},
 }};
 
 // A bold trace is its one-pixel line drawn again one pixel to the right and one below: it
-// looks like a two-pixel line in every direction, and one-pixel lines take QPainter's fast
-// path while a wider pen is stroked as an outline and filled, several times slower.
+// looks like a two-pixel line in every direction, and one-pixel lines are the cheap ones.
 constexpr QPoint kBoldOffsets[] = {{0, 0}, {1, 0}, {0, 1}};
+
+// Room to log trace pixels, as a share of the plot area's: traces that cover more are rubbed
+// out by filling the whole plot area, which is then as cheap.
+constexpr std::size_t kLoggedShare = 4;
 
 // The oldest frame of the history stands at this X, the newest at the right edge.
 constexpr int kFirstFrameX = kPointsPerScreen - kHistoryFrames;
@@ -168,14 +206,14 @@ void StripChartWidget::SetHistory(std::span<const double, kHistoryValues> histor
     std::copy(history.begin(), history.end(), m_history.begin());
     if (y.m_low != m_frame.m_y.m_low || y.m_high != m_frame.m_y.m_high) {
         m_frame.m_y = y;
-        m_backgroundValid = false;
+        AxesChanged();
     }
     Refresh();
 }
 
 void StripChartWidget::SetGridVisible(bool visible) {
     m_grid = visible;
-    m_backgroundValid = false;
+    AxesChanged();
     update();
 }
 
@@ -195,8 +233,14 @@ void StripChartWidget::Refresh() {
     }
 }
 
-// A new history changes the plot area only, unless the axes changed too.
-QRect StripChartWidget::DirtyRect() const { return m_backgroundValid ? m_frame.m_area : rect(); }
+// The picture of the axes is drawn again at the next repaint, and the whole chart repainted.
+void StripChartWidget::AxesChanged() {
+    m_backgroundValid = false;
+    m_axesShown = false;
+}
+
+// A new history changes the plot area only, unless the axes changed and are not yet shown.
+QRect StripChartWidget::DirtyRect() const { return m_axesShown ? m_frame.m_area : rect(); }
 
 void StripChartWidget::PaintBackground() {
     FitImage(m_background, *this);
@@ -204,50 +248,122 @@ void StripChartWidget::PaintBackground() {
     painter.setFont(font());
     m_ticks = AxisTicks::For(m_frame);
     PaintAxes(painter, m_frame, m_ticks, m_grid, size());
+    const QRect& area = m_frame.m_area;
+    m_gridRows.assign(static_cast<std::size_t>(area.height()), 0);
+    m_gridColumns.assign(static_cast<std::size_t>(area.width()), 0);
+    if (m_grid) {
+        for (double tick : m_ticks.m_y) m_gridRows[m_frame.Map(0, tick).y() - area.top()] = ~0u;
+        for (double tick : m_ticks.m_x) m_gridColumns[m_frame.Map(tick, 0).x() - area.left()] = ~0u;
+    }
     m_backgroundValid = true;
 }
 
-// A trace whose 100 values are equal (a steady reference and its switching lines) is one
-// straight line; any other is one polyline.
-void StripChartWidget::paintEvent(QPaintEvent* event) {
-    m_sincePaint.restart();
-    if (!m_backgroundValid) PaintBackground();
-    QPainter painter(this);
-    // The plot area is filled afresh rather than copied from the picture: a fill writes the
-    // pixels once, a copy reads them as well, and this is most of a frame's cost.
-    if (event->rect() == m_frame.m_area) {
-        PaintPlotArea(painter, m_frame, m_ticks, m_grid);
-    } else {
-        Blit(painter, m_background, event->rect());
-    }
-    painter.setClipRect(m_frame.m_area);
+// Calls `stroke(style, points)` for each line the traces are drawn with, in drawing order. A
+// trace whose 100 values are equal (a steady reference and its switching lines) is one straight
+// line; any other is one polyline; a bold one is stroked three times.
+template <typename Stroke>
+void StripChartWidget::ForEachStroke(QPoint offset, Stroke stroke) const {
     std::array<QPoint, kHistoryFrames> points;
     for (int slot = 0; slot < kTracesPerFrame; ++slot) {
         const TraceStyle& style = kTraceStyles[slot];
-        painter.setPen(QPen(QColor::fromRgb(static_cast<QRgb>(style.m_color)), 1, style.m_line));
         bool flat = true;
         const double first = m_history[slot];
         for (int frame = 0; frame < kHistoryFrames; ++frame) {
             const double value = m_history[frame * kTracesPerFrame + slot];
             flat = flat && value == first;
-            points[frame] = m_frame.Map(kFirstFrameX + frame, value);
+            points[frame] = m_frame.Map(kFirstFrameX + frame, value) + offset;
         }
+        if (flat) points[1] = points.back();
+        const std::span<QPoint> line(points.data(), flat ? 2 : kHistoryFrames);
         const std::size_t strokes = style.m_bold ? std::size(kBoldOffsets) : 1;
-        for (QPoint offset : std::span<const QPoint>(kBoldOffsets, strokes)) {
-            painter.translate(offset);
-            if (flat) {
-                painter.drawLine(points.front(), points.back());
-            } else {
-                painter.drawPolyline(points.data(), kHistoryFrames);
-            }
-            painter.translate(-offset);
+        for (QPoint bold : std::span<const QPoint>(kBoldOffsets, strokes)) {
+            for (QPoint& point : line) point += bold;
+            stroke(style, std::span<const QPoint>(line));
+            for (QPoint& point : line) point -= bold;
         }
     }
 }
 
+// The traces drawn straight into the pixels of `image`, which shows the widget at `offset`;
+// every pixel they cover is logged, so that the next frame can rub them out.
+void StripChartWidget::DrawTraces(QImage& image, QPoint offset) {
+    const QRect clip = m_frame.m_area.translated(offset);
+    m_traced.Clear();
+    ForEachStroke(offset, [&](const TraceStyle& style, std::span<const QPoint> line) {
+        DrawThinPolyline(image, clip, image.rect(), line, style.m_color, style.m_line, m_traced);
+    });
+}
+
+// The same traces through QPainter, for a device whose pixels are not ours to write.
+void StripChartWidget::PaintTraces(QPainter& painter) const {
+    painter.setClipRect(m_frame.m_area);
+    ForEachStroke({}, [&](const TraceStyle& style, std::span<const QPoint> line) {
+        const Qt::PenStyle pen = style.m_line == LineStyle::Dashed ? Qt::DashLine : Qt::SolidLine;
+        painter.setPen(QPen(QColor::fromRgb(style.m_color), 1, pen));
+        painter.drawPolyline(line.data(), static_cast<int>(line.size()));
+    });
+}
+
+// Puts the plot area's white and grid lines back under the pixels the traces cover in `image`.
+void StripChartWidget::RubOutTraces(QImage& image, QPoint offset) const {
+    uint32_t* pixels = Pixels(image);
+    const qsizetype stride = Stride(image);
+    const QPoint origin = m_frame.m_area.topLeft() + offset;
+    const uint32_t* rows = m_gridRows.data() - origin.y();
+    const uint32_t* columns = m_gridColumns.data() - origin.x();
+    for (PixelLog::Pixel p : m_traced.Pixels()) {
+        pixels[p.m_y * stride + p.m_x] = kWhite ^ ((rows[p.m_y] | columns[p.m_x]) & kWhiteToGrid);
+    }
+}
+
+// A frame repaints the plot area only. On the screen, where the window's picture still shows the
+// last frame's traces and axes, only the traces' pixels are put back before the new ones are
+// drawn: some thousand pixels instead of the whole area.
+void StripChartWidget::paintEvent(QPaintEvent* event) {
+    m_sincePaint.restart();
+    if (!m_backgroundValid) PaintBackground();
+    QPainter painter(this);
+    const QRect& area = m_frame.m_area;
+    const QRegion& region = event->region();
+    QBackingStore* store = backingStore();
+    const bool onScreen =
+        store != nullptr && painter.paintEngine()->paintDevice() == store->paintDevice();
+    QImage* image =
+        onScreen && (QRegion(area) - region).isEmpty() ? DeviceImage(painter, area) : nullptr;
+    if (image == nullptr) {
+        if (onScreen) m_traced.Forget();
+        PaintUnderTraces(painter, event->rect());
+        PaintTraces(painter);
+    } else {
+        const QPoint offset = painter.deviceTransform().map(QPoint(0, 0));
+        if (m_axesShown && region == QRegion(area) && m_traced.Complete()) {
+            RubOutTraces(*image, offset);
+        } else {
+            PaintUnderTraces(painter, event->rect());
+        }
+        DrawTraces(*image, offset);
+    }
+    if (onScreen && (visibleRegion() - region).isEmpty()) m_axesShown = true;
+}
+
+// The chart without its traces under `dirty`. A plot area repainted whole is filled afresh
+// rather than copied from the picture (a fill writes each pixel once, a copy reads it as well),
+// the rest is copied.
+void StripChartWidget::PaintUnderTraces(QPainter& painter, QRect dirty) const {
+    const QRect& area = m_frame.m_area;
+    if (!dirty.contains(area)) {
+        Blit(painter, m_background, dirty);
+        return;
+    }
+    for (const QRect& part : QRegion(dirty).subtracted(area)) Blit(painter, m_background, part);
+    PaintPlotArea(painter, m_frame, m_ticks, m_grid);
+}
+
 void StripChartWidget::resizeEvent(QResizeEvent*) {
     m_frame.m_area = PlotArea(size(), fontMetrics());
-    m_backgroundValid = false;
+    AxesChanged();
+    const QSize plot = m_frame.m_area.size();
+    m_traced.Reserve(static_cast<std::size_t>(plot.width()) * plot.height() / kLoggedShare);
 }
 
 void StripChartWidget::mouseMoveEvent(QMouseEvent* event) {

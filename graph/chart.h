@@ -15,6 +15,7 @@
 
 #include "core/graphrules.h"
 #include "graph/graph.h"
+#include "graph/thinline.h"
 
 namespace graph {
 
@@ -37,7 +38,9 @@ struct AxisTicks {
 };
 
 // The strip chart: the six traces of the last 100 frames over a cached picture of its grid
-// and axes. Repaints are held to the screen's refresh rate; the newest history is painted.
+// and axes. Repaints are held to the screen's refresh rate; the newest history is painted. On
+// the screen a frame puts back the plot area under the last frame's traces, pixel by pixel,
+// and draws the new ones straight into the window's picture.
 class StripChartWidget : public QWidget {
     Q_OBJECT
 
@@ -55,15 +58,26 @@ protected:
 
 private:
     void Refresh();
+    void AxesChanged();
     QRect DirtyRect() const;
     void PaintBackground();
+    template <typename Stroke>
+    void ForEachStroke(QPoint offset, Stroke stroke) const;
+    void DrawTraces(QImage& image, QPoint offset);
+    void PaintTraces(QPainter& painter) const;
+    void RubOutTraces(QImage& image, QPoint offset) const;
+    void PaintUnderTraces(QPainter& painter, QRect dirty) const;
 
     std::array<double, kHistoryValues> m_history{};
     PlotFrame m_frame;
     bool m_grid = true;
     AxisTicks m_ticks;
     QImage m_background;   // grid, axes and labels at the widget's size
+    std::vector<uint32_t> m_gridRows;      // all ones at the rows of the plot area with a grid
+    std::vector<uint32_t> m_gridColumns;   // line, and at its columns with one
+    PixelLog m_traced;   // the pixels of the traces drawn straight onto the screen, still shown
     bool m_backgroundValid = false;
+    bool m_axesShown = false;   // the screen shows the axes of the picture
     QElapsedTimer m_sincePaint;
     QTimer m_pendingPaint;   // a repaint held back to the next screen refresh
 };

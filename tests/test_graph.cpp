@@ -1,7 +1,12 @@
 // The strip chart and the graph panel in the running program, read back pixel by pixel.
+#include <QPainter>
+#include <QScreen>
+#include <random>
+
 #include "apptest.h"
 #include "core/graphrules.h"
 #include "graph/graph.h"
+#include "graph/thinline.h"
 
 using namespace apptest;
 namespace sl = sensorlink;
@@ -173,6 +178,112 @@ TEST_F(GraphTest, SignalSelectorShowsOneGraphAndTheRawOneForUnknownValues) {
     EXPECT_EQ(raw->grab().toImage(), painted);
     P().Click(ui::graphpanel, ui::GRAPHP_BUTTON_CLOSE);
     EXPECT_TRUE(platform::PanelVisible(ui::datapanel) && !platform::PanelVisible(ui::graphpanel));
+}
+
+// Our one-pixel lines against QPainter's on random polylines: solid and dashed, short and
+// long, far outside the image (cut at its edges), inside a clip.
+TEST(ThinLine, StepsThePixelsQPainterSteps) {
+    std::mt19937 random(22);
+    const auto below = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+    graph::PixelLog log;
+    log.Reserve(1 << 16);
+    for (int n = 0; n < 20000; ++n) {
+        const int w = 5 + below(90), h = 5 + below(90), spread = below(3) == 0 ? 400 : w;
+        std::vector<QPoint> points(static_cast<size_t>(2 + below(below(2) ? 4 : 30)));
+        for (size_t i = 0; i < points.size(); ++i) {
+            points[i] = QPoint(below(3) ? static_cast<int>(i) * (1 + n % 8) % (w + 10) : below(spread + 20) - 10,
+                               below(spread + 20) - 10 + (below(10) == 0 ? 3000 : 0));
+        }
+        if (points.front() == points.back()) continue;
+        const bool dashed = below(2) == 1;
+        const QRect clip(below(5), below(5), w - 6, h - 6);
+        QImage theirs(w, h, QImage::Format_RGB32), ours(w, h, QImage::Format_RGB32);
+        theirs.fill(Qt::white);
+        ours.fill(Qt::white);
+        QPainter painter(&theirs);
+        painter.setClipRect(clip);
+        painter.setPen(QPen(QColor(Qt::blue), 1, dashed ? Qt::DashLine : Qt::SolidLine));
+        painter.drawPolyline(points.data(), static_cast<int>(points.size()));
+        painter.end();
+        log.Clear();
+        graph::DrawThinPolyline(ours, clip, ours.rect(), points, 0x0000FF,
+                                dashed ? graph::LineStyle::Dashed : graph::LineStyle::Solid, log);
+        ASSERT_EQ(ours, theirs) << "case " << n << (dashed ? ", dashed" : ", solid");
+        theirs.fill(Qt::white);   // the log holds every pixel drawn
+        for (graph::PixelLog::Pixel p : log.Pixels()) ours.setPixel(p.m_x, p.m_y, 0xFFFFFFFF);
+        ASSERT_EQ(ours, theirs) << "case " << n;
+    }
+}
+
+// A chart that repaints only its traces' pixels shows, frame after frame, what a chart painted
+// whole shows: with parts repainted, grabs, a widget over it, grid changes, new limits and
+// traces too large to log.
+TEST(StripChart, RepaintedFramesShowWhatAWholePaintShows) {
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int> value(0, 4095);
+    QWidget windows[2];
+    graph::StripChartWidget* charts[2];
+    QWidget* covers[2];   // over a corner of the axes, now and then
+    for (int i = 0; i < 2; ++i) {
+        windows[i].resize(260, 150);
+        charts[i] = new graph::StripChartWidget(&windows[i]);
+        charts[i]->setGeometry(11, 7, 230, 130);
+        covers[i] = new QWidget(&windows[i]);
+        covers[i]->setAutoFillBackground(true);
+        covers[i]->setGeometry(11, 120, 30, 17);
+        covers[i]->hide();
+        windows[i].show();
+    }
+    const auto window = [&](int i) { return windows[i].screen()->grabWindow(windows[i].winId()).toImage(); };
+    std::array<double, graph::kHistoryValues> history{};
+    graph::AxisLimits limits{0, 4096};
+    const auto next = [&](int kind) {
+        for (int i = 0; i < graph::kHistoryFrames; ++i) {
+            for (int slot = 0; slot < graph::kTracesPerFrame; ++slot) {
+                double& v = history[static_cast<size_t>(i * graph::kTracesPerFrame + slot)];
+                v = kind % 4 == 0   ? value(random)
+                    : kind % 4 == 1 ? 1000.0 * slot + kind * 20 + (slot == 1 ? i * 9 % 400 : 0)
+                    : kind % 4 == 2 ? (slot == 1 ? 65535.0 : 2000.0 + kind)
+                                    : 2000.0 + slot * 50 + value(random) % 200;
+            }
+        }
+    };
+    const auto show = [&] { for (graph::StripChartWidget* chart : charts) chart->SetHistory(history, limits); };
+    for (int step = 0; step < 60; ++step) {
+        next(step);
+        if (step % 11 == 10) {
+            // New limits right after a repaint wait for the next screen refresh; a repaint of
+            // the plot area alone before then already shows the new grid there.
+            show();
+            QApplication::processEvents();
+            limits = {static_cast<double>(value(random) % 1000), 3000.0 + value(random) % 2000};
+            show();
+            charts[0]->update(charts[0]->Frame().m_area);
+            charts[1]->update();
+            QApplication::processEvents();
+            const QRect area = charts[0]->Frame().m_area.translated(charts[0]->pos());
+            ASSERT_EQ(window(0).copy(area), window(1).copy(area)) << "step " << step;
+        }
+        if (step % 7 == 3) {
+            // A part repainted while a frame waits for the next refresh, then another frame.
+            show();
+            QApplication::processEvents();
+            next(step + 1);
+            charts[0]->SetHistory(history, limits);
+            charts[0]->update(QRect(value(random) % 200, value(random) % 100, 40, 30));
+            QApplication::processEvents();
+            next(step + 2);
+        }
+        if (step % 13 == 12) for (graph::StripChartWidget* chart : charts) chart->SetGridVisible(step % 2 == 0);
+        if (step % 8 == 5) for (QWidget* cover : covers) cover->setVisible(!cover->isVisible());
+        show();
+        if (step % 9 == 4) charts[0]->grab();
+        charts[1]->update();
+        // Until both are painted, a repaint being held to the next screen refresh.
+        QTest::qWait(20);
+        for (int wait = 0; wait < 50 && window(0) != window(1); ++wait) QTest::qWait(20);
+        ASSERT_EQ(window(0), window(1)) << "step " << step;
+    }
 }
 
 }   // namespace
