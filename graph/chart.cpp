@@ -130,12 +130,6 @@ QImage* DeviceImage(QPainter& painter, QRect area) {
     return image->rect().contains(transform.mapRect(area)) ? image : nullptr;
 }
 
-// The 32-bit pixels of an image, written through constBits: the image a painter paints on
-// must not be detached from it.
-uint32_t* Pixels(const QImage& image) {
-    return const_cast<uint32_t*>(reinterpret_cast<const uint32_t*>(image.constBits()));
-}
-
 qsizetype Stride(const QImage& image) {
     return image.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t));
 }
@@ -306,7 +300,7 @@ void StripChartWidget::PaintTraces(QPainter& painter) const {
 
 // Puts the plot area's white and grid lines back under the pixels the traces cover in `image`.
 void StripChartWidget::RubOutTraces(QImage& image, QPoint offset) const {
-    uint32_t* pixels = Pixels(image);
+    uint32_t* pixels = ImagePixels(image);
     const qsizetype stride = Stride(image);
     const QPoint origin = m_frame.m_area.topLeft() + offset;
     const uint32_t* rows = m_gridRows.data() - origin.y();

@@ -81,7 +81,7 @@ class Stroker {
 public:
     Stroker(QImage& image, QRect clip, QRect device, QRgb color, LineStyle style, PixelLog& log)
         : m_log(log),
-          m_pixels(reinterpret_cast<uint32_t*>(image.bits())),
+          m_pixels(ImagePixels(image)),
           m_stride(image.bytesPerLine() / static_cast<qsizetype>(sizeof(uint32_t))),
           m_clip(clip & image.rect()),
           m_xMin(device.left() - 1),

@@ -42,6 +42,12 @@ private:
     bool m_overflow = true;   // nothing is known before the first drawing
 };
 
+// The 32-bit pixels of an image, written through constBits: an image that a painter paints on
+// must not be detached from it, or the two would write into different pixels.
+inline uint32_t* ImagePixels(const QImage& image) {
+    return const_cast<uint32_t*>(reinterpret_cast<const uint32_t*>(image.constBits()));
+}
+
 // Draws the open polyline (its first and last points differ) through `points` in `color` onto
 // `image` (Format_RGB32 or a premultiplied 32-bit format), only inside `clip`. The raster engine
 // cuts a line at the edges of its paint device before it steps it, which moves the pixels of a line
